@@ -1,0 +1,68 @@
+#include "AtomicFile.h"
+
+#include "EFileError.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace AtomicFile {
+
+namespace {
+struct Fd {
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+}
+
+bool TryWrite(const std::string& path, const void* data, size_t size)
+{
+    std::string tmp = path + ".tmp" + std::to_string(::getpid());
+    {
+        Fd f;
+        f.fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (f.fd < 0)
+            return false;
+        const char* p = static_cast<const char*>(data);
+        size_t left = size;
+        while (left > 0) {
+            ssize_t n = ::write(f.fd, p, left);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ::unlink(tmp.c_str());
+                return false;
+            }
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
+        if (::fsync(f.fd) != 0) {
+            ::unlink(tmp.c_str());
+            return false;
+        }
+        int fd = f.fd;
+        f.fd = -1;
+        if (::close(fd) != 0) {
+            ::unlink(tmp.c_str());
+            return false;
+        }
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+void Write(const std::string& path, const void* data, size_t size)
+{
+    if (!TryWrite(path, data, size))
+        throw EFileError::CannotCreate(path);
+}
+
+}

@@ -1,0 +1,90 @@
+#include "TMemoryStream.h"
+
+#include "EFileError.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+size_t TMemoryStream::Read(void* dest, size_t count)
+{
+    if (position_ >= Size() || count == 0)
+        return 0;
+    size_t avail = static_cast<size_t>(Size() - position_);
+    size_t n = std::min(avail, count);
+    std::memcpy(dest, data_.data() + position_, n);
+    position_ += static_cast<int64_t>(n);
+    return n;
+}
+
+size_t TMemoryStream::Write(const void* src, size_t count)
+{
+    if (count == 0)
+        return 0;
+    size_t end = static_cast<size_t>(position_) + count;
+    if (end > data_.size())
+        data_.resize(end);
+    std::memcpy(data_.data() + position_, src, count);
+    position_ = static_cast<int64_t>(end);
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, int origin)
+{
+    int64_t base = 0;
+    if (origin == soCurrent)
+        base = position_;
+    else if (origin == soEnd)
+        base = Size();
+    int64_t pos = base + offset;
+    position_ = pos < 0 ? 0 : pos;
+    return position_;
+}
+
+void TMemoryStream::SetSize(int64_t size)
+{
+    data_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+    if (position_ > Size())
+        position_ = Size();
+}
+
+namespace {
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+}
+
+void TMemoryStream::LoadFromFile(const std::string& path)
+{
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+    if (!f)
+        throw EFileError::CannotOpen(path);
+    if (std::fseek(f.get(), 0, SEEK_END) != 0)
+        throw EFileError::CannotOpen(path);
+    long size = std::ftell(f.get());
+    if (size < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0)
+        throw EFileError::CannotOpen(path);
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        throw EFileError("ファイル " + path + " はメモリーに読み込めない大きさです。");
+    } catch (const std::length_error&) {
+        throw EFileError("ファイル " + path + " はメモリーに読み込めない大きさです。");
+    }
+    if (size > 0 && std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
+        throw EFileError("ファイル " + path + " を読み込めません。");
+    data_ = std::move(bytes);
+    position_ = 0;
+}
+
+void TMemoryStream::SaveToFile(const std::string& path) const
+{
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
+    if (!f)
+        throw EFileError::CannotCreate(path);
+    if (!data_.empty() && std::fwrite(data_.data(), 1, data_.size(), f.get()) != data_.size())
+        throw EFileError::CannotWrite(path);
+}

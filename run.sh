@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds a release build into build/ and starts the player.
+#   ./run.sh [FILE...]   with no FILE the bundled demo plays
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")"
+./scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j "$(nproc)"
+player=build/bin/ostradivuvirar
+if [ ! -x "$player" ]; then
+  echo "Built the engine and tools in build/bin; the player program is not part of this build yet."
+  exit 0
+fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "The player needs a display (X11 or Wayland); none is set. Try: xvfb-run ./run.sh" >&2
+  exit 1
+fi
+if [ $# -eq 0 ]; then
+  set -- build/bin/demo/*.qv
+fi
+files=()
+for f in "$@"; do files+=("$(realpath -- "$f" 2>/dev/null || echo "$f")"); done
+exec "$player" "${files[@]}"

@@ -1,0 +1,62 @@
+#pragma once
+// Plays one Ogg file at a time: a two-second looping buffer with notifications at its start and
+// middle, refilled one second at a time by a stream thread from a TOggData.
+#include "DirectSound.h"
+#include "OggDataLib.h"
+#include "TDXSound.h"
+#include "TStringList.h"
+#include "TraceChannel.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+class TEvent;
+
+class TDSOggStream {
+public:
+    TDSOggStream();
+    ~TDSOggStream();
+    TDSOggStream(const TDSOggStream&) = delete;
+    TDSOggStream& operator=(const TDSOggStream&) = delete;
+
+    bool Init(TDXSound* sound);
+    bool CreateBuffer();
+    void Release();
+    bool Play(const std::string& fileName, bool loop);
+    void Stop();
+    void Pause();
+    void FadeOut(float seconds);
+    void SetVolume(int32_t volume);
+    float GetOutputTime();
+    float GetTotalTime();
+    bool IsPlaying();
+    bool Rewind(float seconds);
+    bool Forward(float seconds);
+    // The file's "title" comment in Shift-JIS, or empty text. Throws ERangeError for data that
+    // is not Ogg Vorbis.
+    std::string GetTitle(const std::string& fileName);
+    void SetMute(bool mute);
+
+    bool Block_Copy(int block);
+    static uint32_t StreamThread(TDSOggStream* stream);
+
+    TTraceChannel Trace;
+    TDXSound* Sound = nullptr;
+    IDirectSoundNotify8* Notify = nullptr;
+    IDirectSoundBuffer* PlayBuffer = nullptr;
+    std::string FileName;  // kept whole, whatever its length
+    std::atomic<int32_t> Volume{0};
+    std::atomic<bool> Mute{false};
+    uint32_t BufferSize = 0;
+    // Events[0] at offset 0, Events[1] at the middle; the third makes the thread leave its loop.
+    std::unique_ptr<TEvent> Events[3];
+    std::thread Thread;
+    uint32_t ThreadId = 0;
+    std::unique_ptr<TOggData> OggData;
+    std::unique_ptr<TStringList> Comments;
+    bool Loop = false;
+    std::atomic<float> PauseTime{0.0f};
+};

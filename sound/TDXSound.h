@@ -1,0 +1,27 @@
+#pragma once
+// The program's sound device: the DirectSound-like device object, its primary buffer and the
+// 44100 Hz output format. The stream player makes its own buffer through Device.
+#include "DirectSound.h"
+#include "TraceChannel.h"
+
+#include <cstdint>
+
+struct TSoundFormat {
+    uint32_t SampleRate;
+};
+
+class TDXSound {
+public:
+    TDXSound();
+    ~TDXSound();
+    TDXSound(const TDXSound&) = delete;
+    TDXSound& operator=(const TDXSound&) = delete;
+
+    // window: the main window's handle (any value; the device does not use it beyond the call).
+    bool Init(HWND window, const TSoundFormat* format);
+
+    TTraceChannel Trace;
+    IDirectSoundBuffer* PrimaryBuffer = nullptr;
+    IDirectSoundBuffer* SecondaryBuffers[64] = {};
+    IDirectSound8* Device = nullptr;
+};

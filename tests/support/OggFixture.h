@@ -1,0 +1,66 @@
+#pragma once
+// Test fixtures made at test time: Ogg Vorbis files encoded with libvorbisenc from generated PCM,
+// and a reference decode straight through libvorbisfile.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fixture {
+
+struct OggSpec {
+    int channels = 2;
+    int rate = 44100;
+    std::vector<std::string> comments;  // "NAME=value" lines, stored byte for byte
+    float quality = 0.4f;               // vorbisenc VBR quality, -0.1 .. 1.0
+};
+
+// Interleaved float PCM, samples in -1 .. 1.
+struct Pcm {
+    int channels = 2;
+    int rate = 44100;
+    std::vector<float> samples;
+    int64_t Frames() const { return channels ? static_cast<int64_t>(samples.size()) / channels : 0; }
+};
+
+// Generators. freqs gives one frequency per channel (the last one repeats).
+Pcm Sine(double seconds, std::vector<double> freqs = {440.0, 660.0}, int channels = 2, int rate = 44100,
+         double amplitude = 0.5);
+Pcm Noise(double seconds, int channels = 2, int rate = 44100, double amplitude = 0.3, uint32_t seed = 1);
+Pcm Silence(double seconds, int channels = 2, int rate = 44100);
+// A ramp rising from -amplitude to +amplitude over the whole length, the same on every channel.
+Pcm Ramp(double seconds, int channels = 2, int rate = 44100, double amplitude = 0.8);
+
+// Encodes PCM to Ogg Vorbis bytes.
+std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comments = {}, float quality = 0.4f);
+
+// Writes bytes to a new file in a per-process temporary directory; returns its path.
+std::string WriteTemp(const std::vector<uint8_t>& bytes, const std::string& name);
+// The per-process temporary directory (removed at exit).
+std::string TempDir();
+std::vector<uint8_t> ReadFile(const std::string& path);
+
+// Decodes a whole file (or bytes) with libvorbisfile to interleaved 16-bit samples in the
+// stream's own channel layout (ov_read, little-endian, signed).
+struct Decoded {
+    int channels = 0;
+    long rate = 0;
+    std::vector<int16_t> samples;
+    int64_t Frames() const { return channels ? static_cast<int64_t>(samples.size()) / channels : 0; }
+};
+Decoded ReferenceDecode(const std::string& path);
+Decoded ReferenceDecode(const std::vector<uint8_t>& bytes);
+// The same, starting after ov_time_seek(seconds) of a fresh decoder.
+Decoded ReferenceDecodeFrom(const std::vector<uint8_t>& bytes, double seconds);
+
+// A 200-byte looped-Ogg container header: "OSTRAOGG" and up to 16 entries (start, end, count).
+struct LoopEntry {
+    float start;
+    float end;
+    int32_t count;
+};
+std::vector<uint8_t> ContainerHeader(const std::vector<LoopEntry>& loops);
+
+// Where the build put the player's files (wuvorbis.dll, qvtool, ...).
+std::string BinDir();
+
+}
