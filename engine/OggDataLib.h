@@ -149,4 +149,18 @@ public:
     // Held across a block's rendering, the decoder teardown in Init and the seek in TimeSeek,
     // so that none of them sees the decoder state half-changed by another thread.
     std::recursive_mutex RenderLock;
+
+private:
+    // Decodes len bytes at dest, handling the end of the data; stopAtEnd ends the range early
+    // (returning what was decoded) instead of restarting or stopping, for the part before a jump.
+    int32_t FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd = false);
+    // One decoder read of at most m bytes of stereo output at dest.
+    int32_t ReadBlock(uint8_t* dest, int32_t m);
+    void ApplyVolume(PLRWavePack frames, int32_t count);
+
+    // Mono samples are decoded here before being doubled into the output.
+    uint8_t MonoScratch[4096]{};
+    // Guards the read-modify-write of the fade level and the equaliser gains, which the caller's
+    // thread sets while the render thread advances them.
+    std::mutex GainLock;
 };
