@@ -1,0 +1,91 @@
+#include "Unit3.h"
+
+#include "Unit1.h"
+#include "ui_Unit3.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <cstdint>
+
+TForm3* Form3 = nullptr;
+
+TForm3::TForm3(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm3>())
+{
+    Form3 = this;
+    ui->setupUi(this);
+    Label1 = ui->Label1;
+    LoopCount = ui->LoopCount;
+    Edit1 = LoopCount->findChild<QLineEdit*>();
+    if (Edit1)
+        Edit1->setObjectName(QStringLiteral("Edit1"));
+
+    // A tool window with only a close button.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    QFont label = Label1->font();
+    label.setPixelSize(13);
+    Label1->setFont(label);
+    // The number sits flat on the window's face colour, 21 pixels high.
+    QFont number(QStringLiteral("ＭＳ Ｐゴシック"));
+    number.setPixelSize(21);
+    LoopCount->setFont(number);
+    LoopCount->setAutoFillBackground(false);
+    QPalette flat = LoopCount->palette();
+    flat.setColor(QPalette::Base, palette().color(QPalette::Window));
+    LoopCount->setPalette(flat);
+
+    FormCreate();
+}
+
+TForm3::~TForm3()
+{
+    if (Form3 == this)
+        Form3 = nullptr;
+}
+
+void TForm3::PlaceAndRestore()
+{
+    const QRect main = Form1->frameGeometry();
+    move(main.left() + main.width(), main.top());
+    // The stored count is read back as its low 16 bits, signed; the up-down keeps it within
+    // -1 .. 99 (a value from elsewhere outside that range stops at the nearer end).
+    LoopCount->setValue(static_cast<int16_t>(static_cast<uint32_t>(Form1->Settings.LoopTimes) & 0xFFFFu));
+}
+
+void TForm3::FormCreate()
+{
+    PlaceAndRestore();
+    if (Form1->Settings.LoopWindowShown != 0)
+        show();
+    else
+        hide();
+}
+
+void TForm3::FormShow()
+{
+    PlaceAndRestore();
+    Form1->Settings.LoopWindowShown = 1;
+}
+
+void TForm3::FormClose()
+{
+    const int position = LoopCount->value();
+    Form1->Settings.LoopTimes = static_cast<int32_t>(position);
+    Form1->LoopSwitch = position != 0;
+    Form1->Settings.LoopWindowShown = 0;
+}
+
+void TForm3::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TForm3::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}

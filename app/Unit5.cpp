@@ -1,0 +1,83 @@
+#include "Unit5.h"
+
+#include "Unit1.h"
+#include "ui_Unit5.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QShowEvent>
+#include <QWindow>
+
+TForm5* Form5 = nullptr;
+
+TForm5::TForm5(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm5>())
+{
+    Form5 = this;
+    ui->setupUi(this);
+    LoadingBar = ui->LoadingBar;
+    LoadingBar2 = ui->LoadingBar2;
+    // A dialog-style window without buttons on its title bar.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    FormCreate();
+}
+
+TForm5::~TForm5()
+{
+    if (Form5 == this)
+        Form5 = nullptr;
+}
+
+void TForm5::FormCreate()
+{
+    // Created last of the five windows: the playlist window and this one exist now.
+    if (Form1)
+        Form1->LoadCommandLine();
+}
+
+void TForm5::FormShow()
+{
+    if (!Form1)
+        return;
+    const QRect main = Form1->frameGeometry();
+    move(main.left(), main.top() + main.height());
+}
+
+void TForm5::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TForm5::SetMaximum(QProgressBar* bar, int maximum)
+{
+    // A range of 0 .. 0 would turn the bar into a busy indicator; an empty loop shows an
+    // empty bar instead.
+    bar->setRange(0, maximum > 0 ? maximum : 1);
+}
+
+void TForm5::ShowLoading()
+{
+    show();
+    raise();
+    // Let the window be mapped and painted once; the loop that follows keeps the event loop
+    // away, so from then on each step paints its bar itself.
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    } while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 100);
+}
+
+void TForm5::Step(QProgressBar* bar, int position)
+{
+    bar->setValue(position);
+    if (bar->isVisible())
+        bar->repaint();
+}
+
+void TForm5::HideLoading()
+{
+    hide();
+}

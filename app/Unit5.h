@@ -1,0 +1,40 @@
+#pragma once
+// TForm5: the loading window. Two thin progress bars under the main window while files are
+// taken in: LoadingBar counts the names being taken, LoadingBar2 the lines of one .m3u file.
+// Its creation, the last of the five windows, takes in the command line.
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class TForm5;
+}
+class QProgressBar;
+
+class TForm5 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm5(QWidget* parent = nullptr);
+    ~TForm5() override;
+
+    void FormCreate();
+    void FormShow();
+
+    // For the drivers of the bars: set a bar's maximum; show the window and let it paint
+    // before a long loop; set a position and paint the bar at once (the loop gives the event
+    // loop no other chance); hide the window after the loop.
+    static void SetMaximum(QProgressBar* bar, int maximum);
+    void ShowLoading();
+    static void Step(QProgressBar* bar, int position);
+    void HideLoading();
+
+    QProgressBar* LoadingBar = nullptr;
+    QProgressBar* LoadingBar2 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TForm5> ui;
+};
+
+extern TForm5* Form5;
