@@ -1,0 +1,204 @@
+// TOggData: construction, destruction, loading, stream information and the looped-Ogg container.
+// Rendering, volume, play state, the equaliser and the analysis live in OggDataRender.cpp.
+#include "OggDataLib.h"
+
+#include "AtomicFile.h"
+#include "ERangeError.h"
+#include "OggWuvorbisLib.h"
+#include "Paths.h"
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+// The container's numbers are little-endian on file and copied as they stand in memory.
+static_assert(std::endian::native == std::endian::little, "the container layout assumes a little-endian machine");
+
+namespace {
+constexpr char kMagic[] = "OSTRAOGG";
+constexpr int64_t kHeaderSize = sizeof(TOstraOggHed);
+}
+
+TOggData::TOggData(int32_t renderBufferSize)
+{
+    CommentList = std::make_unique<TStringList>();
+    EQFFT = std::make_unique<TFFT>(256);
+    GraphFFT = std::make_unique<TFFT>(256);
+    RenderBuffer = std::make_unique<TMemoryStream>();
+    RenderBuffer->SetSize(renderBufferSize > 0 ? renderBufferSize : 0);
+    for (int i = 0; i < 64; ++i) {
+        EQHistoryL[i] = 0.0f;
+        EQHistoryR[i] = 0.0f;
+    }
+    Init();
+    for (int i = 0; i < 256; ++i)
+        SetEQ(i, 1.0f);
+    SetVolume(1.0f);
+    SetMasterVolume(1.0f);
+    SetChannelVolume(1.0f);
+}
+
+TOggData::~TOggData()
+{
+    Init();
+    {
+        // A block that started before Init cleared Loaded finishes before anything goes.
+        std::lock_guard<std::recursive_mutex> lock(RenderLock);
+    }
+    RenderBuffer.reset();
+    CommentList.reset();
+    EQFFT.reset();
+    GraphFFT.reset();
+}
+
+void TOggData::Init()
+{
+    Loaded = false;
+    // Holding the lock replaces waiting for Busy: a block being rendered finishes first, and no
+    // new block starts (it sees Loaded false) while the decoder state is torn down.
+    std::lock_guard<std::recursive_mutex> lock(RenderLock);
+    Pause();
+    if (CommentList)
+        CommentList->Clear();
+    Vendor.clear();
+    Channels = 0;
+    Rate = 0;
+    TotalTime = 0.0f;
+    PcmBytes = 0;
+    if (FileData) {
+        if (_VorbisfileDll) {
+            // Closing the decoder state destroys FileData through the close callback.
+            _VorbisfileDll->wu_ov_clear(&VorbisFile);
+        } else {
+            // The library went away under an open file; only the stream can still be released.
+            std::unique_ptr<TMemoryStream> orphan(FileData);
+        }
+        FileData = nullptr;
+    }
+    std::memset(&VorbisFile, 0, sizeof VorbisFile);
+}
+
+bool TOggData::LoadOgg(const std::string& fileName)
+{
+    if (!Paths::FileExists(fileName))
+        return false;
+    // Without the decoder library nothing can be opened; the object stays as it is.
+    if (!_VorbisfileDll)
+        return false;
+    auto stream = std::make_unique<TMemoryStream>();
+    stream->LoadFromFile(fileName);
+    stream->SetPosition(0);
+    return LoadOgg(stream.release());
+}
+
+bool TOggData::LoadOgg(TMemoryStream* stream)
+{
+    if (!stream)
+        return false;
+    // Without the decoder library the stream is not taken: false, the caller keeps it and the
+    // object stays as it is.
+    if (!_VorbisfileDll)
+        return false;
+    std::unique_ptr<TMemoryStream> owned(stream);
+    std::lock_guard<std::recursive_mutex> lock(RenderLock);
+    Init();
+    LoadLoop(owned.get());
+    DataStart = owned->Position();
+    FileData = owned.get();
+    if (_VorbisfileDll->wu_ov_open_callbacks(FileData, &VorbisFile, nullptr, 0) < 0) {
+        // The library does not close a source it could not open: it goes with `owned`.
+        FileData = nullptr;
+        std::memset(&VorbisFile, 0, sizeof VorbisFile);
+        throw ERangeError("ファイルの読み込みに失敗");
+    }
+    // From here the decoder state owns the stream and destroys it when it is closed.
+    owned.release();
+    GetOggInfo();
+    Loaded = true;
+    return true;
+}
+
+void TOggData::GetOggInfo()
+{
+    if (!_VorbisfileDll || !FileData)
+        return;
+    wu_vorbis_comment* comment = _VorbisfileDll->wu_ov_comment(&VorbisFile, -1);
+    wu_vorbis_info* info = _VorbisfileDll->wu_ov_info(&VorbisFile, -1);
+    if (comment) {
+        Vendor = comment->vendor ? comment->vendor : "";
+        LPPCharToStringList(*CommentList, comment->user_comments);
+    }
+    if (info) {
+        Channels = info->channels;
+        Rate = static_cast<int32_t>(info->rate);
+    }
+    // The totals are negative error codes when the stream cannot tell them; none is then known.
+    double total = _VorbisfileDll->wu_ov_time_total(&VorbisFile, -1);
+    TotalTime = total > 0.0 ? static_cast<float>(total) : 0.0f;
+    int64_t pcm = _VorbisfileDll->wu_ov_pcm_total(&VorbisFile, -1);
+    PcmBytes = pcm > 0 ? pcm * 2 * 2 : 0;
+}
+
+void TOggData::LPPCharToStringList(TStringList& list, char** strings)
+{
+    if (!strings)
+        return;
+    for (char** p = strings; *p; ++p)
+        list.Add(std::string(*p));
+}
+
+uint8_t* TOggData::Memory() { return RenderBuffer->Memory(); }
+
+uint8_t* TOggData::Offset() { return RenderBuffer->Memory() + RenderOffset.load(); }
+
+bool TOggData::SeekAble()
+{
+    if (!Loaded || !_VorbisfileDll)
+        return false;
+    return _VorbisfileDll->wu_ov_seekable(&VorbisFile) != 0;
+}
+
+bool TOggData::LoadLoop(TMemoryStream* stream)
+{
+    if (!stream)
+        return false;
+    if (stream->Size() < kHeaderSize)
+        return false;
+    int64_t start = stream->Position();
+    char magic[9] = {};
+    stream->Read(magic, 8);
+    stream->SetPosition(start);
+    if (std::strcmp(magic, kMagic) != 0)
+        return false;
+    // A magic with less than a whole header behind it is not a container: the entries would be
+    // partly invented.
+    if (stream->Size() - start < kHeaderSize)
+        return false;
+    TOstraOggHed header;
+    stream->Read(&header, sizeof header);
+    std::memcpy(Loops, header.Loops, sizeof Loops);
+    return true;
+}
+
+bool TOggData::SaveOstraOgg(const std::string& fileName)
+{
+    if (!FileData)
+        return false;
+    // Read through the memory and the size only: the decoder may be using the stream's position.
+    const uint8_t* data = FileData->Memory();
+    int64_t size = FileData->Size();
+    int64_t start = DataStart < 0 ? 0 : (DataStart > size ? size : DataStart);
+
+    TOstraOggHed header;
+    std::memcpy(header.Magic, kMagic, sizeof header.Magic);
+    std::memcpy(header.Loops, Loops, sizeof header.Loops);
+
+    std::vector<uint8_t> bytes(static_cast<size_t>(kHeaderSize + (size - start)));
+    std::memcpy(bytes.data(), &header, sizeof header);
+    if (size > start)
+        std::memcpy(bytes.data() + kHeaderSize, data + start, static_cast<size_t>(size - start));
+    // Written beside the target and renamed over it, so that a failed save leaves an existing
+    // file whole. Throws EFileError when the file cannot be created.
+    AtomicFile::Write(fileName, bytes.data(), bytes.size());
+    return true;
+}
