@@ -181,11 +181,32 @@ TEST_F(Container, NothingLoadedWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST_F(Container, FailedSaveRaisesAndLeavesTheOldFileWhole)
+TEST_F(Container, FailedSaveRaisesFileError)
 {
     TOggData d(0);
     ASSERT_TRUE(d.LoadOgg(StreamOf(Ogg()).release()));
     EXPECT_THROW(d.SaveOstraOgg(fixture::TempDir() + "/no/such/dir/x.qv"), EFileError);
+}
+
+TEST_F(Container, FailedSaveOverADirectoryLeavesItAndNoPartialFile)
+{
+    TOggData d(0);
+    ASSERT_TRUE(d.LoadOgg(StreamOf(Ogg()).release()));
+    // A name that is a directory cannot be replaced; it and its content stay, and no partial
+    // file is left beside it.
+    auto taken = fixture::TempDir() + "/taken";
+    auto inside = fixture::WriteTemp({'k'}, "taken/keep");
+    EXPECT_THROW(d.SaveOstraOgg(taken), EFileError);
+    EXPECT_TRUE(std::filesystem::is_directory(taken));
+    EXPECT_EQ(fixture::ReadFile(inside), std::vector<uint8_t>{'k'});
+    for (const auto& entry : std::filesystem::directory_iterator(fixture::TempDir()))
+        EXPECT_EQ(entry.path().filename().string().find("taken.tmp"), std::string::npos) << entry.path();
+}
+
+TEST_F(Container, FailedSaveInAReadOnlyDirectoryLeavesTheOldFileWhole)
+{
+    TOggData d(0);
+    ASSERT_TRUE(d.LoadOgg(StreamOf(Ogg()).release()));
 
     // A file in a directory we may not write to: creating beside it fails, the file stays.
     auto dir = fixture::TempDir() + "/readonly";

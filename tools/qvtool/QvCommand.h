@@ -1,0 +1,32 @@
+#pragma once
+// The command table of qvtool. Each command lives in its own file and registers itself there:
+//
+//     static QvRegistrar registrar{"info", "info FILE", QvInfo};
+//
+// so that a command is added by adding its file, and main.cpp never changes.
+#include <string>
+#include <vector>
+
+// Exit codes of every command.
+enum QvExit : int { QvOk = 0, QvFailed = 1, QvUsage = 2 };
+
+// A command gets the arguments after its name and returns an exit code. For wrong usage it
+// returns QvUsage (main prints the usage); for a failure it writes the message to stderr and
+// returns QvFailed, or throws, and main prints the message.
+using QvRun = int (*)(const std::vector<std::string>& args);
+
+struct QvCommand {
+    std::string name;
+    std::string usage;  // the arguments, as shown after "qvtool "
+    QvRun run;
+};
+
+// The registered commands, sorted by name.
+const std::vector<QvCommand>& QvCommands();
+
+struct QvRegistrar {
+    QvRegistrar(const char* name, const char* usage, QvRun run);
+};
+
+// Loads the decoder library from the directory of the running program. Throws ERangeError.
+void QvLoadDecoder();
