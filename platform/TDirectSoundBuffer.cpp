@@ -1,0 +1,285 @@
+#include "TDirectSoundBuffer.h"
+
+#include "TDirectSoundMixer.h"
+#include "TDirectSoundNotify.h"
+#include "TEvent.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+constexpr DWORD FrameBytes = 4;
+}
+
+TDirectSoundBuffer::TDirectSoundBuffer(std::shared_ptr<TDirectSoundMixer> mixer, DWORD flags, DWORD bytes)
+    : mixer_(std::move(mixer)), flags_(flags), size_(bytes), data_(bytes, 0), staging_(bytes, 0)
+{
+    mixer_->Add(this);
+}
+
+TDirectSoundBuffer::~TDirectSoundBuffer()
+{
+    mixer_->Remove(this);
+}
+
+HRESULT TDirectSoundBuffer::QueryInterface(const GUID& iid, void** object)
+{
+    if (object == nullptr) {
+        return DSERR_INVALIDPARAM;
+    }
+    *object = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
+        AddRef();
+        *object = static_cast<IDirectSoundBuffer*>(this);
+        return DS_OK;
+    }
+    if (iid == IID_IDirectSoundNotify8 && (flags_ & DSBCAPS_CTRLPOSITIONNOTIFY) != 0) {
+        IDirectSoundNotify8* notify = new (std::nothrow) TDirectSoundNotify(this);
+        if (notify == nullptr) {
+            return DSERR_OUTOFMEMORY;
+        }
+        *object = notify;
+        return DS_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+ULONG TDirectSoundBuffer::AddRef()
+{
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+ULONG TDirectSoundBuffer::Release()
+{
+    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) {
+        delete this;
+    }
+    return left;
+}
+
+HRESULT TDirectSoundBuffer::GetCurrentPosition(DWORD* play, DWORD* write)
+{
+    std::lock_guard lock(mixer_->Lock());
+    if (play != nullptr) {
+        *play = playing_ ? play_ : pos_;
+    }
+    if (write != nullptr) {
+        *write = pos_;
+    }
+    return DS_OK;
+}
+
+HRESULT TDirectSoundBuffer::Lock(DWORD offset, DWORD bytes, void** ptr1, DWORD* bytes1, void** ptr2, DWORD* bytes2,
+                                 DWORD flags)
+{
+    if (ptr1 == nullptr || bytes1 == nullptr) {
+        return DSERR_INVALIDPARAM;
+    }
+    std::lock_guard lock(mixer_->Lock());
+    if ((flags & DSBLOCK_FROMWRITECURSOR) != 0) {
+        offset = pos_;
+    }
+    if ((flags & DSBLOCK_ENTIREBUFFER) != 0) {
+        bytes = size_;
+    }
+    if (offset >= size_ || bytes == 0 || bytes > size_) {
+        return DSERR_INVALIDPARAM;
+    }
+    const DWORD first = std::min(bytes, size_ - offset);
+    const DWORD second = bytes - first;
+    if (second != 0 && (ptr2 == nullptr || bytes2 == nullptr)) {
+        return DSERR_INVALIDPARAM;
+    }
+    std::memcpy(staging_.data() + offset, data_.data() + offset, first);
+    std::memcpy(staging_.data(), data_.data(), second);
+    *ptr1 = staging_.data() + offset;
+    *bytes1 = first;
+    if (ptr2 != nullptr) {
+        *ptr2 = second != 0 ? staging_.data() : nullptr;
+    }
+    if (bytes2 != nullptr) {
+        *bytes2 = second;
+    }
+    return DS_OK;
+}
+
+bool TDirectSoundBuffer::InStaging(const void* ptr, DWORD bytes) const
+{
+    const auto* p = static_cast<const uint8_t*>(ptr);
+    const uint8_t* begin = staging_.data();
+    return p >= begin && p <= begin + size_ && bytes <= static_cast<DWORD>(begin + size_ - p);
+}
+
+HRESULT TDirectSoundBuffer::Unlock(void* ptr1, DWORD bytes1, void* ptr2, DWORD bytes2)
+{
+    if (ptr1 == nullptr || !InStaging(ptr1, bytes1) || (ptr2 != nullptr && !InStaging(ptr2, bytes2))) {
+        return DSERR_INVALIDPARAM;
+    }
+    std::lock_guard lock(mixer_->Lock());
+    const size_t at1 = static_cast<size_t>(static_cast<uint8_t*>(ptr1) - staging_.data());
+    std::memcpy(data_.data() + at1, ptr1, bytes1);
+    if (ptr2 != nullptr && bytes2 != 0) {
+        const size_t at2 = static_cast<size_t>(static_cast<uint8_t*>(ptr2) - staging_.data());
+        std::memcpy(data_.data() + at2, ptr2, bytes2);
+    }
+    return DS_OK;
+}
+
+HRESULT TDirectSoundBuffer::Play(DWORD reserved, DWORD /*priority*/, DWORD flags)
+{
+    if (reserved != 0) {
+        return DSERR_INVALIDPARAM;
+    }
+    std::lock_guard lock(mixer_->Lock());
+    looping_ = (flags & DSBPLAY_LOOPING) != 0;
+    if (!playing_) {
+        playing_ = true;
+        play_ = pos_;
+    }
+    return DS_OK;
+}
+
+HRESULT TDirectSoundBuffer::SetFormat(const WAVEFORMATEX* /*format*/)
+{
+    return DSERR_INVALIDCALL;  // only the primary buffer's format can be set
+}
+
+int32_t TDirectSoundBuffer::GainOf(LONG volume)
+{
+    if (volume <= DSBVOLUME_MIN) {
+        return 0;
+    }
+    if (volume >= DSBVOLUME_MAX) {
+        return 65536;
+    }
+    return static_cast<int32_t>(std::lround(65536.0 * std::pow(10.0, volume / 2000.0)));
+}
+
+HRESULT TDirectSoundBuffer::SetVolume(LONG volume)
+{
+    if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) {
+        return DSERR_CONTROLUNAVAIL;
+    }
+    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) {
+        return DSERR_INVALIDPARAM;
+    }
+    std::lock_guard lock(mixer_->Lock());
+    volume_ = volume;
+    gain_ = GainOf(volume);
+    return DS_OK;
+}
+
+HRESULT TDirectSoundBuffer::GetVolume(LONG* volume)
+{
+    if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) {
+        return DSERR_CONTROLUNAVAIL;
+    }
+    if (volume == nullptr) {
+        return DSERR_INVALIDPARAM;
+    }
+    std::lock_guard lock(mixer_->Lock());
+    *volume = volume_;
+    return DS_OK;
+}
+
+HRESULT TDirectSoundBuffer::Stop()
+{
+    std::lock_guard lock(mixer_->Lock());
+    if (playing_) {
+        playing_ = false;
+        play_ = pos_;
+        SignalStop();
+    }
+    return DS_OK;
+}
+
+HRESULT TDirectSoundBuffer::SetNotificationPositions(DWORD count, const DSBPOSITIONNOTIFY* positions)
+{
+    if (count != 0 && positions == nullptr) {
+        return DSERR_INVALIDPARAM;
+    }
+    for (DWORD i = 0; i < count; ++i) {
+        const DSBPOSITIONNOTIFY& p = positions[i];
+        if (p.hEventNotify == nullptr || (p.dwOffset >= size_ && p.dwOffset != DSBPN_OFFSETSTOP)) {
+            return DSERR_INVALIDPARAM;
+        }
+    }
+    std::vector<DSBPOSITIONNOTIFY> list;
+    try {
+        list.assign(positions, positions + count);
+    } catch (const std::bad_alloc&) {
+        return DSERR_OUTOFMEMORY;
+    }
+    std::lock_guard lock(mixer_->Lock());
+    notify_.swap(list);
+    return DS_OK;
+}
+
+void TDirectSoundBuffer::SignalPassed(DWORD from, DWORD bytes)
+{
+    for (const DSBPOSITIONNOTIFY& p : notify_) {
+        if (p.dwOffset == DSBPN_OFFSETSTOP) {
+            continue;
+        }
+        // Distance from the chunk's start to the offset, going forward round the buffer.
+        const DWORD ahead = p.dwOffset >= from ? p.dwOffset - from : p.dwOffset + size_ - from;
+        if (ahead < bytes) {
+            p.hEventNotify->Set();
+        }
+    }
+}
+
+void TDirectSoundBuffer::SignalStop()
+{
+    for (const DSBPOSITIONNOTIFY& p : notify_) {
+        if (p.dwOffset == DSBPN_OFFSETSTOP) {
+            p.hEventNotify->Set();
+        }
+    }
+}
+
+void TDirectSoundBuffer::MixInto(int32_t* acc, int frames)
+{
+    if (!playing_ || frames <= 0) {
+        return;
+    }
+    const DWORD from = pos_;
+    DWORD want = static_cast<DWORD>(frames) * FrameBytes;
+    if (!looping_) {
+        want = std::min(want, size_ - pos_);
+    }
+    DWORD taken = 0;
+    while (taken < want) {
+        const DWORD run = std::min(want - taken, size_ - pos_) / FrameBytes * FrameBytes;
+        if (run == 0) {
+            break;  // a size that is not whole frames: drop the odd bytes at the end
+        }
+        const auto* src = reinterpret_cast<const int16_t*>(data_.data() + pos_);
+        int32_t* dst = acc + taken / 2;
+        const size_t samples = run / 2;
+        if (gain_ == 65536) {
+            for (size_t i = 0; i < samples; ++i) {
+                dst[i] += src[i];
+            }
+        } else if (gain_ != 0) {
+            for (size_t i = 0; i < samples; ++i) {
+                dst[i] += (src[i] * gain_ + 32768) >> 16;
+            }
+        }
+        taken += run;
+        pos_ += run;
+        if (size_ - pos_ < FrameBytes) {
+            pos_ = 0;
+        }
+    }
+    play_ = from;
+    SignalPassed(from, taken);
+    if (!looping_ && pos_ == 0 && taken != 0) {
+        // A one-shot buffer that reached its end stops, ready to play again from the start.
+        playing_ = false;
+        play_ = 0;
+        SignalStop();
+    }
+}

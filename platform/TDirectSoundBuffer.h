@@ -1,0 +1,64 @@
+#pragma once
+// A secondary sound buffer: 16-bit stereo 44100 Hz bytes that the device's callback mixes from the
+// play cursor, once or in a loop, with its volume, signalling the notification events whose
+// offsets the cursor passes. Lock hands out a private copy of the range, and Unlock writes it back
+// under the device's lock, so a writer never shares bytes with the callback.
+#include "DirectSound.h"
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class TDirectSoundMixer;
+
+class TDirectSoundBuffer : public IDirectSoundBuffer {
+public:
+    // Creates a buffer with one reference; throws std::bad_alloc.
+    TDirectSoundBuffer(std::shared_ptr<TDirectSoundMixer> mixer, DWORD flags, DWORD bytes);
+
+    HRESULT QueryInterface(const GUID& iid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetCurrentPosition(DWORD* play, DWORD* write) override;
+    HRESULT Lock(DWORD offset, DWORD bytes, void** ptr1, DWORD* bytes1, void** ptr2, DWORD* bytes2,
+                 DWORD flags) override;
+    HRESULT Play(DWORD reserved, DWORD priority, DWORD flags) override;
+    HRESULT SetFormat(const WAVEFORMATEX* format) override;
+    HRESULT SetVolume(LONG volume) override;
+    HRESULT GetVolume(LONG* volume) override;
+    HRESULT Stop() override;
+    HRESULT Unlock(void* ptr1, DWORD bytes1, void* ptr2, DWORD bytes2) override;
+
+    // Used by the notification interface of this buffer.
+    HRESULT SetNotificationPositions(DWORD count, const DSBPOSITIONNOTIFY* positions);
+
+    // Called by the mixer with its lock held: adds frames of this buffer's sound, at its volume,
+    // to acc (interleaved stereo) and moves the cursor on.
+    void MixInto(int32_t* acc, int frames);
+
+    // Hundredths of a decibel as a 16.16 fixed-point gain: 0 gives 65536, -10000 or less 0.
+    static int32_t GainOf(LONG volume);
+
+private:
+    ~TDirectSoundBuffer() override;
+    // Signals the events of the offsets in [from, from + bytes), wrapping; the lock is held.
+    void SignalPassed(DWORD from, DWORD bytes);
+    void SignalStop();
+    bool InStaging(const void* ptr, DWORD bytes) const;
+
+    std::atomic<ULONG> refs_{1};
+    std::shared_ptr<TDirectSoundMixer> mixer_;
+    const DWORD flags_;
+    const DWORD size_;
+    std::vector<uint8_t> data_;
+    std::vector<uint8_t> staging_;
+
+    // Guarded by the mixer's lock.
+    DWORD pos_ = 0;   // next byte the callback takes: the write cursor
+    DWORD play_ = 0;  // start of what the callback took last: the play cursor
+    bool playing_ = false;
+    bool looping_ = false;
+    LONG volume_ = 0;
+    int32_t gain_ = 65536;
+    std::vector<DSBPOSITIONNOTIFY> notify_;
+};

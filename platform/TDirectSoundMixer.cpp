@@ -1,0 +1,97 @@
+#include "TDirectSoundMixer.h"
+
+#include "DirectSound.h"
+#include "TDirectSoundBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
+{
+    std::shared_ptr<TDirectSoundMixer> mixer(new TDirectSoundMixer());
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return nullptr;
+    }
+    mixer->subsystem_ = true;
+
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(DSOutputRate);
+    want.format = AUDIO_S16LSB;
+    want.channels = static_cast<Uint8>(DSOutputChannels);
+    want.samples = static_cast<Uint16>(DSOutputFrames);
+    want.callback = &TDirectSoundMixer::Callback;
+    want.userdata = mixer.get();
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts to whatever the hardware takes, so the callback always
+    // sees 44100 Hz signed 16-bit stereo.
+    mixer->device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (mixer->device_ == 0) {
+        return nullptr;  // the destructor quits the subsystem
+    }
+    SDL_PauseAudioDevice(mixer->device_, 0);
+    return mixer;
+}
+
+TDirectSoundMixer::~TDirectSoundMixer()
+{
+    // Closing waits for a callback in progress, so nothing runs on this object afterwards.
+    if (device_ != 0) {
+        SDL_CloseAudioDevice(device_);
+    }
+    if (subsystem_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
+void TDirectSoundMixer::Add(TDirectSoundBuffer* buffer)
+{
+    std::lock_guard lock(mutex_);
+    buffers_.push_back(buffer);
+}
+
+void TDirectSoundMixer::Remove(TDirectSoundBuffer* buffer)
+{
+    std::lock_guard lock(mutex_);
+    buffers_.erase(std::remove(buffers_.begin(), buffers_.end(), buffer), buffers_.end());
+}
+
+void TDirectSoundMixer::SetMasterVolume(int32_t volume)
+{
+    std::lock_guard lock(mutex_);
+    masterGain_ = TDirectSoundBuffer::GainOf(volume);
+}
+
+void SDLCALL TDirectSoundMixer::Callback(void* self, Uint8* stream, int len)
+{
+    auto* mixer = static_cast<TDirectSoundMixer*>(self);
+    const int frameBytes = DSOutputChannels * (DSOutputBits / 8);
+    mixer->Mix(reinterpret_cast<int16_t*>(stream), len / frameBytes);
+    const int done = (len / frameBytes) * frameBytes;
+    if (done < len) {
+        std::memset(stream + done, 0, static_cast<size_t>(len - done));
+    }
+}
+
+void TDirectSoundMixer::Mix(int16_t* out, int frames)
+{
+    constexpr int chunkFrames = 1024;
+    int32_t acc[chunkFrames * DSOutputChannels];
+    std::lock_guard lock(mutex_);
+    while (frames > 0) {
+        const int n = std::min(frames, chunkFrames);
+        const size_t samples = static_cast<size_t>(n) * DSOutputChannels;
+        std::fill(acc, acc + samples, 0);
+        for (TDirectSoundBuffer* buffer : buffers_) {
+            buffer->MixInto(acc, n);
+        }
+        for (size_t i = 0; i < samples; ++i) {
+            int64_t v = acc[i];
+            if (masterGain_ != 65536) {
+                v = (v * masterGain_ + 32768) >> 16;
+            }
+            out[i] = static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767));
+        }
+        out += samples;
+        frames -= n;
+    }
+}

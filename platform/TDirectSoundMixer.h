@@ -1,0 +1,42 @@
+#pragma once
+// The SDL audio device behind a DirectSound object: 44100 Hz, signed 16-bit, stereo, a callback of
+// about 1024 frames that mixes every playing secondary buffer. One mutex guards the mix and the
+// state of every buffer of the device, so that a buffer that Stop or Release has returned from is
+// never touched again by the callback.
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class TDirectSoundBuffer;
+
+class TDirectSoundMixer {
+public:
+    // Opens the default device; null when SDL cannot open one.
+    static std::shared_ptr<TDirectSoundMixer> Open();
+    ~TDirectSoundMixer();
+    TDirectSoundMixer(const TDirectSoundMixer&) = delete;
+    TDirectSoundMixer& operator=(const TDirectSoundMixer&) = delete;
+
+    // Buffers join the mix at creation and leave it at destruction (taking Lock()).
+    void Add(TDirectSoundBuffer* buffer);
+    void Remove(TDirectSoundBuffer* buffer);
+
+    std::mutex& Lock() { return mutex_; }
+
+    // Primary volume in hundredths of a decibel, applied after the mix.
+    void SetMasterVolume(int32_t volume);
+
+private:
+    TDirectSoundMixer() = default;
+    static void SDLCALL Callback(void* self, Uint8* stream, int len);
+    void Mix(int16_t* out, int frames);
+
+    SDL_AudioDeviceID device_ = 0;
+    bool subsystem_ = false;
+    std::mutex mutex_;
+    std::vector<TDirectSoundBuffer*> buffers_;
+    int32_t masterGain_ = 65536;  // 16.16 fixed point
+};

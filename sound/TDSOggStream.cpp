@@ -1,0 +1,356 @@
+#include "TDSOggStream.h"
+
+#include "SjisConv.h"
+#include "TEvent.h"
+
+#include <cstring>
+#include <functional>
+#include <system_error>
+
+namespace {
+constexpr const char* Unused = "未使用";
+// Bytes per second of the play buffer: 44100 frames of two 16-bit samples.
+constexpr DWORD StreamBytesPerSecond = 176400;
+}
+
+TDSOggStream::TDSOggStream() = default;
+
+TDSOggStream::~TDSOggStream()
+{
+    Release();
+    Comments.reset();
+}
+
+bool TDSOggStream::Init(TDXSound* sound)
+{
+    Trace.TraceOpen("_DSOggStream.debug");
+    Sound = sound;
+    FileName = Unused;
+    Comments = std::make_unique<TStringList>();
+    return true;
+}
+
+bool TDSOggStream::CreateBuffer()
+{
+    WAVEFORMATEX wf{};
+    wf.wFormatTag = WAVE_FORMAT_PCM;
+    wf.nChannels = 2;
+    wf.nSamplesPerSec = 44100;
+    wf.nAvgBytesPerSec = StreamBytesPerSecond;
+    wf.nBlockAlign = 4;
+    wf.wBitsPerSample = 16;
+    wf.cbSize = 0;
+    BufferSize = wf.nAvgBytesPerSec * 2;
+
+    DSBUFFERDESC desc{};
+    desc.dwSize = sizeof(DSBUFFERDESC);
+    desc.dwFlags = DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GLOBALFOCUS |
+                   DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_LOCDEFER;
+    desc.dwBufferBytes = BufferSize;
+    desc.lpwfxFormat = &wf;
+
+    IDirectSound8* device = Sound != nullptr ? Sound->Device : nullptr;
+    if (device == nullptr || FAILED(device->CreateSoundBuffer(&desc, &PlayBuffer, nullptr))) {
+        PlayBuffer = nullptr;
+        Trace.Trace("再生バッファーの生成に失敗\n");
+        Release();
+        return false;
+    }
+
+    for (auto& event : Events) {
+        event = std::make_unique<TEvent>();
+    }
+
+    void* notify = nullptr;
+    if (FAILED(PlayBuffer->QueryInterface(IID_IDirectSoundNotify8, &notify)) || notify == nullptr) {
+        Trace.Trace("IDirectSoundNotify8インターフェイスの取得に失敗\n");
+        Release();
+        return false;
+    }
+    Notify = static_cast<IDirectSoundNotify8*>(notify);
+
+    const DSBPOSITIONNOTIFY positions[2] = {{0, Events[0].get()}, {BufferSize / 2, Events[1].get()}};
+    if (FAILED(Notify->SetNotificationPositions(2, positions))) {
+        Trace.Trace("停止位置設定に失敗\n");
+        Release();
+        return false;
+    }
+
+    OggData = std::make_unique<TOggData>(static_cast<int32_t>(BufferSize));
+    PlayBuffer->SetVolume(Volume.load());
+    return true;
+}
+
+void TDSOggStream::Release()
+{
+    Trace.Trace(TTraceChannel::Format("\n[%s]を破棄します\n", FileName.c_str()));
+    Trace.Trace("[解放処理開始]\n");
+    if (PlayBuffer != nullptr) {
+        PlayBuffer->Stop();
+    }
+    if (Thread.joinable()) {
+        // The thread leaves its loop at the third event; joining makes certain it has gone before
+        // anything it uses is freed.
+        Events[2]->Set();
+        Thread.join();
+        ThreadId = 0;
+        // The thread may have started the buffer again just before it saw the event.
+        if (PlayBuffer != nullptr) {
+            PlayBuffer->Stop();
+        }
+        Trace.Trace("    ストリーム再生スレッドの解放\n");
+    }
+    if (OggData) {
+        OggData.reset();
+        Trace.Trace("    OggDataクラスの解放\n");
+    }
+    if (Notify != nullptr) {
+        // The buffer outlives this interface for a moment; make sure it can no longer signal the
+        // events that are closed next.
+        Notify->SetNotificationPositions(0, nullptr);
+        Notify->Release();
+        Notify = nullptr;
+        Trace.Trace("    通知イベントインターフェイスの解放\n");
+    }
+    if (Events[1]) {
+        Events[1].reset();
+        Trace.Trace("    イベントハンドル(1)解放\n");
+    }
+    if (Events[0]) {
+        Events[0].reset();
+        Trace.Trace("    イベントハンドル(0)解放\n");
+    }
+    Events[2].reset();
+    if (PlayBuffer != nullptr) {
+        PlayBuffer->Release();
+        PlayBuffer = nullptr;
+        Trace.Trace("    再生バッファーの解放\n");
+    }
+    Trace.Trace("[解放処理終了]\n");
+}
+
+bool TDSOggStream::Play(const std::string& fileName, bool loop)
+{
+    Loop = loop;
+    if (PlayBuffer != nullptr || OggData || Thread.joinable()) {
+        Release();
+        FileName = Unused;
+    }
+    if (!CreateBuffer()) {
+        return false;
+    }
+    FileName = fileName;
+    if (!OggData->LoadOgg(fileName)) {
+        Trace.Trace(TTraceChannel::Format("Play:[%s]オープン失敗\n", fileName.c_str()));
+        return false;
+    }
+    OggData->Play(Loop);
+    PauseTime = 0.0f;
+    try {
+        Thread = std::thread(&TDSOggStream::StreamThread, this);
+    } catch (const std::system_error&) {
+        Trace.Trace(TTraceChannel::Format("Play:[%s]スレッドを作れませんでした\n", fileName.c_str()));
+        return false;
+    }
+    ThreadId = static_cast<uint32_t>(std::hash<std::thread::id>{}(Thread.get_id()));
+    Trace.Trace(TTraceChannel::Format("Play:[%s]を読みこみました\n", fileName.c_str()));
+    return true;
+}
+
+void TDSOggStream::Stop()
+{
+    if (PlayBuffer != nullptr) {
+        if (OggData) {
+            OggData->Stop();
+        }
+        PlayBuffer->Stop();
+    }
+}
+
+void TDSOggStream::Pause()
+{
+    if (!OggData) {
+        return;
+    }
+    if (OggData->GetPlayState() != psSTOP) {
+        OggData->Pause();
+        float at = OggData->TimeTell();
+        // A pause before the first block was decoded would read 0, which means "not paused" and
+        // could never be resumed; the decoder's own restart point stands in for it.
+        if (at == 0.0f && OggData->Loaded) {
+            at = 0.001f;
+        }
+        PauseTime = at;
+        if (PlayBuffer != nullptr) {
+            PlayBuffer->Stop();
+        }
+        return;
+    }
+    if (PauseTime != 0.0f) {
+        OggData->TimeSeek(PauseTime);
+        OggData->Play(Loop);
+        if (Notify != nullptr && Events[0] && Events[1]) {
+            const DSBPOSITIONNOTIFY positions[2] = {{0, Events[0].get()}, {BufferSize / 2, Events[1].get()}};
+            Notify->SetNotificationPositions(2, positions);
+        }
+        if (PlayBuffer != nullptr) {
+            PlayBuffer->Play(0, 0, DSBPLAY_LOOPING);
+        }
+        PauseTime = 0.0f;
+    }
+}
+
+void TDSOggStream::FadeOut(float seconds)
+{
+    if (OggData) {
+        OggData->SetVolume(0.0f, seconds);
+    }
+}
+
+void TDSOggStream::SetVolume(int32_t volume)
+{
+    Volume = volume;
+    if (PlayBuffer != nullptr) {
+        PlayBuffer->SetVolume(volume);
+    }
+}
+
+float TDSOggStream::GetOutputTime()
+{
+    return OggData ? OggData->GetOutputTime() : 0.0f;
+}
+
+float TDSOggStream::GetTotalTime()
+{
+    return OggData ? OggData->TotalTime : 0.0f;
+}
+
+bool TDSOggStream::IsPlaying()
+{
+    return OggData && OggData->GetPlayState() != psSTOP;
+}
+
+bool TDSOggStream::Rewind(float seconds)
+{
+    if (!OggData || OggData->GetPlayState() == psSTOP) {
+        return false;
+    }
+    const float t = OggData->TimeTell() - seconds;
+    if (t < 0.0f) {
+        Stop();
+        return true;
+    }
+    OggData->TimeSeek(t);
+    return false;
+}
+
+bool TDSOggStream::Forward(float seconds)
+{
+    if (!OggData || OggData->GetPlayState() == psSTOP) {
+        return false;
+    }
+    const float t = OggData->TimeTell() + seconds;
+    if (t > OggData->TotalTime) {
+        Stop();
+        return true;
+    }
+    OggData->TimeSeek(t);
+    return false;
+}
+
+std::string TDSOggStream::GetTitle(const std::string& fileName)
+{
+    if (!Comments) {
+        Comments = std::make_unique<TStringList>();
+    }
+    auto data = std::make_unique<TOggData>(static_cast<int32_t>(BufferSize));
+    Comments->Clear();
+    if (!data->LoadOgg(fileName)) {
+        return std::string();
+    }
+    if (data->CommentList) {
+        for (const std::string& line : data->CommentList->Lines()) {
+            Comments->Add(Utf8ToSjis(line));
+        }
+    }
+    data.reset();
+    return Comments->Values("title");
+}
+
+void TDSOggStream::SetMute(bool mute)
+{
+    Mute = mute;
+}
+
+bool TDSOggStream::Block_Copy(int block)
+{
+    OggData->Rendering();
+    const DWORD half = BufferSize / 2;
+    void* p1 = nullptr;
+    void* p2 = nullptr;
+    DWORD n1 = 0;
+    DWORD n2 = 0;
+    if (FAILED(PlayBuffer->Lock(static_cast<DWORD>(block) * half, half, &p1, &n1, &p2, &n2, 0))) {
+        Trace.Trace("Block_Copy:バッファーのロックに失敗\n");
+        return false;
+    }
+    const bool silent = PauseTime.load() != 0.0f || Mute.load();
+    if (silent) {
+        std::memset(p1, 0, n1);
+        if (n1 < half && p2 != nullptr) {
+            std::memset(p2, 0, n2);
+        }
+    } else {
+        const uint8_t* src = OggData->Offset();
+        std::memcpy(p1, src, n1);
+        if (n1 < half && p2 != nullptr) {
+            std::memcpy(p2, src + n1, n2);
+        }
+    }
+    PlayBuffer->Unlock(p1, n1, p2, n2);
+    return true;
+}
+
+uint32_t TDSOggStream::StreamThread(TDSOggStream* stream)
+{
+    const DWORD half = stream->BufferSize / 2;
+    // The leave event comes first so that it wins over notifications that are also set.
+    TEvent* const events[3] = {stream->Events[2].get(), stream->Events[0].get(), stream->Events[1].get()};
+
+    if (!stream->Block_Copy(0)) {
+        return 1;
+    }
+    stream->PlayBuffer->Play(0, 0, DSBPLAY_LOOPING);
+    bool block0Newest = true;
+    for (;;) {
+        const int which = TEvent::WaitAny(events, 3, TEvent::Infinite);
+        bool copied = true;
+        if (which == 0) {
+            return 0;
+        } else if (which == 1) {
+            // Block 0 is playing now: refill block 1, unless this signal came out of turn.
+            DWORD write = 0;
+            stream->PlayBuffer->GetCurrentPosition(nullptr, &write);
+            if (write < half && block0Newest) {
+                copied = stream->Block_Copy(1);
+                block0Newest = false;
+            }
+        } else if (which == 2) {
+            DWORD write = 0;
+            stream->PlayBuffer->GetCurrentPosition(nullptr, &write);
+            if (write >= half && !block0Newest) {
+                copied = stream->Block_Copy(0);
+                block0Newest = true;
+            }
+        } else {
+            stream->Stop();
+            return 1;
+        }
+        if (!copied) {
+            // The buffer cannot be written: silence it and end here. Freeing the stream's objects
+            // is left to the owner's Release, which may be using them at this moment.
+            stream->PlayBuffer->Stop();
+            return 1;
+        }
+    }
+}

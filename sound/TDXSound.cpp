@@ -1,0 +1,88 @@
+#include "TDXSound.h"
+
+TDXSound::TDXSound() = default;
+
+bool TDXSound::Init(HWND window, const TSoundFormat* format)
+{
+    Trace.TraceOpen("_DXSound.debug");
+    Trace.Trace("[初期化開始]\n");
+
+    // Init runs once; whatever an earlier call left is released rather than lost.
+    for (int n = 63; n >= 0; --n) {
+        if (SecondaryBuffers[n] != nullptr) {
+            SecondaryBuffers[n]->Release();
+            SecondaryBuffers[n] = nullptr;
+        }
+    }
+    if (PrimaryBuffer != nullptr) {
+        PrimaryBuffer->Release();
+        PrimaryBuffer = nullptr;
+    }
+    if (Device != nullptr) {
+        Device->Release();
+        Device = nullptr;
+    }
+
+    Trace.Trace("    DirectSoundオブジェクトの作成\n");
+    if (FAILED(DirectSoundCreate8(nullptr, &Device, nullptr))) {
+        Device = nullptr;
+        Trace.Trace("    DirectSoundオブジェクトの作成に失敗しました\n");
+        return false;
+    }
+
+    Trace.Trace("    協調レベルの設定(優先協調レベル)\n");
+    if (FAILED(Device->SetCooperativeLevel(window, DSSCL_PRIORITY))) {
+        Trace.Trace("    協調レベルの設定に失敗しました\n");
+        return false;
+    }
+
+    DSBUFFERDESC desc{};
+    desc.dwSize = sizeof(DSBUFFERDESC);
+    desc.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRLVOLUME;
+    Trace.Trace("    プライマリーバッファーの作成\n");
+    if (FAILED(Device->CreateSoundBuffer(&desc, &PrimaryBuffer, nullptr))) {
+        PrimaryBuffer = nullptr;
+        Trace.Trace("    プライマリーバッファーの作成に失敗しました\n");
+        return false;
+    }
+
+    const uint32_t rate = format != nullptr ? format->SampleRate : 0;
+    WAVEFORMATEX wf{};
+    wf.wFormatTag = WAVE_FORMAT_PCM;
+    wf.nChannels = 2;
+    wf.nSamplesPerSec = rate;
+    wf.nAvgBytesPerSec = rate * 4;
+    wf.nBlockAlign = 4;
+    wf.wBitsPerSample = 16;
+    wf.cbSize = 0;
+    Trace.Trace("    Waveフォーマットの設定\n");
+    if (FAILED(PrimaryBuffer->SetFormat(&wf))) {
+        return false;
+    }
+
+    Trace.Trace("[初期化終了]\n");
+    return true;
+}
+
+TDXSound::~TDXSound()
+{
+    Trace.Trace("[解放処理開始]\n");
+    for (int n = 63; n >= 0; --n) {
+        if (SecondaryBuffers[n] != nullptr) {
+            SecondaryBuffers[n]->Release();
+            SecondaryBuffers[n] = nullptr;
+            Trace.Trace(TTraceChannel::Format("    セカンダリーバッファー%d番 解放\n", n));
+        }
+    }
+    if (PrimaryBuffer != nullptr) {
+        PrimaryBuffer->Release();
+        PrimaryBuffer = nullptr;
+        Trace.Trace("    プライマリーバッファー解放\n");
+    }
+    if (Device != nullptr) {
+        Device->Release();
+        Device = nullptr;
+        Trace.Trace("    DirectSoundオブジェクト解放\n");
+    }
+    Trace.Trace("[解放処理終了]\n");
+}

@@ -1,0 +1,72 @@
+#pragma once
+// Helpers shared by the sound tests: choosing SDL's audio driver, owning DirectSound objects,
+// and counting this process's threads.
+#include "DirectSound.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace soundtest {
+
+// SDL reads these when its audio subsystem starts, so they must be set before a device opens.
+inline void UseDummyDriver()
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+// The disk driver writes everything the device plays to path. delayMs paces the callback
+// (SDL's default is real time).
+inline void UseDiskDriver(const std::string& path, int delayMs = -1)
+{
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+    if (delayMs >= 0) {
+        setenv("SDL_DISKAUDIODELAY", std::to_string(delayMs).c_str(), 1);
+    } else {
+        unsetenv("SDL_DISKAUDIODELAY");
+    }
+}
+
+// Releases a reference-counted interface at the end of a scope.
+template <typename T>
+struct ComPtr {
+    T* p = nullptr;
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() { Reset(); }
+    void Reset()
+    {
+        if (p != nullptr) {
+            p->Release();
+            p = nullptr;
+        }
+    }
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+    explicit operator bool() const { return p != nullptr; }
+};
+
+inline int ThreadCount()
+{
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) {
+        ++n;
+    }
+    return n;
+}
+
+inline WAVEFORMATEX StereoFormat()
+{
+    WAVEFORMATEX wf{};
+    wf.wFormatTag = WAVE_FORMAT_PCM;
+    wf.nChannels = 2;
+    wf.nSamplesPerSec = 44100;
+    wf.nAvgBytesPerSec = 176400;
+    wf.nBlockAlign = 4;
+    wf.wBitsPerSample = 16;
+    return wf;
+}
+
+}
