@@ -1,0 +1,410 @@
+#include "Unit2.h"
+
+#include "Paths.h"
+#include "PlaylistRules.h"
+#include "TApplication.h"
+#include "TStringList.h"
+#include "Unit1.h"
+#include "Unit5.h"
+#include "SjisConv.h"
+#include "ui_Unit2.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QShowEvent>
+#include <QUrl>
+#include <exception>
+
+TForm2* Form2 = nullptr;
+
+namespace {
+std::string NativeName(const QString& name)
+{
+    const QByteArray bytes = QFile::encodeName(name);
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QString QtName(const std::string& native)
+{
+    return QFile::decodeName(QByteArray(native.data(), static_cast<qsizetype>(native.size())));
+}
+
+QStringList RunOpenDialog(QFileDialog* dialog)
+{
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles() : QStringList();
+}
+
+bool FastLoad()
+{
+    return Form1 && Form1->S3 && Form1->S3->isChecked();
+}
+
+// Hides the loading window when the adding loop ends, normally or by an error.
+struct LoadingShown {
+    LoadingShown(QProgressBar* TForm5::*bar, int maximum)
+    {
+        if (!Form5)
+            return;
+        TForm5::SetMaximum(Form5->*bar, maximum);
+        Form5->ShowLoading();
+    }
+    ~LoadingShown()
+    {
+        if (Form5)
+            Form5->HideLoading();
+    }
+    LoadingShown(const LoadingShown&) = delete;
+    LoadingShown& operator=(const LoadingShown&) = delete;
+};
+
+void StepBar(QProgressBar* TForm5::*bar, int position)
+{
+    if (Form5)
+        TForm5::Step(Form5->*bar, position);
+}
+}
+
+TForm2::TForm2(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>())
+{
+    Form2 = this;
+    ui->setupUi(this);
+    ListBox1 = ui->ListBox1;
+    MainMenu1 = ui->MainMenu1;
+    F1 = ui->F1;
+    MLoadOgg = ui->MLoadOgg;
+    MPlayList = ui->MPlayList;
+    S1 = ui->S1;
+    MDelete = ui->MDelete;
+    C1 = ui->C1;
+    MUp = ui->MUp;
+    MDown = ui->MDown;
+
+    // A tool window with a sizable frame and only a close button; 286 x 206 outside.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    QFont face(QStringLiteral("ＭＳ Ｐゴシック"));
+    face.setPixelSize(12);
+    setFont(face);
+    ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListBox1->viewport()->installEventFilter(this);
+
+    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u)");
+    OggLoadDialog = new QFileDialog(this);
+    OggLoadDialog->setObjectName(QStringLiteral("OggLoadDialog"));
+    OggLoadDialog->setWindowTitle(QString());
+    OggLoadDialog->setNameFilter(QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"));
+    OggLoadDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OggLoadDialog->setFileMode(QFileDialog::ExistingFiles);
+
+    ListLoadDialog = new QFileDialog(this);
+    ListLoadDialog->setObjectName(QStringLiteral("ListLoadDialog"));
+    ListLoadDialog->setWindowTitle(QStringLiteral("プレイリストの読みこみ"));
+    ListLoadDialog->setNameFilter(m3uFilter);
+    ListLoadDialog->setDefaultSuffix(QStringLiteral("m3u"));
+    ListLoadDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    ListLoadDialog->setFileMode(QFileDialog::ExistingFiles);
+
+    ListSaveDialog = new QFileDialog(this);
+    ListSaveDialog->setObjectName(QStringLiteral("ListSaveDialog"));
+    ListSaveDialog->setWindowTitle(QStringLiteral("プレイリストの保存"));
+    ListSaveDialog->setNameFilter(m3uFilter);
+    ListSaveDialog->setDefaultSuffix(QStringLiteral("m3u"));
+    ListSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    ListSaveDialog->setFileMode(QFileDialog::AnyFile);
+    ListSaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+
+    ChooseOggFiles = [this] { return RunOpenDialog(OggLoadDialog); };
+    ChoosePlaylists = [this] { return RunOpenDialog(ListLoadDialog); };
+    ChooseSaveFile = [this] {
+        const QStringList chosen = RunOpenDialog(ListSaveDialog);
+        return chosen.isEmpty() ? QString() : chosen.first();
+    };
+    ShowError = [](const std::string& message) { TApplication::ShowException(message); };
+
+    connect(MLoadOgg, &QAction::triggered, this, [this] { MLoadOggClick(); });
+    connect(MPlayList, &QAction::triggered, this, [this] { MPlayListClick(); });
+    connect(S1, &QAction::triggered, this, [this] { Form1S1Click(); });
+    connect(MDelete, &QAction::triggered, this, [this] { MDeleteClick(); });
+    connect(C1, &QAction::triggered, this, [this] { C1Click(); });
+    connect(MUp, &QAction::triggered, this, [this] { MUpClick(); });
+    connect(MDown, &QAction::triggered, this, [this] { MDownClick(); });
+
+    Playlist = std::make_unique<TPlaylist>(Form1->OggFileList, ListBox1);
+    FormCreate();
+}
+
+TForm2::~TForm2()
+{
+    if (Form2 == this)
+        Form2 = nullptr;
+}
+
+template <class F>
+void TForm2::Guarded(F&& body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        if (ShowError)
+            ShowError(e.what());
+    } catch (...) {
+        if (ShowError)
+            ShowError(std::string());
+    }
+}
+
+void TForm2::ResetPlayback()
+{
+    Form1->LoopsDone = 0;
+    Form1->LastSecond = 0.0f;
+    Form1->CurrentExt.clear();
+}
+
+std::string TForm2::DisplayName(const std::string& path)
+{
+    if (!FastLoad()) {
+        std::string title = Form1->OggStream.GetTitle(path);
+        if (!title.empty())
+            return title;
+    }
+    return Utf8ToSjis(Paths::ExtractFileName(path));
+}
+
+void TForm2::AddPlaylistEntry(const std::string& path)
+{
+    // The name comes first: a lookup that fails leaves both lists as they were.
+    const std::string name = DisplayName(path);
+    Playlist->Add(path, name);
+}
+
+void TForm2::LoadPlaylistFile(const std::string& path)
+{
+    TStringList lines;
+    lines.LoadFromFile(path);
+    if (Form5)
+        TForm5::SetMaximum(Form5->LoadingBar2, lines.Count());
+    for (int b = 0; b < lines.Count(); ++b) {
+        StepBar(&TForm5::LoadingBar2, b);
+        if (PlaylistRules::IsAudioName(lines[b]))
+            AddPlaylistEntry(lines[b]);
+    }
+    if (Playlist->Selected() == -1 && Playlist->Count() > 0)
+        Playlist->Select(0);
+}
+
+void TForm2::FormCreate()
+{
+    setAcceptDrops(true);
+    const QString appDir = QtName(Form1->AppDir);
+    OggLoadDialog->setDirectory(appDir);
+    ListLoadDialog->setDirectory(appDir);
+    ListSaveDialog->setDirectory(appDir);
+    move(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop);
+    if (Form1->Settings.PlaylistShown != 0)
+        show();
+    else
+        hide();
+}
+
+void TForm2::FormShow()
+{
+    Form1->Settings.PlaylistShown = 1;
+}
+
+void TForm2::FormClose()
+{
+    Form1->Settings.PlaylistShown = 0;
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TForm2::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TForm2::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TForm2::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TForm2::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls())
+        return;
+    std::vector<std::string> names;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            names.push_back(NativeName(url.toLocalFile()));
+    event->acceptProposedAction();
+    WMDropFiles(names);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        ListBox1DblClick();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm2::WMDropFiles(const std::vector<std::string>& names)
+{
+    Guarded([&] {
+        // Whatever happens on the way, the entries added so far stay, entry 0 becomes the
+        // selection when there was none, and the loading window goes away.
+        struct Finish {
+            TPlaylist& list;
+            ~Finish()
+            {
+                if (list.Selected() == -1 && list.Count() > 0)
+                    list.Select(0);
+            }
+        } finish{*Playlist};
+        LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
+        for (size_t i = 0; i < names.size(); ++i) {
+            StepBar(&TForm5::LoadingBar, static_cast<int>(i));
+            if (PlaylistRules::IsAudioName(names[i]))
+                AddPlaylistEntry(names[i]);
+            else if (PlaylistRules::IsSmallM3uName(names[i]))
+                LoadPlaylistFile(names[i]);
+        }
+    });
+}
+
+void TForm2::ListBox1DblClick()
+{
+    Guarded([&] {
+        const int s = Playlist->Selected();
+        if (s < 0)
+            return;
+        ResetPlayback();
+        Form1->OggStream.Stop();
+        Form1->PlayEntry(s);
+    });
+}
+
+void TForm2::MLoadOggClick()
+{
+    Guarded([&] {
+        const QStringList files = ChooseOggFiles ? ChooseOggFiles() : QStringList();
+        if (files.isEmpty())
+            return;
+        struct Finish {
+            TPlaylist& list;
+            ~Finish()
+            {
+                // Entry 0 becomes current even while another entry plays; the song goes on.
+                if (list.Count() > 0)
+                    list.Select(0);
+            }
+        } finish{*Playlist};
+        LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
+        for (qsizetype b = 0; b < files.size(); ++b) {
+            StepBar(&TForm5::LoadingBar, static_cast<int>(b));
+            const std::string name = NativeName(files[b]);
+            if (PlaylistRules::IsAudioName(name))
+                AddPlaylistEntry(name);
+        }
+    });
+}
+
+void TForm2::MPlayListClick()
+{
+    Guarded([&] {
+        const QStringList files = ChoosePlaylists ? ChoosePlaylists() : QStringList();
+        if (files.isEmpty())
+            return;
+        Playlist->Clear();
+        Form1->OggStream.Stop();
+        ResetPlayback();
+        LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
+        for (qsizetype b = 0; b < files.size(); ++b) {
+            StepBar(&TForm5::LoadingBar, static_cast<int>(b));
+            LoadPlaylistFile(NativeName(files[b]));
+        }
+    });
+}
+
+void TForm2::Form1S1Click()
+{
+    Guarded([&] {
+        const QString file = ChooseSaveFile ? ChooseSaveFile() : QString();
+        if (file.isEmpty())
+            return;
+        PlaylistRules::SaveM3u(NativeName(file), Playlist->Paths());
+    });
+}
+
+void TForm2::MDeleteClick()
+{
+    Guarded([&] {
+        const int s = Playlist->Selected();
+        const int c = Playlist->Current();
+        if (s == -1)
+            return;
+        if (s == c) {
+            Form1->OggStream.Stop();
+            ResetPlayback();
+            Playlist->Delete(s);
+            if (Playlist->Count() == 0)
+                Playlist->Select(-1);
+            else if (s == Playlist->Count())
+                Playlist->Select(0);
+            else
+                Playlist->Select(s);
+        } else {
+            Playlist->Delete(s);
+            Playlist->Select(c < s ? c : c - 1);
+        }
+    });
+}
+
+void TForm2::MUpClick()
+{
+    Guarded([&] {
+        const int s = Playlist->Selected();
+        if (s < 1)
+            return;
+        Playlist->Move(s, s - 1);
+    });
+}
+
+void TForm2::MDownClick()
+{
+    Guarded([&] {
+        const int s = Playlist->Selected();
+        if (s < 0 || s >= Playlist->Count() - 1)
+            return;
+        Playlist->Move(s, s + 1);
+    });
+}
+
+void TForm2::C1Click()
+{
+    Guarded([&] {
+        Form1->OggStream.Stop();
+        ResetPlayback();
+        Form1->LTitle->setText(QString());
+        Form1->LTime->setText(QStringLiteral("0:00.0"));
+        Form1->LTotalTime->setText(QStringLiteral("0:00.0"));
+        Playlist->Clear();
+    });
+}

@@ -1,0 +1,100 @@
+#pragma once
+// TForm2: the playlist window. Shows the display names of the playlist (ListBox1), adds files
+// and .m3u playlists, saves the playlist, deletes, moves and clears entries, takes dropped
+// files and plays an entry on a double-click. The paths live in the main window's OggFileList;
+// Playlist keeps the two lists in step.
+#include "TPlaylist.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ui {
+class TForm2;
+}
+class QAction;
+class QFileDialog;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+
+class TForm2 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    // Appends one entry: the path as given and its display name (the title, or the file-name
+    // part when fast loading is on or the file has no title). Throws what the title lookup
+    // throws (ERangeError for a file that is not Ogg Vorbis); nothing is added then.
+    void AddPlaylistEntry(const std::string& path);
+    // Appends the entries of an .m3u file, moving LoadingBar2 line by line, and selects entry 0
+    // when nothing is selected. Neither shows nor hides the loading window; plays nothing.
+    // Throws EFileError when the file cannot be read, and what AddPlaylistEntry throws; the
+    // entries read before the failing line stay.
+    void LoadPlaylistFile(const std::string& path);
+    // The display name (Shift-JIS) AddPlaylistEntry gives a path.
+    std::string DisplayName(const std::string& path);
+
+    // Handlers. Each is a boundary: an error raised inside is shown once through ShowError.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    // Files dropped on the window, in the order given: audio files are appended, ".m3u"
+    // playlists expanded; nothing is cleared and nothing starts playing.
+    void WMDropFiles(const std::vector<std::string>& names);
+    void ListBox1DblClick();
+    void MLoadOggClick();
+    void MPlayListClick();
+    void Form1S1Click();
+    void MDeleteClick();
+    void MUpClick();
+    void MDownClick();
+    void C1Click();
+
+    // Controls of the window definition.
+    QListWidget* ListBox1 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* F1 = nullptr;
+    QAction* MLoadOgg = nullptr;
+    QAction* MPlayList = nullptr;
+    QAction* S1 = nullptr;
+    QAction* MDelete = nullptr;
+    QAction* C1 = nullptr;
+    QAction* MUp = nullptr;
+    QAction* MDown = nullptr;
+    QFileDialog* OggLoadDialog = nullptr;
+    QFileDialog* ListLoadDialog = nullptr;
+    QFileDialog* ListSaveDialog = nullptr;
+
+    // Every change to OggFileList and ListBox1 goes through here.
+    std::unique_ptr<TPlaylist> Playlist;
+
+    // What the dialogs and the error report do; tests put their own in place. The choosers
+    // return the chosen names (empty when cancelled); by default they run the dialogs above.
+    // ShowError defaults to the application's one error display.
+    std::function<QStringList()> ChooseOggFiles;
+    std::function<QStringList()> ChoosePlaylists;
+    std::function<QString()> ChooseSaveFile;
+    std::function<void(const std::string&)> ShowError;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ResetPlayback();
+    template <class F>
+    void Guarded(F&& body);
+
+    std::unique_ptr<Ui::TForm2> ui;
+};
+
+extern TForm2* Form2;
