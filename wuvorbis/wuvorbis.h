@@ -13,7 +13,10 @@ struct wu_OggVorbis_File {
     alignas(16) unsigned char opaque[4096];
 };
 
-// Data-source callbacks, in the order read, seek, close, tell.
+// Data-source callbacks, in the order read, seek, close, tell. read answers with bytes, seek
+// with the new position (negative on failure), tell with the position; positions are those of
+// the whole data source. The decoder reads from where the source stands at open time and sees
+// nothing before it.
 struct wu_ov_callbacks {
     size_t (*read_func)(void* ptr, size_t size, size_t nmemb, void* datasource);
     int (*seek_func)(void* datasource, int64_t offset, int whence);
@@ -50,6 +53,9 @@ enum : uint32_t {
 
 typedef void (*wu_SetCPUType_t)(uint32_t type);
 typedef uint32_t (*wu_DetectCPU_t)(void);
+// wu_ScaleOutput: a factor for every sample wu_ov_read returns from then on, clipped to the
+// sample range; 1.0 (the default) leaves the output unchanged. A negative or non-finite scale
+// counts as 1.0. It applies to every open decoder state of the process.
 typedef void (*wu_ScaleOutput_t)(float scale);
 typedef int (*wu_ov_clear_t)(wu_OggVorbis_File* vf);
 typedef int (*wu_ov_open_callbacks_t)(void* datasource, wu_OggVorbis_File* vf, const char* initial,
