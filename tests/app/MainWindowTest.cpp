@@ -1,0 +1,452 @@
+// The main window on Qt's offscreen platform: start-up, the settings file, skins, dragging, the
+// menus and the application's error display. Each test has its own program directory.
+#include "AppTestMain.h"
+#include "ERangeError.h"
+#include "OggFixture.h"
+#include "OggWuvorbisLib.h"
+#include "PlayerSettings.h"
+#include "TApplication.h"
+#include "TSpeedButton.h"
+#include "TestSkin.h"
+#include "Unit1.h"
+
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        appDir = FreshDir("app");
+        TestSkin{}.Write(appDir + "skin/default/");
+        g_messages.clear();
+        _VorbisfileFinalize();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        _VorbisfileFinalize();
+    }
+    TForm1& Start()
+    {
+        form = std::make_unique<TForm1>(appDir, nullptr);
+        return *form;
+    }
+    // Ends the run as the program does: the loop ends, positions are taken, the window dies.
+    void Quit()
+    {
+        form->CloseWindowClick();
+        QApplication::exec();
+        form->StorePositions();
+        form.reset();
+    }
+    TPlayerSettings StoredSettings()
+    {
+        TPlayerSettings s;
+        EXPECT_TRUE(s.LoadFromFile(appDir + "zkv108.info"));
+        return s;
+    }
+    bool HasMessage(const std::string& part) const
+    {
+        for (const auto& m : g_messages)
+            if (m.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+    // Puts the decoder library beside the program; false when the build has not made it.
+    bool ProvideDecoder()
+    {
+        const std::string lib = fixture::BinDir() + "/wuvorbis.dll";
+        if (!std::filesystem::exists(lib))
+            return false;
+        std::filesystem::copy_file(lib, appDir + "wuvorbis.dll");
+        return true;
+    }
+
+    std::string appDir;
+    std::unique_ptr<TForm1> form;
+};
+
+QColor TextColor(const QLabel* label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+void Mouse(QWidget* target, QEvent::Type type, QPoint global, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    const QPointF local = target->mapFromGlobal(QPointF(global));
+    QMouseEvent e(type, local, QPointF(global), button, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &e);
+}
+
+}  // namespace
+
+// ---- Start-up ----
+
+TEST_F(MainWindow, StartsWithoutDecoderLibraryShowingThePathAndStillOpens)
+{
+    TForm1& f = Start();
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_NE(g_messages[0].find("wuvorbis.dllが存在しません。"), std::string::npos);
+    EXPECT_NE(g_messages[0].find(appDir + "wuvorbis.dll"), std::string::npos);
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.size(), QSize(120, 50));  // the skin was applied before the library was tried
+    // The steps after the library did not run: no tray record, and the window refuses to hide.
+    EXPECT_FALSE(f.TrayReady());
+    f.t1Click();
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_FALSE(f.TrayIcon->isVisible());
+}
+
+TEST_F(MainWindow, StartsCleanlyWithTheDecoderLibrary)
+{
+    if (!ProvideDecoder())
+        GTEST_SKIP() << "wuvorbis.dll has not been built";
+    TForm1& f = Start();
+    EXPECT_TRUE(g_messages.empty()) << g_messages.front();
+    EXPECT_TRUE(f.TrayReady());
+    EXPECT_EQ(f.TrayData.cbSize, 88u);
+    EXPECT_EQ(f.TrayData.uFlags, 7u);
+    EXPECT_EQ(f.TrayData.uCallbackMessage, 1025u);
+    EXPECT_STREQ(f.TrayData.szTip, "Ostra Ogg Player");
+    EXPECT_EQ(f.TrayIcon->toolTip(), QStringLiteral("Ostra Ogg Player"));
+    EXPECT_FALSE(f.TrayIcon->isVisible());  // the icon appears only when going to the tray
+    EXPECT_EQ(f.AppDir, appDir);
+}
+
+TEST_F(MainWindow, WindowDefinitionHoldsItsControlsMenusAndTimers)
+{
+    TForm1& f = Start();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("OstraDivUvirar"));
+    EXPECT_TRUE(f.windowFlags() & Qt::FramelessWindowHint);
+    const char* hints[] = {"再生", "停止", "一時停止", "一曲戻る", "一曲送る", "５秒巻き戻し", "５秒先送り"};
+    const char* names[] = {"bPlay", "bStop", "bPause", "bBack", "bNext", "bRewind", "bFast"};
+    for (int i = 0; i < 7; ++i) {
+        TSpeedButton* b = f.Buttons()[static_cast<size_t>(i)];
+        EXPECT_EQ(b->objectName(), QString::fromLatin1(names[i]));
+        EXPECT_EQ(b->Tag(), i);
+        EXPECT_EQ(b->toolTip(), QString::fromUtf8(hints[i]));
+        EXPECT_EQ(b->cursor().shape(), Qt::PointingHandCursor);
+    }
+    EXPECT_FALSE(f.OggFileList->isVisibleTo(&f));
+    EXPECT_EQ(f.LTime->text(), QStringLiteral("0:00.0"));
+    EXPECT_EQ(f.LTotalTime->text(), QStringLiteral("0:00.0"));
+    EXPECT_TRUE(f.LTitle->text().isEmpty());
+
+    auto captions = [](QMenu* m) {
+        QStringList out;
+        for (QAction* a : m->actions())
+            out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return out;
+    };
+    EXPECT_EQ(captions(f.PopupMenu1),
+              QStringList({"プレイリスト表示(&L)", "スキンの変更(&S)", "-", "ループ回数設定(&R)", "音量変更(&V)",
+                           "高速読み込み(&S)", "-", "最小化(&M)", "タスクトレイに格納(&T)", "-", "終了(&X)"}));
+    EXPECT_EQ(captions(f.PopupMenu2),
+              QStringList({"再生(&P)", "一時停止(&A)", "停止(&S)", "次の曲(&N)", "前の曲(&B)", "-", "終了(&X)"}));
+    EXPECT_TRUE(f.S3->isCheckable());
+
+    EXPECT_EQ(f.Timer1->interval(), 100);
+    EXPECT_EQ(f.Timer2->interval(), 1000);
+    EXPECT_EQ(f.Timer3->interval(), 1000);
+    EXPECT_EQ(f.NextPlayTimer->interval(), 1000);
+    EXPECT_TRUE(f.Timer1->isActive() && f.Timer2->isActive() && f.Timer3->isActive());
+    EXPECT_FALSE(f.NextPlayTimer->isActive());
+
+    EXPECT_EQ(f.SkinLoadDialog->windowTitle(), QStringLiteral("スキンの変更"));
+    EXPECT_EQ(f.SkinLoadDialog->defaultSuffix(), QStringLiteral("ini"));
+    EXPECT_TRUE(f.SkinLoadDialog->nameFilters().join(" ").contains(QStringLiteral("*.ini")));
+    EXPECT_EQ(f.SkinLoadDialog->directory().absolutePath().toStdString() + "/", appDir + "skin/");
+}
+
+TEST_F(MainWindow, JapaneseFontsMapToTheInstalledGothic)
+{
+    TForm1& f = Start();
+    // Qt keeps substitutions in small letters.
+    EXPECT_TRUE(QFont::substitutes(QStringLiteral("MS UI Gothic")).contains(QStringLiteral("IPAPGothic"), Qt::CaseInsensitive));
+    EXPECT_TRUE(QFont::substitutes(QStringLiteral("ＭＳ Ｐゴシック")).contains(QStringLiteral("IPAPGothic"), Qt::CaseInsensitive));
+    EXPECT_EQ(f.LTime->font().pixelSize(), 19);
+    EXPECT_TRUE(f.LTime->font().bold());
+    EXPECT_TRUE(QFontInfo(f.LTitle->font()).family().contains(QStringLiteral("IPA")))
+        << QFontInfo(f.LTitle->font()).family().toStdString();
+}
+
+// ---- The settings file ----
+
+TEST_F(MainWindow, FirstRunUsesDefaultsAndWritesThemAtExit)
+{
+    TForm1& f = Start();
+    const QPoint placed = f.pos();
+    EXPECT_EQ(f.Settings.VolumeLevel, 10000);
+    EXPECT_EQ(f.Settings.LoopTimes, 0);
+    EXPECT_EQ(f.Settings.SkinPathText(), appDir + "skin/default/");
+    EXPECT_EQ(f.SkinDir, appDir + "skin/default/");
+    EXPECT_EQ(f.Settings.PlaylistLeft, placed.x());
+    EXPECT_EQ(f.Settings.PlaylistTop, placed.y());
+    EXPECT_EQ(f.Settings.PlaylistShown + f.Settings.LoopWindowShown + f.Settings.VolumeWindowShown, 0);
+    EXPECT_FALSE(f.S3->isChecked());
+    Quit();
+
+    EXPECT_EQ(std::filesystem::file_size(appDir + "zkv108.info"), 288u);
+    const TPlayerSettings s = StoredSettings();
+    EXPECT_EQ(s.VolumeLevel, 10000);
+    EXPECT_EQ(s.LoopTimes, 0);
+    EXPECT_EQ(s.FastLoad, 0);
+    EXPECT_EQ(s.MainLeft, placed.x());
+    EXPECT_EQ(s.SkinPathText(), appDir + "skin/default/");
+}
+
+TEST_F(MainWindow, QuitStoresThePositionAndFastLoadAndTheNextStartRestoresThem)
+{
+    TForm1& f = Start();
+    f.move(123, 45);
+    f.S3->trigger();
+    EXPECT_EQ(f.Settings.FastLoad, 1);
+    f.CloseWindow->trigger();  // "終了(&X)"
+    QApplication::exec();
+    form->StorePositions();
+    form.reset();
+
+    const TPlayerSettings s = StoredSettings();
+    EXPECT_EQ(s.MainLeft, 123);
+    EXPECT_EQ(s.MainTop, 45);
+    EXPECT_EQ(s.FastLoad, 1);
+
+    TForm1& again = Start();
+    EXPECT_EQ(again.pos(), QPoint(123, 45));
+    EXPECT_TRUE(again.S3->isChecked());
+    again.S3->trigger();
+    EXPECT_EQ(again.Settings.FastLoad, 0);
+}
+
+TEST_F(MainWindow, StoredSkinDirectoryIsUsedUnchanged)
+{
+    const std::string elsewhere = FreshDir("moved-skin");
+    TestSkin big;
+    big.face = QSize(200, 60);
+    big.Write(elsewhere);
+    TPlayerSettings s;
+    s.VolumeLevel = 500;
+    s.MainLeft = 10;
+    s.MainTop = 20;
+    ASSERT_TRUE(s.SetSkinPath(elsewhere));
+    ASSERT_TRUE(s.SaveToFile(appDir + "zkv108.info"));
+
+    TForm1& f = Start();
+    EXPECT_EQ(f.SkinDir, elsewhere);
+    EXPECT_EQ(f.size(), QSize(200, 60));
+    EXPECT_EQ(f.pos(), QPoint(10, 20));
+    EXPECT_EQ(f.Settings.VolumeLevel, 500);
+}
+
+// ---- Skins ----
+
+TEST_F(MainWindow, SkinPlacesLabelsAndButtonsAndColoursTheText)
+{
+    TestSkin skin;
+    skin.ini["DISPLAY_X"] = "30";
+    skin.ini["DISPLAY_Y"] = "4";
+    skin.ini["TITLE_COLOR"] = "255,0,0";
+    skin.ini["TIME_COLOR"] = "0,0,255";
+    skin.ini["TOTALTIME_COLOR"] = "1,,2,3";
+    skin.ini["FAST_BUTTON_X"] = "99";
+    skin.ini["FAST_BUTTON_Y"] = "33";
+    skin.strip = QSize(50, 14);  // 50 / 3 leaves 16 with a remainder
+    skin.Write(appDir + "skin/default/");
+    TForm1& f = Start();
+
+    EXPECT_EQ(f.LTitle->pos(), QPoint(32, 5));
+    EXPECT_EQ(f.LTime->pos(), QPoint(36, 24));
+    EXPECT_EQ(f.LTotalTime->pos(), QPoint(108, 29));
+    EXPECT_EQ(TextColor(f.LTitle), QColor(0, 0, 255));  // 255,0,0 is blue
+    EXPECT_EQ(TextColor(f.LTime), QColor(255, 0, 0));   // 0,0,255 is red
+    EXPECT_EQ(TextColor(f.LTotalTime), QColor(3, 2, 1));
+    EXPECT_EQ(f.bFast->geometry(), QRect(99, 33, 16, 14));
+    EXPECT_EQ(f.bPlay->size(), QSize(16, 14));
+    EXPECT_TRUE(f.ButtonLayouts[1].Trans);
+    EXPECT_FALSE(f.ButtonLayouts[0].Trans);
+    EXPECT_EQ(f.ButtonGlyphFiles[5], appDir + "skin/default/bRewind.bmp");
+}
+
+TEST_F(MainWindow, SkinKeysMatchInLowerCase)
+{
+    TestSkin skin;
+    skin.ini.erase("DISPLAY_X");
+    skin.extraLines = {"display_x=40"};
+    skin.Write(appDir + "skin/default/");
+    TForm1& f = Start();
+    EXPECT_TRUE(g_messages.size() == 1 && HasMessage("wuvorbis.dll")) << g_messages.front();
+    EXPECT_EQ(f.LTitle->x(), 42);
+}
+
+TEST_F(MainWindow, BrokenSkinShowsTheErrorAndFallsBackToTheDefault)
+{
+    // A blank before "=" leaves DISPLAY_X missing in the chosen skin.
+    const std::string broken = FreshDir("broken-skin");
+    TestSkin bad;
+    bad.face = QSize(90, 40);
+    bad.ini.erase("DISPLAY_X");
+    bad.extraLines = {"DISPLAY_X =10"};
+    bad.Write(broken);
+    TForm1& f = Start();
+    g_messages.clear();
+
+    f.ChangeSkin(broken + "skin.ini");
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_TRUE(HasMessage("DISPLAY_X"));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.SkinDir, appDir + "skin/default/");
+    EXPECT_EQ(f.size(), QSize(120, 50));
+    EXPECT_EQ(f.Settings.SkinPathText(), appDir + "skin/default/");
+}
+
+TEST_F(MainWindow, WithoutAnyUsableSkinThePlainWindowRemains)
+{
+    std::filesystem::remove(appDir + "skin/default/face.bmp");
+    TForm1& f = Start();
+    ASSERT_GE(g_messages.size(), 1u);
+    EXPECT_TRUE(HasMessage("face.bmp"));
+    EXPECT_EQ(f.size(), QSize(258, 110));
+    EXPECT_TRUE(f.mask().isEmpty());
+    EXPECT_EQ(f.bPlay->geometry(), QRect(72, 40, 16, 16));
+    EXPECT_EQ(f.bFast->geometry(), QRect(216, 40, 16, 16));
+    EXPECT_EQ(f.LTime->pos(), QPoint(112, 64));
+    EXPECT_EQ(TextColor(f.LTitle), QColor(128, 128, 128));
+    EXPECT_FALSE(f.bPlay->HasGlyph());
+}
+
+TEST_F(MainWindow, AMissingGlyphIsReportedByName)
+{
+    const std::string partial = FreshDir("partial-skin");
+    TestSkin skin;
+    skin.skipFiles = {"bNext.bmp"};
+    skin.Write(partial);
+    TForm1& f = Start();
+    g_messages.clear();
+    f.ChangeSkin(partial + "skin.ini");
+    EXPECT_TRUE(HasMessage("bNext.bmp"));
+    EXPECT_EQ(f.SkinDir, appDir + "skin/default/");
+}
+
+TEST_F(MainWindow, RegionCutsExactlyTheKeyColouredRuns)
+{
+    TestSkin skin;
+    skin.face = QSize(20, 10);
+    skin.keyCorner = 1;  // only the top-left and top-right pixels
+    skin.paint = [](QImage& img) {
+        img.setPixelColor(19, 0, QColor(60, 70, 90));      // back to the body: a lone key pixel
+        for (int x = 0; x < 20; ++x)
+            img.setPixelColor(x, 4, QColor(255, 0, 255));  // a whole key row
+        for (int x = 15; x < 20; ++x)
+            img.setPixelColor(x, 7, QColor(255, 0, 255));  // a run to the right edge
+        img.setPixelColor(5, 8, QColor(255, 0, 254));      // close to the key is not the key
+    };
+    skin.Write(appDir + "skin/default/");
+    TForm1& f = Start();
+    const QRegion m = f.mask();
+    EXPECT_FALSE(m.contains(QPoint(0, 0)));
+    EXPECT_TRUE(m.contains(QPoint(1, 0)));
+    EXPECT_TRUE(m.contains(QPoint(19, 0)));
+    for (int x = 0; x < 20; ++x)
+        EXPECT_FALSE(m.contains(QPoint(x, 4))) << x;
+    EXPECT_TRUE(m.contains(QPoint(14, 7)));
+    for (int x = 15; x < 20; ++x)
+        EXPECT_FALSE(m.contains(QPoint(x, 7))) << x;
+    EXPECT_TRUE(m.contains(QPoint(5, 8)));
+    // Everything else stays: 200 pixels less the lone pixel, the row and the run of five.
+    int area = 0;
+    for (const QRect& r : m)
+        area += r.width() * r.height();
+    EXPECT_EQ(area, 200 - 1 - 20 - 5);
+}
+
+TEST_F(MainWindow, ChoosingAnyIniInASkinDirectoryReadsItsSkinIniAndStoresThePath)
+{
+    const std::string light = FreshDir("light");
+    TestSkin other;
+    other.face = QSize(150, 44);
+    other.ini["DISPLAY_X"] = "50";
+    other.Write(light);
+    std::ofstream(light + "readme.ini") << "DISPLAY_X=1\r\nnot a skin\r\n";
+    TForm1& f = Start();
+    f.move(60, 70);
+    f.ChangeSkin(light + "readme.ini");
+    EXPECT_EQ(f.SkinDir, light);
+    EXPECT_EQ(f.LTitle->x(), 52);
+    EXPECT_EQ(f.size(), QSize(150, 44));
+    EXPECT_EQ(f.pos(), QPoint(60, 70));
+    EXPECT_EQ(f.DragOrigin, QPoint(60, 70));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.Settings.SkinPathText(), light);
+    Quit();
+
+    TForm1& again = Start();
+    EXPECT_EQ(again.SkinDir, light);
+    EXPECT_EQ(again.size(), QSize(150, 44));
+}
+
+TEST_F(MainWindow, ASkinDirectoryTooLongForTheRecordIsRefused)
+{
+    TForm1& f = Start();
+    const std::string longDir = "/" + std::string(300, 'd') + "/";
+    EXPECT_THROW(f.ChangeSkin(longDir + "skin.ini"), ERangeError);
+    EXPECT_EQ(f.SkinDir, appDir + "skin/default/");
+    EXPECT_TRUE(f.isVisible());
+}
+
+// ---- Dragging, menus, the error display ----
+
+TEST_F(MainWindow, DraggingWithTheLeftButtonMovesTheWindow)
+{
+    TForm1& f = Start();
+    f.move(100, 100);
+    Mouse(f.Image1, QEvent::MouseButtonPress, QPoint(110, 110), Qt::LeftButton, Qt::LeftButton);
+    Mouse(f.Image1, QEvent::MouseMove, QPoint(140, 120), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(f.pos(), QPoint(130, 110));
+    Mouse(f.LTime, QEvent::MouseMove, QPoint(135, 125), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(f.pos(), QPoint(125, 115));
+
+    // The right button does not move it, but its press still takes the new origin.
+    Mouse(f.LTitle, QEvent::MouseButtonPress, QPoint(300, 300), Qt::RightButton, Qt::RightButton);
+    EXPECT_EQ(f.DragOrigin, QPoint(300, 300));
+    Mouse(f.LTitle, QEvent::MouseMove, QPoint(320, 330), Qt::NoButton, Qt::RightButton);
+    EXPECT_EQ(f.pos(), QPoint(125, 115));
+    Mouse(&f, QEvent::MouseMove, QPoint(310, 305), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(f.pos(), QPoint(135, 120));
+}
+
+TEST_F(MainWindow, AnEscapedExceptionIsShownAndTheProgramGoesOn)
+{
+    Start();
+    g_messages.clear();
+    QTimer::singleShot(0, [] { throw ERangeError("ファイルの読み込みに失敗"); });
+    QTimer::singleShot(0, [] { throw 42; });
+    QTimer::singleShot(5, [] { QCoreApplication::exit(0); });
+    QApplication::exec();
+    ASSERT_EQ(g_messages.size(), 2u);
+    EXPECT_EQ(g_messages[0], "ファイルの読み込みに失敗");
+    EXPECT_EQ(g_messages[1], "");
+}
+
+TEST_F(MainWindow, TrayTipIsCutTo63Bytes)
+{
+    TForm1& f = Start();
+    f.SetTrayTip(std::string(70, 'a'));
+    EXPECT_EQ(std::string(f.TrayData.szTip), std::string(63, 'a'));
+    // A double-byte character cut in half is not shown as garbage.
+    f.SetTrayTip(std::string(62, 'b') + "\x82\xa0");
+    EXPECT_EQ(std::strlen(f.TrayData.szTip), 63u);
+    EXPECT_EQ(f.TrayIcon->toolTip(), QString(62, QChar('b')));
+}

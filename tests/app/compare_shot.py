@@ -1,0 +1,58 @@
+"""Compares a screenshot of the main window with its face bitmap.
+
+Arguments: face.ppm before.ppm after.ppm (binary PPM; before and after cropped to the window).
+Key-coloured face pixels (the colour of the top-left pixel) must show the screen as it was
+before the window appeared; at least 90 % of the other pixels must show the face itself (the
+rest is covered by the buttons and the text). Prints a face point, not key-coloured and away from
+the buttons, for the caller's right-click.
+"""
+import sys
+
+
+def read_ppm(path):
+    data = open(path, "rb").read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    pos += 1
+    assert fields[0] == b"P6" and fields[3] == b"255", fields
+    w, h = int(fields[1]), int(fields[2])
+    px = data[pos:pos + w * h * 3]
+    return w, h, [tuple(px[i:i + 3]) for i in range(0, len(px), 3)]
+
+
+fw, fh, face = read_ppm(sys.argv[1])
+bw, bh, before = read_ppm(sys.argv[2])
+aw, ah, after = read_ppm(sys.argv[3])
+assert (fw, fh) == (aw, ah) == (bw, bh), f"window {aw}x{ah}, face {fw}x{fh}"
+key = face[0]
+cut = same = shown = 0
+for i, colour in enumerate(face):
+    if colour == key:
+        cut += 1
+        if after[i] != before[i]:
+            x, y = i % fw, i // fw
+            sys.exit(f"key pixel {x},{y} is drawn {after[i]} instead of cut away (background {before[i]})")
+    else:
+        shown += 1
+        same += after[i] == colour
+assert cut > 0, "the face has no key-coloured pixels to cut away"
+assert same >= 0.9 * shown, f"only {same} of {shown} face pixels show the face"
+print(f"cut {cut} key pixels; {same} of {shown} face pixels as drawn", file=sys.stderr)
+# A point for the right-click: the first face pixel in the middle row, a little way in.
+y = fh // 3
+for x in range(fw // 4, fw):
+    if face[y * fw + x] != key and after[y * fw + x] == face[y * fw + x]:
+        print(x, y)
+        break
+else:
+    sys.exit("no face pixel for the right-click")

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The real program on an X server (run it through run-with-tray.sh): started without a settings
+# file it shows the default skin with the key-coloured pixels cut away; quitting from "終了(&X)"
+# writes a 288-byte zkv108.info with the defaults and the window's position; the next start
+# restores the position.
+#   program-test.sh BIN_DIR [SCREENSHOT.png]
+set -euo pipefail
+bin="$1"
+shot="${2:-}"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+work="$(mktemp -d)"
+player_pid=""
+cleanup() {
+  if [ -n "$player_pid" ]; then kill "$player_pid" 2>/dev/null || true; wait "$player_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A program directory of its own, so the settings file of the build stays untouched.
+app="$work/app"
+mkdir -p "$app"
+cp "$bin/ostradivuvirar" "$bin/wuvorbis.dll" "$app/"
+cp -r "$bin/skin" "$app/skin"
+export SDL_AUDIODRIVER=dummy
+
+start_player() {
+  "$app/ostradivuvirar" >"$work/player.log" 2>&1 &
+  player_pid=$!
+  wid="$(timeout 20 xdotool search --sync --onlyvisible --name '^OstraDivUvirar$' | head -n1)"
+  [ -n "$wid" ] || { echo "the main window did not appear" >&2; cat "$work/player.log" >&2; exit 1; }
+  sleep 1  # let it paint
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  win_x=$X; win_y=$Y; win_w=$WIDTH; win_h=$HEIGHT
+}
+
+quit_from_menu() {
+  # Right-click on the face opens the window's menu; "x" chooses "終了(&X)".
+  xdotool mousemove $((win_x + face_x)) $((win_y + face_y)) click 3
+  sleep 0.7
+  xdotool key x
+  for _ in $(seq 100); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$player_pid" 2>/dev/null; then echo "the program did not end from 終了(&X)" >&2; exit 1; fi
+  wait "$player_pid" || { echo "the program ended with an error" >&2; cat "$work/player.log" >&2; exit 1; }
+  player_pid=""
+}
+
+import -window root "$work/before.png"
+start_player
+import -window root "$work/after.png"
+convert "$work/before.png" -crop "${win_w}x${win_h}+${win_x}+${win_y}" +repage "$work/before.ppm"
+convert "$work/after.png" -crop "${win_w}x${win_h}+${win_x}+${win_y}" +repage "$work/after.ppm"
+convert "$app/skin/default/face.bmp" "$work/face.ppm"
+if [ -n "$shot" ]; then
+  convert "$work/after.png" -crop "$((win_w + 24))x$((win_h + 24))+$((win_x > 12 ? win_x - 12 : 0))+$((win_y > 12 ? win_y - 12 : 0))" +repage "$shot"
+fi
+
+# Key-coloured face pixels must show what was on the screen before; the others the face.
+read -r face_x face_y < <(python3 "$here/compare_shot.py" "$work/face.ppm" "$work/before.ppm" "$work/after.ppm")
+echo "window at $win_x,$win_y size ${win_w}x$win_h; right-click point $face_x,$face_y"
+
+quit_from_menu
+python3 - "$app/zkv108.info" "$win_x" "$win_y" "$app/skin/default/" <<'PY'
+import struct, sys
+path, x, y, skin = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+data = open(path, "rb").read()
+assert len(data) == 288, f"settings file is {len(data)} bytes"
+ml, mt, pl, pt, loops, vol = struct.unpack_from("<6i", data, 0)
+path_text = data[24:284].split(b"\0")[0].decode()
+assert (ml, mt) == (x, y), f"stored position {ml},{mt}, window was at {x},{y}"
+assert loops == 0 and vol == 10000, (loops, vol)
+assert path_text == skin, path_text
+assert data[284:288] == b"\0\0\0\0", data[284:288]
+print("settings file: 288 bytes, position", ml, mt, "volume", vol, "skin", path_text)
+PY
+
+# The next start takes its place from the file (moved here to a place of our choosing).
+python3 - "$app/zkv108.info" <<'PY'
+import struct, sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+struct.pack_into("<2i", data, 0, 140, 90)
+open(path, "wb").write(data)
+PY
+start_player
+[ "$win_x,$win_y" = "140,90" ] || { echo "the next start opened at $win_x,$win_y instead of 140,90" >&2; exit 1; }
+quit_from_menu
+echo "second start restored the position 140,90"
