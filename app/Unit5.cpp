@@ -60,7 +60,6 @@ void TForm5::SetMaximum(QProgressBar* bar, int maximum)
 void TForm5::ShowLoading()
 {
     show();
-    raise();
     // Let the window be mapped and painted once; the loop that follows keeps the event loop
     // away, so from then on each step paints its bar itself.
     QElapsedTimer waited;

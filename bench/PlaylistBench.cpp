@@ -1,0 +1,144 @@
+// Adding a thousand entries to the playlist window, with fast loading off (one title lookup,
+// so one whole read and decoder open, per entry) and on (the file name only), against a plain
+// TOggData::LoadOgg of the same thousand files. The ratios are printed after the run.
+#include "OggDataLib.h"
+#include "OggFixture.h"
+#include "TApplication.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit4.h"
+#include "Unit5.h"
+
+#include <QAction>
+#include <QStringList>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kEntries = 1000;
+
+std::vector<std::string>& Files()
+{
+    static std::vector<std::string> files;
+    return files;
+}
+
+QStringList Chosen()
+{
+    QStringList out;
+    for (const std::string& f : Files())
+        out << QString::fromStdString(f);
+    return out;
+}
+
+void BM_LoadOgg(benchmark::State& state)
+{
+    for (auto _ : state) {
+        for (const std::string& f : Files()) {
+            TOggData data(0);
+            benchmark::DoNotOptimize(data.LoadOgg(f));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+void AddAll(benchmark::State& state, bool fastLoad)
+{
+    Form1->S3->setChecked(fastLoad);
+    const QStringList chosen = Chosen();
+    Form2->ChooseOggFiles = [&chosen] { return chosen; };
+    for (auto _ : state) {
+        state.PauseTiming();
+        Form2->C1Click();
+        state.ResumeTiming();
+        Form2->MLoadOggClick();
+    }
+    if (Form2->Playlist->Count() != kEntries)
+        state.SkipWithError("not every entry was added");
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+
+void BM_AddFastLoadOff(benchmark::State& state)
+{
+    AddAll(state, false);
+}
+
+void BM_AddFastLoadOn(benchmark::State& state)
+{
+    AddAll(state, true);
+}
+
+BENCHMARK(BM_LoadOgg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddFastLoadOff)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddFastLoadOn)->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's time per iteration so the ratios can be printed in the same run.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs)
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
+                times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> times;
+};
+
+}
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    int qtArgc = 1;
+    char name[] = "PlaylistBench";
+    char* qtArgv[] = {name, nullptr};
+    TApplication app(qtArgc, qtArgv);
+
+    // A program directory of our own, so no settings file of a real run is touched.
+    const fs::path dir = fs::path(fixture::TempDir()) / "app";
+    fs::create_directories(dir);
+    fs::create_symlink(fs::path(fixture::BinDir()) / "wuvorbis.dll", dir / "wuvorbis.dll");
+    fs::create_directory_symlink(fs::path(fixture::BinDir()) / "skin", dir / "skin");
+
+    // A thousand files of three seconds each, all with a title.
+    const std::vector<uint8_t> bytes = fixture::Encode(fixture::Sine(3.0), {"TITLE=Bench song"}, 0.2f);
+    for (int i = 0; i < kEntries; ++i)
+        Files().push_back(fixture::WriteTemp(bytes, "entry" + std::to_string(i) + ".ogg"));
+
+    auto form1 = std::make_unique<TForm1>(dir.string() + "/", nullptr);
+    auto form2 = std::make_unique<TForm2>();
+    auto form3 = std::make_unique<TForm3>();
+    auto form4 = std::make_unique<TForm4>();
+    auto form5 = std::make_unique<TForm5>();
+
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto& t = reporter.times;
+    auto ratio = [&](const char* a, const char* b) {
+        if (t.count(a) && t.count(b) && t.at(b) > 0)
+            std::cout << a << " / " << b << " = " << t.at(a) / t.at(b) << "\n";
+    };
+    std::cout << "\nper " << kEntries << " entries:\n";
+    ratio("BM_AddFastLoadOff", "BM_LoadOgg");
+    ratio("BM_AddFastLoadOn", "BM_LoadOgg");
+    ratio("BM_AddFastLoadOff", "BM_AddFastLoadOn");
+
+    form5.reset();
+    form4.reset();
+    form3.reset();
+    form2.reset();
+    form1.reset();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,487 @@
+// The playlist window: adding, deleting, moving, clearing, dropping, .m3u playlists, and the
+// two lists (OggFileList with paths, ListBox1 with display names) staying in step throughout.
+#include "DisplayText.h"
+#include "OggFixture.h"
+#include "Paths.h"
+#include "TPlaylist.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "Unit5.h"
+#include "WindowsFixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QUrl>
+#include <QWindow>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+using windows_test::MakeOgg;
+using windows_test::WindowsTest;
+
+namespace {
+
+const std::string kTestSjis = "\x83\x65\x83\x58\x83\x67";  // "テスト" in Shift-JIS
+
+struct Songs {
+    std::vector<std::string> titled;  // "Song 0" .. "Song 7"
+    std::string japanese;             // title "テスト"
+    std::string untitled;             // no title comment
+    std::string japaneseName;         // "曲.ogg", no title
+    std::string longSong;             // long enough to be playing during a test
+    std::string bad;                  // ".ogg" that is not Ogg Vorbis
+};
+
+const Songs& S()
+{
+    static const Songs songs = [] {
+        Songs s;
+        for (int i = 0; i < 8; ++i)
+            s.titled.push_back(MakeOgg("song" + std::to_string(i) + ".ogg", "Song " + std::to_string(i)));
+        s.japanese = MakeOgg("jp.ogg", "テスト");
+        s.untitled = MakeOgg("untitled.ogg", "");
+        s.japaneseName = MakeOgg("曲.ogg", "");
+        s.longSong = MakeOgg("long.ogg", "Long", 20.0);
+        const std::string junk = "this is not an Ogg Vorbis stream at all, just text";
+        s.bad = fixture::WriteTemp(std::vector<uint8_t>(junk.begin(), junk.end()), "bad.ogg");
+        return s;
+    }();
+    return songs;
+}
+
+QStringList Q(const std::vector<std::string>& names)
+{
+    QStringList out;
+    for (const std::string& n : names)
+        out << QString::fromStdString(n);
+    return out;
+}
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+TPlaylist& PL()
+{
+    return *Form2->Playlist;
+}
+
+std::vector<std::string> Entries()
+{
+    return PL().Paths();
+}
+
+// Both lists hold the same number of entries, each name shown as its Shift-JIS bytes say.
+void ExpectInStep()
+{
+    ASSERT_EQ(Form1->OggFileList->count(), Form2->ListBox1->count());
+    for (int i = 0; i < PL().Count(); ++i) {
+        EXPECT_EQ(Form2->ListBox1->item(i)->text(), SjisToQString(PL().Name(i))) << i;
+        EXPECT_EQ(Form1->OggFileList->item(i)->text().toStdString(), PL().Path(i)) << i;
+    }
+}
+
+void AddFiles(const std::vector<std::string>& files)
+{
+    Form2->ChooseOggFiles = [files] { return Q(files); };
+    Form2->MLoadOggClick();
+}
+
+void Play(int index)
+{
+    PL().Select(index);
+    ASSERT_TRUE(Form1->OggStream.Play(PL().Path(index), false));
+    ASSERT_TRUE(Form1->OggStream.IsPlaying());
+}
+
+}
+
+TEST_F(WindowsTest, AddedFilesShowTheirTitleOrTheirFileName)
+{
+    const std::string missing = fixture::TempDir() + "/missing.ogg";
+    const std::string mixed = fixture::WriteTemp(fixture::ReadFile(S().untitled), "mixed.Ogg");
+    AddFiles({S().japanese, S().untitled, missing, fixture::TempDir() + "/notes.txt", mixed, S().japaneseName});
+
+    EXPECT_EQ(Entries(), (std::vector<std::string>{S().japanese, S().untitled, missing, S().japaneseName}));
+    EXPECT_EQ(PL().Name(0), kTestSjis);
+    EXPECT_EQ(Form2->ListBox1->item(0)->text(), "テスト");
+    EXPECT_EQ(PL().Name(1), "untitled.ogg");
+    EXPECT_EQ(PL().Name(2), "missing.ogg");
+    EXPECT_EQ(PL().Name(3), "\x8B\xC8.ogg");  // a file name is shown in Shift-JIS as well
+    EXPECT_EQ(Form2->ListBox1->item(3)->text(), "曲.ogg");
+    ExpectInStep();
+    EXPECT_EQ(PL().Current(), 0);
+    EXPECT_EQ(PL().Selected(), 0);
+    // One step per chosen file, the last position kept, the window gone.
+    EXPECT_EQ(Form5->LoadingBar->maximum(), 6);
+    EXPECT_EQ(Form5->LoadingBar->value(), 5);
+    EXPECT_FALSE(Form5->isVisible());
+    EXPECT_TRUE(player->errors.empty());
+}
+
+TEST_F(WindowsTest, FastLoadTakesTheFileNameWithoutLookingInside)
+{
+    Form1->S3->setChecked(true);
+    AddFiles({S().japanese, S().bad});  // the bad file is not even opened
+    ASSERT_EQ(PL().Count(), 2);
+    EXPECT_EQ(PL().Name(0), "jp.ogg");
+    EXPECT_EQ(PL().Name(1), "bad.ogg");
+    EXPECT_TRUE(player->errors.empty());
+}
+
+TEST_F(WindowsTest, CancelledDialogsChangeNothing)
+{
+    AddFiles({S().titled[0]});
+    const std::string saved = fixture::TempDir() + "/untouched.m3u";
+    WriteText(saved, "old\r\n");
+    Form2->ChooseOggFiles = [] { return QStringList(); };
+    Form2->ChoosePlaylists = [] { return QStringList(); };
+    Form2->ChooseSaveFile = [] { return QString(); };
+    Form2->MLoadOggClick();
+    Form2->MPlayListClick();
+    Form2->Form1S1Click();
+    EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[0]});
+    EXPECT_EQ(Slurp(saved), "old\r\n");
+}
+
+TEST_F(WindowsTest, AddingWhileASongPlaysSelectsEntry0AndTheSongGoesOn)
+{
+    AddFiles({S().titled[0], S().titled[1], S().longSong});
+    Play(2);
+    Form2->ListBox1->setCurrentRow(1);
+    AddFiles({S().titled[3], S().titled[4]});
+    EXPECT_EQ(PL().Count(), 5);
+    EXPECT_EQ(PL().Current(), 0);
+    EXPECT_EQ(PL().Selected(), 0);
+    EXPECT_TRUE(Form1->OggStream.IsPlaying());
+    EXPECT_EQ(Form1->OggStream.FileName, S().longSong);
+    ExpectInStep();
+}
+
+TEST_F(WindowsTest, DeletingThePlayingEntryStopsAndSelectsTheOneInItsPlace)
+{
+    AddFiles({S().titled[0], S().longSong, S().titled[2]});
+    Play(1);
+    Form1->LoopsDone = 3;
+    Form1->CurrentExt = ".ogg";
+    Form1->LastSecond = 5.0f;
+    Form2->MDeleteClick();
+    EXPECT_FALSE(Form1->OggStream.IsPlaying());
+    EXPECT_EQ(Form1->LoopsDone, 0);
+    EXPECT_EQ(Form1->CurrentExt, "");
+    EXPECT_EQ(Form1->LastSecond, 0.0f);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[0], S().titled[2]}));
+    EXPECT_EQ(PL().Current(), 1);
+    EXPECT_EQ(PL().Selected(), 1);
+    ExpectInStep();
+
+    // The last entry, current: entry 0 is selected.
+    Form2->MDeleteClick();
+    EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[0]});
+    EXPECT_EQ(PL().Current(), 0);
+    EXPECT_EQ(PL().Selected(), 0);
+
+    // The only entry: nothing is selected.
+    Form2->MDeleteClick();
+    EXPECT_EQ(PL().Count(), 0);
+    EXPECT_EQ(PL().Current(), -1);
+    EXPECT_EQ(PL().Selected(), -1);
+    ExpectInStep();
+
+    // And with nothing left, delete does nothing.
+    Form2->MDeleteClick();
+    EXPECT_TRUE(player->errors.empty());
+}
+
+TEST_F(WindowsTest, DeletingAnotherEntryKeepsTheCurrentSong)
+{
+    AddFiles(S().titled);
+    PL().Select(4);
+    Form2->ListBox1->setCurrentRow(2);
+    Form2->MDeleteClick();
+    EXPECT_EQ(PL().Current(), 3);
+    EXPECT_EQ(PL().Selected(), 3);
+    EXPECT_EQ(PL().Path(3), S().titled[4]);
+    ExpectInStep();
+
+    Form2->C1Click();
+    AddFiles(S().titled);
+    PL().Select(4);
+    Form2->ListBox1->setCurrentRow(6);
+    Form2->MDeleteClick();
+    EXPECT_EQ(PL().Current(), 4);
+    EXPECT_EQ(PL().Selected(), 4);
+    EXPECT_EQ(PL().Path(4), S().titled[4]);
+    EXPECT_EQ(PL().Path(6), S().titled[7]);
+    ExpectInStep();
+
+    // With no current entry there stays none.
+    PL().Select(-1);
+    Form2->ListBox1->setCurrentRow(1);
+    Form2->MDeleteClick();
+    EXPECT_EQ(PL().Current(), -1);
+    EXPECT_EQ(PL().Count(), 6);
+}
+
+TEST_F(WindowsTest, UpAndDownMoveTheSelectedEntryInBothListsAndMakeItCurrent)
+{
+    AddFiles(S().titled);
+    std::vector<std::string> before = Entries();
+
+    Form2->ListBox1->setCurrentRow(0);
+    Form2->MUpClick();
+    Form2->ListBox1->setCurrentRow(7);
+    Form2->MDownClick();
+    PL().Select(-1);
+    Form2->MUpClick();
+    Form2->MDownClick();
+    EXPECT_EQ(Entries(), before);
+
+    PL().Select(2);  // another entry is current
+    Form2->ListBox1->setCurrentRow(5);
+    Form2->MUpClick();
+    std::swap(before[4], before[5]);
+    EXPECT_EQ(Entries(), before);
+    EXPECT_EQ(PL().Current(), 4);
+    EXPECT_EQ(PL().Selected(), 4);
+    EXPECT_EQ(PL().Name(4), "Song 5");
+    ExpectInStep();
+
+    Form2->MDownClick();
+    Form2->MDownClick();
+    std::swap(before[4], before[5]);
+    std::swap(before[5], before[6]);
+    EXPECT_EQ(Entries(), before);
+    EXPECT_EQ(PL().Current(), 6);
+    EXPECT_EQ(PL().Name(6), "Song 5");
+    ExpectInStep();
+}
+
+TEST_F(WindowsTest, SavedPlaylistLoadsBackWithTheSamePathsAndFreshNames)
+{
+    AddFiles({S().titled[0], S().japanese, S().untitled, S().titled[1]});
+    Play(1);
+    const std::string file = fixture::TempDir() + "/saved.m3u";
+    Form2->ChooseSaveFile = [file] { return QString::fromStdString(file); };
+    Form2->Form1S1Click();
+    const std::vector<std::string> paths = Entries();
+    EXPECT_EQ(Slurp(file), paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] + "\r\n" + paths[3] + "\r\n");
+
+    // Loading replaces the list, stops the song, plays nothing and selects entry 0.
+    Form1->S3->setChecked(true);  // the names are looked up anew: now from the file names
+    Form2->ChoosePlaylists = [file] { return QStringList{QString::fromStdString(file)}; };
+    Form2->MPlayListClick();
+    EXPECT_EQ(Entries(), paths);
+    EXPECT_EQ(PL().Name(1), "jp.ogg");
+    EXPECT_FALSE(Form1->OggStream.IsPlaying());
+    EXPECT_EQ(PL().Current(), 0);
+    EXPECT_EQ(PL().Selected(), 0);
+    EXPECT_EQ(Form5->LoadingBar2->maximum(), 4);
+    EXPECT_EQ(Form5->LoadingBar2->value(), 3);
+    EXPECT_FALSE(Form5->isVisible());
+    ExpectInStep();
+
+    // Two playlists at once are read one after the other.
+    Form2->ChoosePlaylists = [file] { return QStringList{QString::fromStdString(file), QString::fromStdString(file)}; };
+    Form2->MPlayListClick();
+    EXPECT_EQ(PL().Count(), 8);
+    EXPECT_EQ(Form5->LoadingBar->maximum(), 2);
+}
+
+TEST_F(WindowsTest, AnEmptyPlaylistSavesAnEmptyFileOverTheOldOne)
+{
+    const std::string file = fixture::TempDir() + "/empty.m3u";
+    WriteText(file, "something.ogg\r\n");
+    Form2->ChooseSaveFile = [file] { return QString::fromStdString(file); };
+    Form2->Form1S1Click();
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(Slurp(file), "");
+}
+
+TEST_F(WindowsTest, PlaylistLinesAreTakenAsWrittenAndResolvedAgainstTheWorkingDirectory)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(fixture::TempDir()) / "rel";
+    fs::create_directories(dir / "sub");
+    fs::copy_file(S().titled[3], dir / "sub" / "a.ogg", fs::copy_options::overwrite_existing);
+    const std::string list = (dir / "list.m3u").string();
+    WriteText(list,
+              "#EXTM3U\r\n"
+              "#EXTINF:12,Someone - x.ogg\r\n"
+              "sub/a.ogg\r\n"
+              "\r\n"
+              "cover.png\r\n"
+              "sub/A.Ogg\n"
+              "sub/a.ogg");
+    const std::string cwd = Paths::GetCurrentDir();
+    ASSERT_TRUE(Paths::SetCurrentDir(dir.string()));
+    Form2->LoadPlaylistFile(list);
+    Paths::SetCurrentDir(cwd);
+
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"#EXTINF:12,Someone - x.ogg", "sub/a.ogg", "sub/a.ogg"}));
+    EXPECT_EQ(PL().Name(0), "#EXTINF:12,Someone - x.ogg");  // no such file: its file-name part
+    EXPECT_EQ(PL().Name(1), "Song 3");                      // found from the working directory
+    EXPECT_EQ(PL().Selected(), 0);
+    EXPECT_EQ(PL().Current(), 0);
+    EXPECT_EQ(Form5->LoadingBar2->maximum(), 7);
+    EXPECT_EQ(Form5->LoadingBar2->value(), 6);
+    ExpectInStep();
+}
+
+TEST_F(WindowsTest, ClearingStopsAndResetsTitleAndTimes)
+{
+    AddFiles({S().longSong, S().titled[0]});
+    Play(0);
+    Form1->LTitle->setText("[1] Long");
+    Form1->LTime->setText("0:03.2");
+    Form1->LTotalTime->setText("0:20.0");
+    Form1->CurrentExt = ".ogg";
+    Form1->LoopsDone = 2;
+    Form2->C1Click();
+    EXPECT_EQ(PL().Count(), 0);
+    EXPECT_EQ(Form2->ListBox1->count(), 0);
+    EXPECT_FALSE(Form1->OggStream.IsPlaying());
+    EXPECT_EQ(Form1->LTitle->text(), "");
+    EXPECT_EQ(Form1->LTime->text(), "0:00.0");
+    EXPECT_EQ(Form1->LTotalTime->text(), "0:00.0");
+    EXPECT_EQ(Form1->CurrentExt, "");
+    EXPECT_EQ(Form1->LoopsDone, 0);
+}
+
+TEST_F(WindowsTest, DroppedFilesAreAppendedInOrderAndOnlySmallM3uIsExpanded)
+{
+    AddFiles({S().titled[0]});
+    PL().Select(-1);
+    const std::string small = fixture::TempDir() + "/drop.m3u";
+    WriteText(small, S().titled[2] + "\r\n" + S().titled[3] + "\r\n");
+    const std::string capital = fixture::TempDir() + "/drop.M3U";
+    WriteText(capital, S().titled[7] + "\r\n");
+    Form2->WMDropFiles({S().titled[1], small, S().titled[4], capital, fixture::TempDir() + "/x.txt"});
+
+    EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[0], S().titled[1], S().titled[2], S().titled[3],
+                                                 S().titled[4]}));
+    EXPECT_EQ(PL().Selected(), 0);
+    EXPECT_EQ(PL().Current(), 0);
+    EXPECT_FALSE(Form1->OggStream.IsPlaying());
+    EXPECT_EQ(Form5->LoadingBar->maximum(), 5);
+    EXPECT_EQ(Form5->LoadingBar->value(), 4);
+    EXPECT_FALSE(Form5->isVisible());
+    ExpectInStep();
+
+    // A drop from the desktop goes the same way; the selection stays where it was.
+    Form2->ListBox1->setCurrentRow(2);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(S().titled[6])),
+                  QUrl::fromLocalFile(QString::fromStdString(S().titled[5]))});
+    Form2->show();
+    const QPoint overList = Form2->ListBox1->mapTo(Form2, QPoint(20, 20));
+    QDragEnterEvent enter(overList, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Form2->windowHandle(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(overList, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Form2->windowHandle(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_EQ(PL().Count(), 7);
+    EXPECT_EQ(PL().Path(5), S().titled[6]);
+    EXPECT_EQ(PL().Path(6), S().titled[5]);
+    EXPECT_EQ(PL().Selected(), 2);
+    ExpectInStep();
+}
+
+TEST_F(WindowsTest, DoubleClickWithoutSelectionDoesNothing)
+{
+    Form1->LoopsDone = 4;
+    Form2->ListBox1DblClick();
+    AddFiles({S().titled[0], S().titled[1]});
+    PL().Select(-1);
+    Form2->ListBox1DblClick();
+    EXPECT_EQ(Form1->LoopsDone, 4);
+    EXPECT_FALSE(Form1->OggStream.IsPlaying());
+    EXPECT_TRUE(player->errors.empty());
+}
+
+TEST_F(WindowsTest, AnErrorWhileAddingStopsAtThatNameAndIsShownOnce)
+{
+    AddFiles({S().titled[0], S().bad, S().titled[1]});
+    EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[0]});
+    EXPECT_EQ(player->errors.size(), 1u);
+    EXPECT_FALSE(Form5->isVisible());
+    EXPECT_EQ(PL().Selected(), 0);
+    ExpectInStep();
+
+    // A playlist that cannot be read stops a drop at its name; what came before stays.
+    player->errors.clear();
+    const std::string gone = fixture::TempDir() + "/gone.m3u";
+    Form2->WMDropFiles({S().titled[2], gone, S().titled[3]});
+    EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[0], S().titled[2]}));
+    ASSERT_EQ(player->errors.size(), 1u);
+    EXPECT_NE(player->errors[0].find(gone), std::string::npos);
+    EXPECT_FALSE(Form5->isVisible());
+    ExpectInStep();
+
+    // A bad line inside a playlist: the lines before it are in, the rest are not.
+    player->errors.clear();
+    const std::string list = fixture::TempDir() + "/withbad.m3u";
+    WriteText(list, S().titled[4] + "\r\n" + S().bad + "\r\n" + S().titled[5] + "\r\n");
+    Form2->ChoosePlaylists = [list] { return QStringList{QString::fromStdString(list)}; };
+    Form2->MPlayListClick();
+    EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[4]});
+    EXPECT_EQ(player->errors.size(), 1u);
+    EXPECT_FALSE(Form5->isVisible());
+    ExpectInStep();
+}
+
+TEST_F(WindowsTest, ListsStayInStepThroughAnyMixOfCommands)
+{
+    Form1->S3->setChecked(true);  // names from file names: no file is opened
+    std::mt19937 rng(7);
+    std::vector<std::string> model;
+    int added = 0;
+    for (int step = 0; step < 400; ++step) {
+        const int n = PL().Count();
+        const int op = static_cast<int>(rng() % 7);
+        const int pick = n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n + 1)) - 1 : -1;
+        Form2->ListBox1->setCurrentRow(pick);
+        if (op <= 2) {
+            const std::string name = "/music/e" + std::to_string(added++) + (rng() % 2 ? ".ogg" : ".QV");
+            AddFiles({name});
+            model.push_back(name);
+        } else if (op == 3) {
+            Form2->MDeleteClick();
+            if (pick >= 0)
+                model.erase(model.begin() + pick);
+        } else if (op == 4) {
+            Form2->MUpClick();
+            if (pick >= 1)
+                std::swap(model[static_cast<size_t>(pick)], model[static_cast<size_t>(pick - 1)]);
+        } else if (op == 5) {
+            Form2->MDownClick();
+            if (pick >= 0 && pick + 1 < n)
+                std::swap(model[static_cast<size_t>(pick)], model[static_cast<size_t>(pick + 1)]);
+        } else if (rng() % 8 == 0) {
+            Form2->C1Click();
+            model.clear();
+        }
+        ASSERT_EQ(Entries(), model) << "step " << step;
+        for (int i = 0; i < PL().Count(); ++i)
+            ASSERT_EQ(PL().Name(i), Paths::ExtractFileName(PL().Path(i))) << "step " << step;
+        ASSERT_EQ(Form1->OggFileList->count(), Form2->ListBox1->count());
+        ASSERT_LT(PL().Current(), PL().Count());
+        ASSERT_LT(PL().Selected(), PL().Count());
+    }
+    EXPECT_TRUE(player->errors.empty());
+}
