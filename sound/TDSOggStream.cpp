@@ -284,8 +284,17 @@ void TDSOggStream::SetMute(bool mute)
 
 bool TDSOggStream::Block_Copy(int block)
 {
-    OggData->Rendering();
     const DWORD half = BufferSize / 2;
+    {
+        // A block that renders nothing (the piece has ended, or a fade-out has paused it) leaves
+        // its half of the render memory as it was: the sound of two blocks before, which would be
+        // heard again. Clearing the half first makes such a block silent. The analysis of the
+        // output reads this memory under the same lock.
+        std::lock_guard lock(OggData->RenderLock);
+        uint8_t* next = OggData->Offset() == OggData->Memory() ? OggData->Memory() + half : OggData->Memory();
+        std::memset(next, 0, half);
+        OggData->Rendering();
+    }
     void* p1 = nullptr;
     void* p2 = nullptr;
     DWORD n1 = 0;

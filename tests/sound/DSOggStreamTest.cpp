@@ -232,26 +232,38 @@ TEST_F(Stream, VolumeIsKeptAcrossBuffers)
     EXPECT_EQ(volume, -10000);
 }
 
-TEST_F(Stream, APieceThatEndsStopsPlayingWhileTheBufferRunsOn)
+TEST_F(Stream, APieceThatEndsStopsPlayingAndTheBlocksAfterItAreSilent)
 {
     const int threads = ThreadCount();
     ASSERT_TRUE(stream->Play(NoiseFile(1.5, "short.ogg"), false));
     ASSERT_TRUE(WaitFor([&] { return !stream->IsPlaying(); }, 5000ms));
     EXPECT_EQ(stream->OggData->GetPlayState(), psSTOP);
     EXPECT_EQ(ThreadCount(), threads + 1) << "the thread keeps refilling";
-    // The main window marks a finished piece like this; the blocks that follow are silent.
-    stream->PauseTime = stream->GetTotalTime();
-    stream->SetMute(true);
-    std::this_thread::sleep_for(2200ms);
+    // Even before the main window marks the piece finished, the refills after the end are
+    // silence, not the sound of two blocks before.
+    std::this_thread::sleep_for(2300ms);
+    WaitMidBlock();
     EXPECT_TRUE(AllZero(BufferBytes()));
     stream.reset();
     EXPECT_EQ(ThreadCount(), threads);
 }
 
+TEST_F(Stream, AFinishedFadeOutPausesAndPlaysSilence)
+{
+    ASSERT_TRUE(stream->Play(NoiseFile(8, "eight.ogg"), false));
+    stream->FadeOut(0.5f);
+    ASSERT_TRUE(WaitFor([&] { return !stream->IsPlaying(); }, 4000ms));
+    const float at = stream->OggData->TimeTell();
+    std::this_thread::sleep_for(2300ms);
+    WaitMidBlock();
+    EXPECT_TRUE(AllZero(BufferBytes()));
+    EXPECT_EQ(stream->OggData->TimeTell(), at) << "nothing more is decoded";
+}
+
 TEST_F(Stream, LongFileNamesAreKeptWhole)
 {
     const std::string name = std::string(240, 'n') + "\xE6\x9B\xB2.ogg";
-    const std::string path = fixture::WriteTemp(fixture::Encode(fixture::Sine(0.5)), name);
+    const std::string path = fixture::WriteTemp(fixture::Encode(fixture::Sine(3)), name);
     ASSERT_GE(path.size(), 260u);
     EXPECT_TRUE(stream->Play(path, false));
     EXPECT_EQ(stream->FileName, path);

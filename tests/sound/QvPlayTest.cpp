@@ -1,0 +1,130 @@
+// qvtool play, run as its own process: what it plays on the disk driver matches qvtool render
+// block for block; a file it cannot play gives "再生失敗" and exit 1; Ctrl-C stops it cleanly.
+#include "OggFixture.h"
+#include "SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+using namespace soundtest;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct QvRun {
+    int code = -1;
+    std::string err;
+    double seconds = 0;
+};
+
+// Runs qvtool with args; with interruptAfter > 0 sends SIGINT once that time has passed.
+QvRun Qvtool(const std::vector<std::string>& args, std::chrono::milliseconds interruptAfter = 0ms)
+{
+    const std::string exe = fixture::BinDir() + "/qvtool";
+    const std::string errPath = fixture::TempDir() + "/qvtool.err";
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (const auto& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const auto begun = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    QvRun run;
+    if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return run;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    if (interruptAfter > 0ms) {
+        std::this_thread::sleep_for(interruptAfter);
+        kill(pid, SIGINT);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const auto err = fixture::ReadFile(errPath);
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+std::vector<uint32_t> Frames(const std::vector<uint8_t>& bytes, size_t skip)
+{
+    std::vector<uint32_t> f((bytes.size() - std::min(skip, bytes.size())) / 4);
+    std::memcpy(f.data(), bytes.data() + skip, f.size() * 4);
+    return f;
+}
+
+}
+
+TEST(QvtoolPlay, WhatIsHeardMatchesRenderBlockForBlock)
+{
+    const std::string ogg = fixture::WriteTemp(fixture::Encode(fixture::Noise(8)), "qvplay.ogg");
+    const std::string raw = fixture::TempDir() + "/qvplay.raw";
+    const std::string wav = fixture::TempDir() + "/qvplay.wav";
+    UseDiskDriver(raw);
+    const QvRun played = Qvtool({"play", ogg, "--seconds", "3.5"});
+    UseDummyDriver();
+    ASSERT_EQ(played.code, 0) << played.err;
+    EXPECT_GT(played.seconds, 3.3);
+    EXPECT_LT(played.seconds, 6.0);
+    ASSERT_EQ(Qvtool({"render", ogg, wav}).code, 0);
+
+    const std::vector<uint32_t> heard = Frames(fixture::ReadFile(raw), 0);
+    const std::vector<uint32_t> rendered = Frames(fixture::ReadFile(wav), 44);
+    ASSERT_GE(rendered.size(), 8u * 44100);
+    auto it = std::find_if(heard.begin(), heard.end(), [](uint32_t f) { return f != 0; });
+    ASSERT_NE(it, heard.end()) << "nothing was heard";
+    const size_t start = static_cast<size_t>(it - heard.begin());
+    size_t same = 0;
+    while (start + same < heard.size() && same < rendered.size() && heard[start + same] == rendered[same]) {
+        ++same;
+    }
+    // Played for 3.5 s, less the time to open the device and the file: about three blocks, every
+    // frame of them as rendered; afterwards only silence.
+    EXPECT_GE(same, 44100u * 25 / 10);
+    EXPECT_TRUE(std::all_of(heard.begin() + static_cast<std::ptrdiff_t>(start + same), heard.end(),
+                            [](uint32_t f) { return f == 0; }));
+}
+
+TEST(QvtoolPlay, AFileThatCannotBePlayedSaysSo)
+{
+    UseDummyDriver();
+    const QvRun missing = Qvtool({"play", fixture::TempDir() + "/nothing-here.ogg"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_NE(missing.err.find("再生失敗"), std::string::npos) << missing.err;
+    const std::string text = fixture::WriteTemp(std::vector<uint8_t>(4000, 't'), "text.ogg");
+    const QvRun bad = Qvtool({"play", text});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_NE(bad.err.find("再生失敗"), std::string::npos) << bad.err;
+    EXPECT_EQ(Qvtool({"play"}).code, 2);
+    EXPECT_EQ(Qvtool({"play", text, "--seconds", "x"}).code, 2);
+}
+
+TEST(QvtoolPlay, PlaysAShortPieceToItsEndAndStopsOnCtrlC)
+{
+    UseDummyDriver();
+    const std::string shortOgg = fixture::WriteTemp(fixture::Encode(fixture::Sine(1.2)), "short.ogg");
+    const QvRun ended = Qvtool({"play", shortOgg});
+    EXPECT_EQ(ended.code, 0) << ended.err;
+    EXPECT_GT(ended.seconds, 1.2);
+    EXPECT_LT(ended.seconds, 6.0);
+
+    const std::string longOgg = fixture::WriteTemp(fixture::Encode(fixture::Sine(30)), "long.ogg");
+    const QvRun stopped = Qvtool({"play", longOgg}, 1500ms);
+    EXPECT_EQ(stopped.code, 0) << stopped.err;
+    EXPECT_LT(stopped.seconds, 3.5);
+}
