@@ -10,6 +10,7 @@
 #include "Unit3.h"
 #include "Unit4.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QMenu>
