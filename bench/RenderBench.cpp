@@ -1,0 +1,237 @@
+// Rendering one second through TOggData::RenderingToPointer against the baseline of ov_read of
+// the same second of the same file in memory; the equaliser as a multiple of real time, beside
+// the bare 256-point transforms it is built on; GetOutputGraph calls per second.
+// Prints the ratios at the end.
+#include "OggDataLib.h"
+#include "OggFixture.h"
+#include "OggWuvorbisLib.h"
+#include "TickCount.h"
+
+#include <benchmark/benchmark.h>
+#include <vorbis/vorbisfile.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kSecond = 176400;
+constexpr double kFrom = 5.0;  // the second that every benchmark decodes
+
+const std::vector<uint8_t>& Bytes()
+{
+    static const std::vector<uint8_t> bytes =
+        fixture::Encode(fixture::Noise(20.0, 2, 44100, 0.3, 17), {"TITLE=bench"}, 0.4f);
+    return bytes;
+}
+
+struct Memory {
+    const std::vector<uint8_t>* bytes;
+    size_t pos = 0;
+};
+
+size_t MemRead(void* ptr, size_t size, size_t nmemb, void* ds)
+{
+    auto* m = static_cast<Memory*>(ds);
+    size_t n = std::min(size * nmemb, m->bytes->size() - m->pos);
+    std::memcpy(ptr, m->bytes->data() + m->pos, n);
+    m->pos += n;
+    return size ? n / size : 0;
+}
+
+int MemSeek(void* ds, ogg_int64_t off, int whence)
+{
+    auto* m = static_cast<Memory*>(ds);
+    int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(m->pos)
+                   : whence == SEEK_END ? static_cast<int64_t>(m->bytes->size())
+                                        : 0;
+    int64_t p = base + off;
+    if (p < 0 || p > static_cast<int64_t>(m->bytes->size()))
+        return -1;
+    m->pos = static_cast<size_t>(p);
+    return 0;
+}
+
+long MemTell(void* ds)
+{
+    return static_cast<long>(static_cast<Memory*>(ds)->pos);
+}
+
+// A TOggData playing the benchmark file, loaded from memory.
+struct Player {
+    TOggData data{2 * kSecond};
+    Player()
+    {
+        auto* stream = new TMemoryStream();  // ownership passes to LoadOgg
+        stream->Write(Bytes().data(), Bytes().size());
+        stream->SetPosition(0);
+        data.LoadOgg(stream);
+        data.Play(false);
+    }
+};
+
+void BM_OvRead(benchmark::State& state)
+{
+    Memory m{&Bytes()};
+    OggVorbis_File vf;
+    ov_callbacks cb{MemRead, MemSeek, nullptr, MemTell};
+    if (ov_open_callbacks(&m, &vf, nullptr, 0, cb) < 0) {
+        state.SkipWithError("libvorbisfile cannot open the file");
+        return;
+    }
+    std::vector<char> out(kSecond);
+    for (auto _ : state) {
+        state.PauseTiming();
+        ov_time_seek(&vf, kFrom);
+        state.ResumeTiming();
+        int32_t got = 0;
+        int bitstream = 0;
+        while (got < kSecond) {
+            long r = ov_read(&vf, out.data() + got, kSecond - got, 0, 2, 1, &bitstream);
+            if (r <= 0)
+                break;
+            got += static_cast<int32_t>(r);
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    ov_clear(&vf);
+}
+BENCHMARK(BM_OvRead)->Unit(benchmark::kMicrosecond);
+
+void RenderSecond(benchmark::State& state, bool equalised)
+{
+    Player p;
+    if (equalised)
+        p.data.SetEQ4(1.5f, 0.7f, 1.0f, 1.3f, 0.0f);
+    std::vector<uint8_t> out(kSecond);
+    for (auto _ : state) {
+        state.PauseTiming();
+        p.data.TimeSeek(static_cast<float>(kFrom));
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(p.data.RenderingToPointer(out.data(), kSecond));
+    }
+}
+
+void BM_RenderFlat(benchmark::State& state)
+{
+    RenderSecond(state, false);
+}
+BENCHMARK(BM_RenderFlat)->Unit(benchmark::kMicrosecond);
+
+void BM_RenderEQ(benchmark::State& state)
+{
+    RenderSecond(state, true);
+}
+BENCHMARK(BM_RenderEQ)->Unit(benchmark::kMicrosecond);
+
+// The equaliser alone on one second of decoded audio.
+void BM_ApplyEQ(benchmark::State& state)
+{
+    Player p;
+    std::vector<uint8_t> second(kSecond);
+    p.data.RenderingToPointer(second.data(), kSecond);
+    p.data.SetEQ4(1.5f, 0.7f, 1.0f, 1.3f, 0.0f);
+    std::vector<uint8_t> work(kSecond);
+    for (auto _ : state) {
+        std::memcpy(work.data(), second.data(), kSecond);
+        p.data.ApplyEQ(reinterpret_cast<PLRWavePack>(work.data()), kSecond);
+        benchmark::DoNotOptimize(work.data());
+    }
+}
+BENCHMARK(BM_ApplyEQ)->Unit(benchmark::kMicrosecond);
+
+// The transforms the equaliser runs for one second: 345 chunks, one forward and one inverse each.
+void BM_BareTransforms(benchmark::State& state)
+{
+    TFFT fft(256);
+    for (int i = 0; i < 256; ++i) {
+        fft.Re[i] = static_cast<float>((i * 7919) % 20000 - 10000);
+        fft.Im[i] = static_cast<float>((i * 104729) % 20000 - 10000);
+    }
+    for (auto _ : state) {
+        for (int c = 0; c < 345; ++c) {
+            fft.FFT();
+            fft.UnFFT();
+        }
+        benchmark::DoNotOptimize(fft.Re.data());
+    }
+}
+BENCHMARK(BM_BareTransforms)->Unit(benchmark::kMicrosecond);
+
+void BM_GetOutputGraph(benchmark::State& state)
+{
+    Player p;
+    p.data.Rendering();
+    p.data.Rendering();
+    TickCount::Pin(100000);
+    p.data.RenderTick = TickCount::Get();
+    TickCount::Advance(300);  // a position inside the ring, with sound in it
+    float values[256];
+    for (auto _ : state) {
+        p.data.GetOutputGraph(values);
+        benchmark::DoNotOptimize(values);
+    }
+    TickCount::Release();
+    if (values[0] == 0.0f && values[100] == 0.0f)
+        state.SkipWithError("the spectrum is empty: no valid position");
+}
+BENCHMARK(BM_GetOutputGraph);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const auto& r : runs)
+            if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred) {
+                auto& t = totals[r.run_name.function_name];
+                t.cpu += r.cpu_accumulated_time;
+                t.iterations += static_cast<double>(r.iterations);
+            }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    // Mean CPU seconds per iteration, 0 when the benchmark did not run.
+    double Mean(const std::string& name) const
+    {
+        auto it = totals.find(name);
+        return (it == totals.end() || it->second.iterations == 0) ? 0.0 : it->second.cpu / it->second.iterations;
+    }
+
+private:
+    struct Total {
+        double cpu = 0, iterations = 0;
+    };
+    std::map<std::string, Total> totals;
+};
+
+}
+
+int main(int argc, char** argv)
+{
+    _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll");
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    const double ov = reporter.Mean("BM_OvRead");
+    const double flat = reporter.Mean("BM_RenderFlat");
+    const double eq = reporter.Mean("BM_RenderEQ");
+    const double apply = reporter.Mean("BM_ApplyEQ");
+    const double bare = reporter.Mean("BM_BareTransforms");
+    const double graph = reporter.Mean("BM_GetOutputGraph");
+    if (ov > 0 && flat > 0)
+        std::printf("rendering one second, flat equaliser / ov_read of the same second: %.3f\n", flat / ov);
+    if (eq > 0)
+        std::printf("rendering with the equaliser on: %.0fx real time (%.3f of ov_read)\n", 1.0 / eq,
+                    ov > 0 ? eq / ov : 0.0);
+    if (apply > 0)
+        std::printf("equaliser alone: %.0fx real time\n", 1.0 / apply);
+    if (bare > 0)
+        std::printf("bare 256-point transforms of one second: %.0fx real time\n", 1.0 / bare);
+    if (graph > 0)
+        std::printf("GetOutputGraph: %.0f calls per second\n", 1.0 / graph);
+    _VorbisfileFinalize();
+    return 0;
+}
