@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QShowEvent>
 #include <QWindow>
+#include <cstdint>
 
 TForm5* Form5 = nullptr;
 
@@ -69,10 +70,23 @@ void TForm5::ShowLoading()
     } while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 100);
 }
 
+namespace {
+// How many pixels of the bar are filled: painting is worth it only when this changes, which
+// keeps a list of thousands of names from spending its time drawing the same bar again.
+int64_t FilledPixels(const QProgressBar* bar)
+{
+    const int64_t span = static_cast<int64_t>(bar->maximum()) - bar->minimum();
+    if (span <= 0)
+        return 0;
+    return (static_cast<int64_t>(bar->value()) - bar->minimum()) * bar->width() / span;
+}
+}
+
 void TForm5::Step(QProgressBar* bar, int position)
 {
+    const int64_t before = FilledPixels(bar);
     bar->setValue(position);
-    if (bar->isVisible())
+    if (bar->isVisible() && FilledPixels(bar) != before)
         bar->repaint();
 }
 

@@ -87,10 +87,13 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
+            if (r.run_type == Run::RT_Iteration && !r.error_occurred) {
+                real[r.benchmark_name()] = r.GetAdjustedRealTime();
+                cpu[r.benchmark_name()] = r.GetAdjustedCPUTime();
+            }
     }
-    std::map<std::string, double> times;
+    std::map<std::string, double> real;
+    std::map<std::string, double> cpu;
 };
 
 }
@@ -124,10 +127,12 @@ int main(int argc, char** argv)
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto& t = reporter.times;
     auto ratio = [&](const char* a, const char* b) {
-        if (t.count(a) && t.count(b) && t.at(b) > 0)
-            std::cout << a << " / " << b << " = " << t.at(a) / t.at(b) << "\n";
+        const auto& r = reporter.real;
+        const auto& c = reporter.cpu;
+        if (r.count(a) && r.count(b) && r.at(b) > 0 && c.at(b) > 0)
+            std::cout << a << " / " << b << " = " << r.at(a) / r.at(b) << " (real time), "
+                      << c.at(a) / c.at(b) << " (CPU time)\n";
     };
     std::cout << "\nper " << kEntries << " entries:\n";
     ratio("BM_AddFastLoadOff", "BM_LoadOgg");
