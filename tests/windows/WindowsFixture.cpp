@@ -16,17 +16,29 @@ namespace fs = std::filesystem;
 
 namespace windows_test {
 
+namespace {
+// The application object lives from before the first test to after the last one and is gone
+// before the process exits, when the statics Qt relies on may already be destroyed.
+class AppEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { app.reset(); }
+    std::unique_ptr<TApplication> app;
+};
+
+AppEnvironment* const environment =
+    static_cast<AppEnvironment*>(::testing::AddGlobalTestEnvironment(new AppEnvironment));
+}
+
 void EnsureApp()
 {
-    static std::unique_ptr<TApplication> app;
-    if (app)
+    if (environment->app)
         return;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     static int argc = 1;
     static char name[] = "windows_tests";
     static char* argv[] = {name, nullptr};
-    app = std::make_unique<TApplication>(argc, argv);
+    environment->app = std::make_unique<TApplication>(argc, argv);
 }
 
 std::string NewAppDir()
