@@ -35,10 +35,15 @@ start_player() {
 
 quit_from_menu() {
   # Right-click on the face opens the window's menu; "x" chooses "終了(&X)".
-  xdotool mousemove $((win_x + face_x)) $((win_y + face_y)) click 3
-  sleep 0.7
-  xdotool key x
-  for _ in $(seq 100); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
+  # On a busy machine the menu may not be up when the key comes: then close it and try again.
+  for _ in 1 2 3; do
+    xdotool mousemove $((win_x + face_x)) $((win_y + face_y)) click 3
+    sleep 0.7
+    xdotool key x
+    for _ in $(seq 50); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$player_pid" 2>/dev/null || break
+    xdotool key Escape
+  done
   if kill -0 "$player_pid" 2>/dev/null; then echo "the program did not end from 終了(&X)" >&2; exit 1; fi
   wait "$player_pid" || { echo "the program ended with an error" >&2; cat "$work/player.log" >&2; exit 1; }
   player_pid=""
