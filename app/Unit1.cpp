@@ -468,16 +468,20 @@ QIcon TForm1::AppIcon()
 
 void TForm1::SetLabelCaption(QLabel* label, const std::string& sjis)
 {
+    const QString shown = SjisToQString(sjis);
     label->setProperty("Caption", QByteArray(sjis.data(), static_cast<qsizetype>(sjis.size())));
-    label->setText(SjisToQString(sjis));
+    label->setProperty("CaptionShown", shown);
+    label->setText(shown);
     // The labels size themselves to their text.
     label->adjustSize();
 }
 
 std::string TForm1::LabelCaption(const QLabel* label)
 {
+    // The bytes stand only while the label still shows what they were converted to; text set
+    // on the label directly (plain ASCII such as "0:00.0" or empty text) is taken as it is.
     const QVariant v = label->property("Caption");
-    if (v.isValid()) {
+    if (v.isValid() && label->property("CaptionShown").toString() == label->text()) {
         const QByteArray bytes = v.toByteArray();
         return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
     }

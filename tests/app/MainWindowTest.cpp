@@ -450,3 +450,16 @@ TEST_F(MainWindow, TrayTipIsCutTo63Bytes)
     EXPECT_EQ(std::strlen(f.TrayData.szTip), 63u);
     EXPECT_EQ(f.TrayIcon->toolTip(), QString(62, QChar('b')));
 }
+
+TEST_F(MainWindow, LabelCaptionsKeepTheirShiftJisBytes)
+{
+    TForm1& f = Start();
+    const std::string title = "[1] \x83\x65\x83\x58\x83\x67";  // "[1] テスト"
+    TForm1::SetLabelCaption(f.LTitle, title);
+    EXPECT_EQ(f.LTitle->text(), QStringLiteral("[1] テスト"));
+    EXPECT_EQ(TForm1::LabelCaption(f.LTitle), title);
+    // Text put on the label directly replaces the bytes.
+    f.LTitle->setText(QString());
+    EXPECT_EQ(TForm1::LabelCaption(f.LTitle), "");
+    EXPECT_EQ(TForm1::LabelCaption(f.LTime), "0:00.0");
+}
