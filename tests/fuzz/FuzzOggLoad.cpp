@@ -1,0 +1,93 @@
+// Arbitrary bytes opened as a file: LoadOgg on a memory stream, then a few rendered blocks, a
+// seek and a pass through a loop point. The first byte chooses what is done:
+//   bit 0  put a container header in front, its loop table made of the next 192 bytes
+//   bit 1  play with whole-file repeat
+//   bit 2  add a loop point inside the first blocks (a plain file has none)
+//   bit 3  that loop point is endless
+//   bits 4-7  where the seek goes: 0 the start, 15 past the end, else a fraction of the length
+#include "ERangeError.h"
+#include "FuzzSupport.h"
+#include "OggDataLib.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+constexpr int32_t kBlock = 16384;  // a short block keeps each run quick; the code paths are the same
+
+void RenderBlocks(TOggData& ogg, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        ogg.Rendering();
+        FUZZ_CHECK(ogg.RenderOffset.load() == 0 || ogg.RenderOffset.load() == kBlock);
+    }
+    uint8_t direct[4096];
+    const int32_t n = ogg.RenderingToPointer(direct, sizeof direct);
+    FUZZ_CHECK(n <= static_cast<int32_t>(sizeof direct));  // negative: a decoder error or a rate it cannot play
+}
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    fuzz::LoadDecoderLibrary();
+    const uint8_t flags = data[0];
+    ++data;
+    --size;
+
+    auto stream = std::make_unique<TMemoryStream>();
+    if (flags & 1) {
+        uint8_t header[200] = {};
+        std::memcpy(header, "OSTRAOGG", 8);
+        const size_t table = std::min<size_t>(size, 192);
+        std::memcpy(header + 8, data, table);
+        data += table;
+        size -= table;
+        stream->Write(header, sizeof header);
+    }
+    if (size > 0)
+        stream->Write(data, size);
+    stream->SetPosition(0);
+
+    TOggData ogg(2 * kBlock);
+    TMemoryStream* raw = stream.release();  // LoadOgg takes it, except when it answers false
+    try {
+        if (!ogg.LoadOgg(raw)) {
+            std::unique_ptr<TMemoryStream> back(raw);
+            return 0;
+        }
+    } catch (const ERangeError&) {
+        FUZZ_CHECK(!ogg.Loaded.load());
+        FUZZ_CHECK(ogg.FileData == nullptr);
+        FUZZ_CHECK(ogg.CommentList->Count() == 0);
+        return 0;
+    }
+    FUZZ_CHECK(ogg.Loaded.load());
+    FUZZ_CHECK(ogg.DataStart == 0 || ogg.DataStart == 200);
+    FUZZ_CHECK(!(flags & 1) || ogg.DataStart == 200);
+    FUZZ_CHECK(ogg.PcmBytes >= 0 && ogg.TotalTime >= 0.0f);
+
+    if ((flags & 4) && ogg.DataStart == 0) {
+        ogg.Loops[0].LoopStart = 0.05f;
+        ogg.Loops[0].LoopEnd = 0.15f;
+        ogg.Loops[0].RepeatCount = (flags & 8) ? -1 : 2;
+    }
+    ogg.Play((flags & 2) != 0);
+    RenderBlocks(ogg, 3);
+
+    const int where = flags >> 4;
+    const float target = where == 15 ? ogg.TotalTime + 5.0f : ogg.TotalTime * static_cast<float>(where) / 14.0f;
+    ogg.TimeSeek(target);
+    ogg.SetVolume(0.5f, 0.05f);
+    RenderBlocks(ogg, 3);
+    (void)ogg.TimeTell();
+    (void)ogg.GetOutputTime();
+
+    ogg.Stop();
+    ogg.TimeSeek(0.0f);
+    ogg.Play(false);
+    RenderBlocks(ogg, 2);
+    return 0;
+}

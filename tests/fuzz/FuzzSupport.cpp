@@ -1,0 +1,54 @@
+#include "FuzzSupport.h"
+
+#include "OggWuvorbisLib.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace fuzz {
+
+void LoadDecoderLibrary()
+{
+    static const bool loaded = [] {
+        _VorbisfileInitialize(OSTRA_FUZZ_DLL);
+        return true;
+    }();
+    (void)loaded;
+}
+
+namespace {
+struct Scratch {
+    std::string dir;
+    Scratch()
+    {
+        // Memory-backed when there is such a place: the writers sync their files, which on a
+        // disk would make every run wait.
+        const std::filesystem::path base =
+            std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+        std::string pattern = (base / "ostra-fuzz-XXXXXX").string();
+        FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
+        dir = pattern;
+    }
+    ~Scratch()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+}
+
+const std::string& ScratchDir()
+{
+    static Scratch scratch;
+    return scratch.dir;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}
