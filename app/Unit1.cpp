@@ -177,6 +177,9 @@ void TForm1::SetupMenusAndTimers()
     PopupMenu1->addAction(t1);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N6"));
     PopupMenu1->addAction(CloseWindow);
+    // Going to the tray is offered only when the icon can appear to bring the windows back.
+    connect(PopupMenu1, &QMenu::aboutToShow, this,
+            [this] { t1->setEnabled(TrayReady() && QSystemTrayIcon::isSystemTrayAvailable()); });
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));

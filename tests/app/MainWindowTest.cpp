@@ -105,6 +105,8 @@ TEST_F(MainWindow, StartsWithoutDecoderLibraryShowingThePathAndStillOpens)
     EXPECT_EQ(f.size(), QSize(120, 50));  // the skin was applied before the library was tried
     // The steps after the library did not run: no tray record, and the window refuses to hide.
     EXPECT_FALSE(f.TrayReady());
+    emit f.PopupMenu1->aboutToShow();
+    EXPECT_FALSE(f.t1->isEnabled());
     f.t1Click();
     EXPECT_TRUE(f.isVisible());
     EXPECT_FALSE(f.TrayIcon->isVisible());
