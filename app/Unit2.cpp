@@ -14,7 +14,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QShowEvent>
@@ -402,9 +401,9 @@ void TForm2::C1Click()
     Guarded([&] {
         Form1->OggStream.Stop();
         ResetPlayback();
-        Form1->LTitle->setText(QString());
-        Form1->LTime->setText(QStringLiteral("0:00.0"));
-        Form1->LTotalTime->setText(QStringLiteral("0:00.0"));
+        TForm1::SetLabelCaption(Form1->LTitle, std::string());
+        TForm1::SetLabelCaption(Form1->LTime, "0:00.0");
+        TForm1::SetLabelCaption(Form1->LTotalTime, "0:00.0");
         Playlist->Clear();
     });
 }
