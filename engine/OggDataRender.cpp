@@ -19,6 +19,9 @@ constexpr int32_t kEQSize = 256;
 constexpr int32_t kEQHistory = 64;
 constexpr int32_t kEQNewFrames = 192;
 constexpr int32_t kEQWriteFrames = 128;
+// Jumps taken within one block at most: each is a decoder seek, and loops of a few
+// milliseconds are not music; this bounds the work of a block whatever the table holds.
+constexpr int32_t kMaxJumpsPerBlock = 256;
 
 // Round to nearest, ties to even (the default rounding mode), as a 64-bit integer.
 int64_t RoundEven(double v)
@@ -73,43 +76,67 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
 
     const float t = (_VorbisfileDll != nullptr) ? static_cast<float>(_VorbisfileDll->wu_ov_time_tell(&VorbisFile))
                                                  : 0.0f;
-    const double span = static_cast<double>(n) / kBytesPerSecond;
 
-    int32_t result = 0;
-    bool fired = false;
-    for (int32_t i = 0; i < 16; ++i) {
-        const TOggLoop& e = Loops[i];
-        // A loop end beyond the end of the stream is never reached; the small margin keeps an
-        // end written as the stream's own length (rounded to a float) due.
-        const bool inStream = e.LoopEnd <= TotalTime + 0.001f;
-        const bool due = e.LoopEnd >= t && static_cast<double>(t) + span >= e.LoopEnd && inStream;
-        const int32_t counter = LoopCounter[i].load();
-        if (due && !fired && (e.RepeatCount == -1 || e.RepeatCount > counter)) {
-            fired = true;
-            if (e.RepeatCount != -1)
-                LoopCounter[i].store(counter + 1);
-            int64_t len = RoundEven((static_cast<double>(e.LoopEnd) - static_cast<double>(t)) * kBytesPerSecond);
-            len = std::clamp<int64_t>(len & ~int64_t{3}, 0, n);
-            // The part before the jump: if the data ends first (a loop end at the stream's end),
-            // the jump is taken right there so the join stays gapless.
-            const int32_t first = FillBlock(p, static_cast<int32_t>(len), true);
-            const int32_t taken = first < 0 ? static_cast<int32_t>(len) : first;
-            if (_VorbisfileDll != nullptr)
-                _VorbisfileDll->wu_ov_time_seek(&VorbisFile, e.LoopStart);
-            const int32_t second = FillBlock(p + taken, n - taken);
-            if (first < 0)
-                result = first;
-            else if (second < 0)
-                result = second;
-            else
-                result = first + second;
-        }
-        // Playback has passed this loop point: arm it again for the next time it is reached.
-        if (e.LoopEnd < t)
+    // Loop points that playback has passed are armed again for the next time they are reached.
+    for (int32_t i = 0; i < 16; ++i)
+        if (Loops[i].LoopEnd < t)
             LoopCounter[i].store(0);
+
+    // The loop step. The first entry (in index order) whose end falls within the rest of the
+    // block and that has jumps left fires: the block is decoded up to the whole frame nearest to
+    // its end, the decoder jumps to its start, and the rest of the block is checked again from
+    // there, so that a loop shorter than a block keeps looping instead of playing on past its end.
+    uint8_t* cursor = p;
+    int32_t remaining = n;
+    float now = t;
+    int32_t result = 0;
+    bool failed = false;
+    auto account = [&](int32_t r) {
+        if (failed)
+            return;
+        if (r < 0) {
+            result = r;
+            failed = true;
+        } else {
+            result += r;
+        }
+    };
+    for (int32_t jumps = 0; jumps < kMaxJumpsPerBlock && remaining > 0; ++jumps) {
+        const double span = static_cast<double>(remaining) / kBytesPerSecond;
+        int32_t due = -1;
+        for (int32_t i = 0; i < 16 && due < 0; ++i) {
+            const TOggLoop& e = Loops[i];
+            // A loop end beyond the end of the stream is never reached; the small margin keeps an
+            // end written as the stream's own length (rounded to a float) due.
+            const bool inStream = e.LoopEnd <= TotalTime + 0.001f;
+            const bool inSpan = e.LoopEnd >= now && static_cast<double>(now) + span >= e.LoopEnd;
+            const bool left = e.RepeatCount == -1 || e.RepeatCount > LoopCounter[i].load();
+            if (inStream && inSpan && left)
+                due = i;
+        }
+        if (due < 0)
+            break;
+        const TOggLoop& e = Loops[due];
+        if (e.RepeatCount != -1)
+            LoopCounter[due].fetch_add(1);
+        int64_t len = RoundEven((static_cast<double>(e.LoopEnd) - static_cast<double>(now)) * kBytesPerSecond);
+        len = std::clamp<int64_t>(len & ~int64_t{3}, 0, remaining);
+        // If the data ends before the loop end (an end at the stream's own end), the jump is
+        // taken right there, so the join stays gapless and playback does not stop.
+        const int32_t first = FillBlock(cursor, static_cast<int32_t>(len), true);
+        account(first);
+        const int32_t taken = first < 0 ? static_cast<int32_t>(len) : first;
+        cursor += taken;
+        remaining -= taken;
+        if (_VorbisfileDll == nullptr || _VorbisfileDll->wu_ov_time_seek(&VorbisFile, e.LoopStart) < 0)
+            break;  // a start the decoder cannot seek to: play on from here
+        now = static_cast<float>(_VorbisfileDll->wu_ov_time_tell(&VorbisFile));
+        // A jump that advanced nothing (a loop of no length) is not repeated within the block.
+        if (taken == 0 && jumps > 0)
+            break;
     }
-    if (!fired)
-        result = FillBlock(p, n);
+    if (remaining > 0)
+        account(FillBlock(cursor, remaining));
 
     ApplyEQ(reinterpret_cast<PLRWavePack>(p), n);
     ApplyVolume(reinterpret_cast<PLRWavePack>(p), n / 4);

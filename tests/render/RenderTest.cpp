@@ -277,6 +277,43 @@ TEST(Render, LoopEndAtEitherEdgeOfABlock)
     }
 }
 
+TEST(Render, LoopsShorterThanABlockKeepLooping)
+{
+    const auto& ref = Long().ref;
+    const int64_t start = 44100, end = 52920;  // 1.0 s and 1.2 s
+    {
+        TOggData d(kRing);
+        ASSERT_TRUE(d.LoadOgg(Container({{1.0f, 1.2f, -1}}, "short-endless.qv")));
+        d.Play(false);
+        auto out = Render(d, 4);
+        EXPECT_TRUE(SameFrames(out, 0, ref, 0, end));
+        for (int64_t at = end; at + (end - start) <= 4 * 44100; at += end - start)
+            ASSERT_TRUE(SameFrames(out, at, ref, start, end - start)) << at;
+    }
+    {
+        // Counted: the section three times within the first block, then on past 1.2 s.
+        TOggData d(kRing);
+        ASSERT_TRUE(d.LoadOgg(Container({{1.0f, 1.2f, 2}}, "short-counted.qv")));
+        d.Play(false);
+        auto out = Render(d, 3);
+        EXPECT_TRUE(SameFrames(out, 0, ref, 0, end));
+        EXPECT_TRUE(SameFrames(out, end, ref, start, end - start));
+        EXPECT_TRUE(SameFrames(out, 2 * end - start, ref, start, 3 * 44100 - (2 * end - start)));
+    }
+    {
+        // A loop of no length, and one of four frames: the block still ends, whole.
+        TOggData d(kRing);
+        ASSERT_TRUE(d.LoadOgg(Container({{2.0f, 2.0f, -1}, {5.0f, 5.0001f, -1}}, "degenerate.qv")));
+        d.Play(false);
+        std::vector<int32_t> results;
+        auto out = Render(d, 6, &results);
+        EXPECT_TRUE(SameFrames(out, 0, ref, 0, 5 * 44100));
+        for (int32_t r : results)
+            EXPECT_EQ(r, kBlock);
+        EXPECT_EQ(d.GetPlayState(), psPLAY);
+    }
+}
+
 TEST(Render, LoopEndAtTheStreamsEndJumpsWithoutStopping)
 {
     const Sample& s = Short();
