@@ -2,11 +2,11 @@
 
 #include "Paths.h"
 #include "PlaylistRules.h"
+#include "SjisConv.h"
 #include "TApplication.h"
 #include "TStringList.h"
 #include "Unit1.h"
 #include "Unit5.h"
-#include "SjisConv.h"
 #include "ui_Unit2.h"
 
 #include <QCloseEvent>
