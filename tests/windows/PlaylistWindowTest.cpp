@@ -114,7 +114,13 @@ TEST_F(WindowsTest, AddedFilesShowTheirTitleOrTheirFileName)
 {
     const std::string missing = fixture::TempDir() + "/missing.ogg";
     const std::string mixed = fixture::WriteTemp(fixture::ReadFile(S().untitled), "mixed.Ogg");
+    // Each step of the bar, and whether the loading window showed it.
+    std::vector<std::pair<int, bool>> steps;
+    const auto watch = QObject::connect(Form5->LoadingBar, &QProgressBar::valueChanged,
+                                        [&steps](int v) { steps.emplace_back(v, Form5->isVisible()); });
     AddFiles({S().japanese, S().untitled, missing, fixture::TempDir() + "/notes.txt", mixed, S().japaneseName});
+    QObject::disconnect(watch);
+    EXPECT_EQ(steps, (std::vector<std::pair<int, bool>>{{1, true}, {2, true}, {3, true}, {4, true}, {5, true}}));
 
     EXPECT_EQ(Entries(), (std::vector<std::string>{S().japanese, S().untitled, missing, S().japaneseName}));
     EXPECT_EQ(PL().Name(0), kTestSjis);
