@@ -51,7 +51,7 @@ void TForm3::PlaceAndRestore()
     move(main.left() + main.width(), main.top());
     // The stored count is read back as its low 16 bits, signed; the up-down keeps it within
     // -1 .. 99 (a value from elsewhere outside that range stops at the nearer end).
-    LoopCount->setValue(static_cast<int16_t>(static_cast<uint32_t>(Form1->Settings.LoopTimes) & 0xFFFFu));
+    LoopCount->setValue(Form1->Settings.LoopTimes16());
 }
 
 void TForm3::FormCreate()
