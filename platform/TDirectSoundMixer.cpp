@@ -84,12 +84,15 @@ void TDirectSoundMixer::Mix(int16_t* out, int frames)
         for (TDirectSoundBuffer* buffer : buffers_) {
             buffer->MixInto(acc, n);
         }
-        for (size_t i = 0; i < samples; ++i) {
-            int64_t v = acc[i];
-            if (masterGain_ != 65536) {
-                v = (v * masterGain_ + 32768) >> 16;
+        if (masterGain_ == 65536) {
+            for (size_t i = 0; i < samples; ++i) {
+                out[i] = static_cast<int16_t>(std::clamp<int32_t>(acc[i], -32768, 32767));
             }
-            out[i] = static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767));
+        } else {
+            for (size_t i = 0; i < samples; ++i) {
+                const int64_t v = (static_cast<int64_t>(acc[i]) * masterGain_ + 32768) >> 16;
+                out[i] = static_cast<int16_t>(std::clamp<int64_t>(v, -32768, 32767));
+            }
         }
         out += samples;
         frames -= n;

@@ -287,3 +287,51 @@ TEST_F(Stream, TwoHundredSwitchesLeaveNoThreadBehind)
     stream.reset();
     EXPECT_EQ(ThreadCount(), threads);
 }
+
+TEST(DXSound, InitHoldsTheDeviceAndPrimaryBufferAndAFailedFormatKeepsThem)
+{
+    UseDummyDriver();
+    {
+        TDXSound never;  // destroying a device that was never initialised releases nothing
+    }
+    {
+        TDXSound sound;
+        TSoundFormat format{44100};
+        ASSERT_TRUE(sound.Init(nullptr, &format));
+        EXPECT_NE(sound.Device, nullptr);
+        EXPECT_NE(sound.PrimaryBuffer, nullptr);
+        for (auto* slot : sound.SecondaryBuffers) {
+            EXPECT_EQ(slot, nullptr);
+        }
+    }
+    // (SDL's dummy driver opens one device at a time.)
+    TDXSound badFormat;
+    TSoundFormat zero{0};
+    EXPECT_FALSE(badFormat.Init(nullptr, &zero));
+    EXPECT_NE(badFormat.Device, nullptr);
+    EXPECT_NE(badFormat.PrimaryBuffer, nullptr);
+}
+
+TEST(DXSound, WithoutADeviceTheStreamFailsToPlayAndNothingBreaks)
+{
+    _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll");
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    TDXSound sound;
+    TSoundFormat format{44100};
+    EXPECT_FALSE(sound.Init(nullptr, &format));
+    EXPECT_EQ(sound.Device, nullptr);
+    EXPECT_EQ(sound.PrimaryBuffer, nullptr);
+    UseDummyDriver();
+
+    TDSOggStream stream;
+    stream.Init(&sound);
+    EXPECT_FALSE(stream.Play(NoiseFile(3, "three.ogg"), false));
+    EXPECT_EQ(stream.PlayBuffer, nullptr);
+    EXPECT_FALSE(stream.IsPlaying());
+    EXPECT_EQ(stream.FileName, "未使用");
+    stream.Pause();
+    EXPECT_FALSE(stream.Rewind(1));
+
+    TDSOggStream unbound;
+    EXPECT_FALSE(unbound.Play(NoiseFile(3, "three.ogg"), false));
+}

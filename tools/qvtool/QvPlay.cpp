@@ -6,46 +6,52 @@
 #include "TDSOggStream.h"
 #include "TDXSound.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <thread>
+#include <pthread.h>
+#include <signal.h>
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnSignal(int)
-{
-    g_interrupted = 1;
-}
-
-// Routes SIGINT and SIGTERM to a flag for the life of the command, then restores them.
+// Blocks SIGINT and SIGTERM for the life of the command, in this thread and in every thread it
+// starts (SDL's audio thread, the stream thread), so that they arrive only through Wait. Waiting
+// for a signal with a timeout also paces the loop without waking up more often than needed.
 class TSignalScope {
 public:
     TSignalScope()
     {
-        struct sigaction sa {};
-        sa.sa_handler = OnSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &oldInt_);
-        sigaction(SIGTERM, &sa, &oldTerm_);
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &set_, &old_);
     }
-    ~TSignalScope()
-    {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
+    ~TSignalScope() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
     TSignalScope(const TSignalScope&) = delete;
     TSignalScope& operator=(const TSignalScope&) = delete;
 
+    // Waits up to ms milliseconds; true once Ctrl-C (or SIGTERM) has come.
+    bool Wait(long ms)
+    {
+        if (interrupted_) {
+            return true;
+        }
+        timespec timeout{ms / 1000, (ms % 1000) * 1000000L};
+        if (sigtimedwait(&set_, nullptr, &timeout) > 0) {
+            interrupted_ = true;
+        }
+        return interrupted_;
+    }
+    bool Interrupted() const { return interrupted_; }
+
 private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
+    sigset_t set_{};
+    sigset_t old_{};
+    bool interrupted_ = false;
 };
 
 bool ParseSeconds(const std::string& text, double& out)
@@ -88,12 +94,18 @@ int QvPlay(const std::vector<std::string>& args)
 
     using Clock = std::chrono::steady_clock;
     const auto begun = Clock::now();
-    auto timeUp = [&] {
-        return seconds >= 0.0 && std::chrono::duration<double>(Clock::now() - begun).count() >= seconds;
+    // Milliseconds to the --seconds limit, capped to one poll; 0 once the time is up.
+    auto nextWait = [&]() -> long {
+        constexpr long poll = 250;
+        if (seconds < 0.0) {
+            return poll;
+        }
+        const double left = seconds - std::chrono::duration<double>(Clock::now() - begun).count();
+        return left <= 0.0 ? 0 : std::min<long>(poll, static_cast<long>(std::ceil(left * 1000.0)));
     };
-    auto stopAsked = [&] { return g_interrupted != 0 || timeUp(); };
+    // The scope comes first: its mask must be in place before SDL starts its thread, and it is
+    // restored only after the stream and the device are gone.
     TSignalScope signals;
-    g_interrupted = 0;
 
     // Declared in this order, the stream is released before the device.
     TDXSound sound;
@@ -113,18 +125,23 @@ int QvPlay(const std::vector<std::string>& args)
         return Failed();
     }
 
-    while (!stopAsked() && stream.IsPlaying()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bool stop = false;
+    while (!stop && stream.IsPlaying()) {
+        const long ms = nextWait();
+        stop = ms == 0 || signals.Wait(ms);
     }
-    if (!stopAsked()) {
+    if (!stop) {
         // The piece has been rendered to its end; the buffer still holds up to its whole length
         // of sound. Mark it finished as the player does, so the refills that follow are silent,
         // and let what is left be heard.
         stream.PauseTime = stream.GetTotalTime();
         stream.SetMute(true);
         const auto tail = Clock::now() + std::chrono::milliseconds(stream.BufferSize * 1000ull / 176400 + 100);
-        while (!stopAsked() && Clock::now() < tail) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!stop && Clock::now() < tail) {
+            const long toTail = static_cast<long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(tail - Clock::now()).count());
+            const long ms = std::min(nextWait(), std::max(toTail, 1L));
+            stop = ms == 0 || signals.Wait(ms);
         }
     }
     stream.Release();
