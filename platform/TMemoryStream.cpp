@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <unistd.h>
 
 size_t TMemoryStream::Read(void* dest, size_t count)
 {
@@ -66,6 +67,10 @@ void TMemoryStream::LoadFromFile(const std::string& path)
     long size = std::ftell(f.get());
     if (size < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0)
         throw EFileError::CannotOpen(path);
+    // Refused before anything is allocated: with memory overcommitted the allocation itself
+    // may succeed and the process be killed while the file is read in.
+    if (size > MaxLoadSize())
+        throw EFileError("ファイル " + path + " はメモリーに読み込めない大きさです。");
     std::vector<uint8_t> bytes;
     try {
         bytes.resize(static_cast<size_t>(size));
@@ -78,6 +83,15 @@ void TMemoryStream::LoadFromFile(const std::string& path)
         throw EFileError("ファイル " + path + " を読み込めません。");
     data_ = std::move(bytes);
     position_ = 0;
+}
+
+int64_t TMemoryStream::MaxLoadSize()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return INT64_MAX;
+    return static_cast<int64_t>(pages) * pageSize / 2;
 }
 
 void TMemoryStream::SaveToFile(const std::string& path) const
