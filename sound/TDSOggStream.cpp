@@ -146,6 +146,7 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     }
     OggData->Play(Loop);
     PauseTime = 0.0f;
+    BufferHeld = false;
     try {
         Thread = std::thread(&TDSOggStream::StreamThread, this);
     } catch (const std::system_error&) {
@@ -163,6 +164,8 @@ void TDSOggStream::Stop()
         if (OggData) {
             OggData->Stop();
         }
+        std::lock_guard lock(BufferLock);
+        BufferHeld = true;
         PlayBuffer->Stop();
     }
 }
@@ -182,6 +185,8 @@ void TDSOggStream::Pause()
         }
         PauseTime = at;
         if (PlayBuffer != nullptr) {
+            std::lock_guard lock(BufferLock);
+            BufferHeld = true;
             PlayBuffer->Stop();
         }
         return;
@@ -194,6 +199,8 @@ void TDSOggStream::Pause()
             Notify->SetNotificationPositions(2, positions);
         }
         if (PlayBuffer != nullptr) {
+            std::lock_guard lock(BufferLock);
+            BufferHeld = false;
             PlayBuffer->Play(0, 0, DSBPLAY_LOOPING);
         }
         PauseTime = 0.0f;
@@ -329,7 +336,12 @@ uint32_t TDSOggStream::StreamThread(TDSOggStream* stream)
     if (!stream->Block_Copy(0)) {
         return 1;
     }
-    stream->PlayBuffer->Play(0, 0, DSBPLAY_LOOPING);
+    {
+        std::lock_guard lock(stream->BufferLock);
+        if (!stream->BufferHeld) {
+            stream->PlayBuffer->Play(0, 0, DSBPLAY_LOOPING);
+        }
+    }
     bool block0Newest = true;
     for (;;) {
         const int which = TEvent::WaitAny(events, 3, TEvent::Infinite);

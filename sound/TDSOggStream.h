@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -59,4 +60,10 @@ public:
     std::unique_ptr<TStringList> Comments;
     bool Loop = false;
     std::atomic<float> PauseTime{0.0f};
+
+    // The stream thread starts the buffer after its first block, which may come after the GUI
+    // thread has paused or stopped the stream. A pause or stop holds the buffer, and the thread
+    // starts it only when it is not held; the lock makes the check and the start one step.
+    std::mutex BufferLock;
+    bool BufferHeld = false;
 };

@@ -176,6 +176,33 @@ TEST_F(Stream, PauseResumesAtThePausedPlaceAndSurvivesAStop)
     EXPECT_FALSE(stream->IsPlaying());
 }
 
+TEST_F(Stream, APauseOrStopRightAfterPlayKeepsTheBufferStill)
+{
+    auto stillFor = [&](std::chrono::milliseconds ms) {
+        DWORD before = 0;
+        stream->PlayBuffer->GetCurrentPosition(&before, nullptr);
+        std::this_thread::sleep_for(ms);
+        DWORD after = 1;
+        stream->PlayBuffer->GetCurrentPosition(&after, nullptr);
+        return before == after;
+    };
+    // Before the stream thread has rendered its first block and started the buffer.
+    ASSERT_TRUE(stream->Play(NoiseFile(8, "eight.ogg"), false));
+    stream->Pause();
+    EXPECT_NE(stream->PauseTime, 0.0f) << "a pause at the very start can still be resumed";
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(stillFor(300ms)) << "the thread started a paused buffer";
+    stream->Pause();
+    EXPECT_TRUE(stream->IsPlaying());
+    EXPECT_FALSE(stillFor(300ms));
+
+    ASSERT_TRUE(stream->Play(NoiseFile(8, "eight.ogg"), false));
+    stream->Stop();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(stillFor(300ms)) << "the thread started a stopped buffer";
+    EXPECT_FALSE(stream->IsPlaying());
+}
+
 TEST_F(Stream, RewindAndForwardStopAtTheEnds)
 {
     ASSERT_TRUE(stream->Play(NoiseFile(8, "eight.ogg"), false));
