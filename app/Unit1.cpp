@@ -5,6 +5,8 @@
 #include "ERangeError.h"
 #include "OggWuvorbisLib.h"
 #include "Paths.h"
+#include "PlaylistRules.h"
+#include "SjisConv.h"
 #include "SkinIni.h"
 #include "TApplication.h"
 #include "TSpeedButton.h"
@@ -12,21 +14,32 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "Unit5.h"
 #include "ui_Unit1.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProgressBar>
 #include <QRegion>
+#include <QSpinBox>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 
 TForm1* Form1 = nullptr;
@@ -669,52 +682,405 @@ void TForm1::ChangeSkin(const std::string& chosenFile)
 }
 
 // ---- Playback: the transport buttons, the tray menu and the timers ----
-// They are wired to their controls and do nothing until playback control is added.
 
-void TForm1::PlayEntry(int)
+namespace {
+// A lead byte of a double-byte character in the Windows Japanese code page.
+bool IsSjisLeadByte(unsigned char b)
 {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
-void TForm1::LoadCommandLine()
+// Whole units of a time reading, truncated toward zero and kept to what an int holds.
+int64_t Truncated(double value)
 {
+    if (!(value == value))
+        return 0;
+    return static_cast<int64_t>(std::clamp(value, -2.0e15, 2.0e15));
 }
 
-void TForm1::bPlayClick(TSpeedButton*)
+std::string TimeTextOf(int64_t seconds, int64_t tenths)
 {
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60), static_cast<long long>(tenths));
+    return text;
+}
 }
 
-void TForm1::Timer1Timer()
+std::string TForm1::TimeText(float seconds)
 {
+    // The product is taken in double: it is then exact for every float, so 0.7 s (a float just
+    // below 0.7) shows its tenths as the value it really holds.
+    const int64_t s = Truncated(seconds);
+    const int64_t d = Truncated(static_cast<double>(seconds) * 10.0) - s * 10;
+    return TimeTextOf(s, d);
 }
 
-void TForm1::Timer2Timer()
+std::string TForm1::PadCaption(const std::string& sjis)
 {
+    if (sjis.size() >= 21)
+        return sjis + "    ";
+    return sjis + std::string(21 - sjis.size(), ' ');
 }
 
-void TForm1::Timer3Timer()
+std::string TForm1::ScrollCaption(const std::string& sjis)
 {
+    if (sjis.empty())
+        return sjis;
+    const size_t n = std::min<size_t>(IsSjisLeadByte(static_cast<unsigned char>(sjis[0])) ? 2 : 1, sjis.size());
+    return sjis.substr(n) + sjis.substr(0, n);
 }
 
-void TForm1::NextPlayTimerTimer()
+int TForm1::CurrentEntry() const
 {
+    return OggFileList->currentRow();
+}
+
+void TForm1::AdvanceEntry()
+{
+    const int count = OggFileList->count();
+    const int index = CurrentEntry();
+    const int next = index == count - 1 ? 0 : index + 1;
+    OggFileList->setCurrentRow(next < count ? next : -1);
+}
+
+void TForm1::BackEntry()
+{
+    const int count = OggFileList->count();
+    int index = CurrentEntry() - 1;
+    if (index < 0)
+        index = count - 1;
+    OggFileList->setCurrentRow(index);
+}
+
+int TForm1::LoopCountValue() const
+{
+    if (Form3 != nullptr && Form3->LoopCount != nullptr)
+        return static_cast<int16_t>(Form3->LoopCount->value());
+    return static_cast<int16_t>(static_cast<uint32_t>(Settings.LoopTimes) & 0xFFFFu);
+}
+
+void TForm1::PlayEntry(int index)
+{
+    // The tray menu and bPlay pass the current entry unchecked (-1 with none); such an index,
+    // or one left behind by a list that has since shrunk, plays nothing and changes nothing.
+    if (index < 0 || index >= OggFileList->count())
+        return;
+    OggStream.PauseTime = 0.0f;
+    NextPlayTimer->stop();
+    OggStream.SetMute(false);
+    const std::string path = TPlaylist::PathAt(OggFileList, index);
+    bool played = false;
+    try {
+        played = OggStream.Play(path, false);
+    } catch (...) {
+        // Not Ogg Vorbis: the message is shown and the program goes on. The entry is not
+        // selected and the display keeps its texts; nothing follows until the user acts, so the
+        // timers must not take the stream's empty state for a piece that ended or looped.
+        CurrentExt.clear();
+        TApplication::HandleException();
+        return;
+    }
+    if (!played) {
+        // The program ends. While the message is up its timers would go on and, finding
+        // nothing playing, try the next entry and show the message again: they stop first.
+        Timer3->stop();
+        NextPlayTimer->stop();
+        TApplication::ShowMessage("再生失敗");
+        CloseWindowClick();
+    }
+    std::string name;
+    if (Form2 != nullptr && Form2->Playlist) {
+        Form2->Playlist->Select(index);
+        name = Form2->Playlist->Name(index);
+    } else {
+        OggFileList->setCurrentRow(index);
+        name = Utf8ToSjis(Paths::ExtractFileName(path));
+    }
+    const std::string ext = Paths::ExtractFileExt(path);
+    CurrentExt = ext == ".OGG" ? ".ogg" : ext == ".QV" ? ".qv" : ext;
+    const std::string caption = "[" + std::to_string(index + 1) + "] " + name;
+    TApplication::SetTitle(SjisToQString(caption));
+    SetTrayTip(caption);
+    SetLabelCaption(LTitle, PadCaption(caption));
+    SetLabelCaption(LTotalTime, TimeText(OggStream.GetTotalTime()));
+}
+
+void TForm1::bPlayClick(TSpeedButton* sender)
+{
+    if (sender == nullptr || OggFileList->count() == 0)
+        return;
+    switch (sender->Tag()) {
+    case 0:
+        P1Click();
+        break;
+    case 1:
+        S2Click();
+        break;
+    case 2:
+        OggStream.Pause();
+        break;
+    case 3:
+        BackEntry();
+        OggStream.Stop();
+        LoopsDone = 0;
+        LastSecond = 0.0f;
+        PlayEntry(CurrentEntry());
+        break;
+    case 4:
+        AdvanceEntry();
+        OggStream.Stop();
+        LoopsDone = 0;
+        LastSecond = 0.0f;
+        PlayEntry(CurrentEntry());
+        break;
+    case 5:
+        // Only a rewind past the start stops the piece; that goes to the previous entry.
+        if (OggStream.Rewind(5.0f)) {
+            BackEntry();
+            OggStream.Stop();
+            LoopsDone = 0;
+            LastSecond = 0.0f;
+            PlayEntry(CurrentEntry());
+        }
+        break;
+    case 6:
+        if (OggStream.Forward(5.0f)) {
+            AdvanceEntry();
+            OggStream.Stop();
+            LoopsDone = 0;
+            LastSecond = 0.0f;
+            PlayEntry(CurrentEntry());
+        }
+        break;
+    default:
+        break;
+    }
 }
 
 void TForm1::P1Click()
 {
+    if (OggStream.PauseTime.load() != 0.0f) {
+        OggStream.Pause();
+        return;
+    }
+    LoopsDone = 0;
+    LastSecond = 0.0f;
+    PlayEntry(CurrentEntry());
 }
 
 void TForm1::A1Click()
 {
+    OggStream.Pause();
 }
 
 void TForm1::S2Click()
 {
+    OggStream.Stop();
+    CurrentExt.clear();
+    LoopsDone = 0;
+    LastSecond = 0.0f;
 }
 
 void TForm1::N2Click()
 {
+    AdvanceEntry();
+    LoopsDone = 0;
+    LastSecond = 0.0f;
+    OggStream.Stop();
+    PlayEntry(CurrentEntry());
 }
 
 void TForm1::B1Click()
 {
+    BackEntry();
+    LoopsDone = 0;
+    LastSecond = 0.0f;
+    OggStream.Stop();
+    PlayEntry(CurrentEntry());
+}
+
+void TForm1::Timer1Timer()
+{
+    if (OggStream.PauseTime.load() != 0.0f)
+        return;
+    // One reading gives both the seconds and the tenths: two readings taken apart could fall
+    // on both sides of a whole second and show ten tenths.
+    const double t = OggStream.GetOutputTime();
+    const int64_t s = Truncated(t);
+    const int64_t d = Truncated(t * 10.0) - s * 10;
+    ShownSeconds = static_cast<int32_t>(std::clamp<int64_t>(s, INT32_MIN, INT32_MAX));
+    ShownTenths = static_cast<int32_t>(d);
+    SetLabelCaption(LTime, TimeTextOf(s, d));
+}
+
+void TForm1::Timer2Timer()
+{
+    const std::string caption = LabelCaption(LTitle);
+    if (caption.empty())
+        return;
+    SetLabelCaption(LTitle, ScrollCaption(caption));
+}
+
+void TForm1::Timer3Timer()
+{
+    // 1. The piece has ended: silence the rest of the buffer and move on a second later.
+    if (!OggStream.IsPlaying() && OggStream.PauseTime.load() == 0.0f &&
+        (CurrentExt == ".ogg" || CurrentExt == ".qv") && !NextPlayTimer->isActive()) {
+        OggStream.PauseTime = OggStream.GetTotalTime();
+        OggStream.SetMute(true);
+        NextPlayTimer->start();
+    }
+    // 2. A looped container: a whole second or more back means it jumped to its loop start.
+    if (OggStream.IsPlaying() && OggStream.PauseTime.load() == 0.0f && CurrentExt == ".qv") {
+        const int32_t c = static_cast<int32_t>(Truncated(OggStream.GetOutputTime()));
+        ShownSeconds = c;
+        const int k = LoopCountValue();
+        if (static_cast<float>(c) < LastSecond && k != -1)
+            ++LoopsDone;
+        if (k < LoopsDone && k != -1) {
+            OggStream.FadeOut(8.0f);
+            LoopsDone = 0;
+            CurrentExt = "qv";
+        } else {
+            LastSecond = static_cast<float>(c);
+        }
+    }
+    // 3. The closing fade has reached silence and the data has stopped: the next entry.
+    if (!OggStream.IsPlaying() && OggStream.PauseTime.load() == 0.0f && CurrentExt == "qv") {
+        CurrentExt.clear();
+        LastSecond = 0.0f;
+        AdvanceEntry();
+        PlayEntry(CurrentEntry());
+    }
+}
+
+void TForm1::NextPlayTimerTimer()
+{
+    // One tick only: PlayEntry would stop it, but an entry that cannot be played (the list
+    // was cleared meanwhile) must not leave it firing and later start a piece by itself.
+    NextPlayTimer->stop();
+    if (LoopSwitch) {
+        const int k = LoopCountValue();
+        if (k != -1)
+            ++LoopsDone;
+        if (k < LoopsDone && k != -1) {
+            LoopsDone = 0;
+            AdvanceEntry();
+        }
+    } else {
+        AdvanceEntry();
+        LastSecond = 0.0f;
+    }
+    PlayEntry(CurrentEntry());
+}
+
+// ---- File intake: the drop on the window and the command line ----
+
+bool TForm1::TakeInNames(const std::vector<std::string>& names, int firstStep)
+{
+    try {
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (Form5 != nullptr)
+                TForm5::Step(Form5->LoadingBar, firstStep + static_cast<int>(i));
+            const std::string& name = names[i];
+            if (PlaylistRules::IsAudioName(name))
+                Form2->AddPlaylistEntry(name);
+            else if (PlaylistRules::IsM3uName(name))
+                Form2->LoadPlaylistFile(name);
+        }
+        return true;
+    } catch (...) {
+        // The intake stops at the failing name; the entries before it stay (both lists in
+        // step) and the error is shown once.
+        if (Form5 != nullptr)
+            Form5->HideLoading();
+        TApplication::HandleException();
+        return false;
+    }
+}
+
+void TForm1::PlayFirstEntry()
+{
+    if (OggFileList->count() < 1)
+        return;
+    Form2->Playlist->Select(0);
+    OggStream.Stop();
+    CurrentExt.clear();
+    LoopsDone = 0;
+    LastSecond = 0.0f;
+    PlayEntry(0);
+}
+
+void TForm1::WMDropFiles(const std::vector<std::string>& names)
+{
+    if (Form2 == nullptr || !Form2->Playlist)
+        return;
+    Form2->Playlist->Clear();
+    if (Form5 != nullptr) {
+        TForm5::SetMaximum(Form5->LoadingBar, static_cast<int>(names.size()));
+        Form5->ShowLoading();
+    }
+    const bool whole = TakeInNames(names, 0);
+    if (Form5 != nullptr) {
+        Form5->HideLoading();
+        TForm5::Step(Form5->LoadingBar, 0);
+    }
+    if (whole)
+        PlayFirstEntry();
+}
+
+void TForm1::LoadCommandLine()
+{
+    std::vector<std::string> params;
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QByteArray native = QFile::encodeName(args[i]);
+        params.emplace_back(native.constData(), static_cast<size_t>(native.size()));
+    }
+    LoadCommandLine(params);
+}
+
+void TForm1::LoadCommandLine(const std::vector<std::string>& params)
+{
+    if (params.empty() || Form2 == nullptr || !Form2->Playlist)
+        return;
+    Form2->Playlist->Clear();
+    if (Form5 != nullptr) {
+        TForm5::SetMaximum(Form5->LoadingBar, static_cast<int>(params.size()));
+        Form5->ShowLoading();
+    }
+    // The bar counts the parameters from 1 and keeps its last position.
+    const bool whole = TakeInNames(params, 1);
+    if (Form5 != nullptr)
+        Form5->HideLoading();
+    if (whole)
+        PlayFirstEntry();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls())
+        return;
+    std::vector<std::string> names;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QByteArray native = QFile::encodeName(url.toLocalFile());
+        names.emplace_back(native.constData(), static_cast<size_t>(native.size()));
+    }
+    event->acceptProposedAction();
+    WMDropFiles(names);
 }

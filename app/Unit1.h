@@ -62,6 +62,11 @@ public:
     void PlayEntry(int index);
     // Takes in the program's parameters (called by the loading window's creation).
     void LoadCommandLine();
+    // The same with the parameters given (native file names, without the program's own name).
+    void LoadCommandLine(const std::vector<std::string>& params);
+    // Files dropped on the window, in the order given: they replace the playlist (".m3u" and
+    // ".M3U" playlists expanded in place) and the first entry plays.
+    void WMDropFiles(const std::vector<std::string>& names);
 
     // Controls of the window definition. OggFileList (hidden) holds the playlist's paths, entry n
     // belonging to entry n of the playlist window's ListBox1; its current row is the current entry.
@@ -136,7 +141,7 @@ public:
     void TrayCallback(QSystemTrayIcon::ActivationReason reason);
     void S1Click();
     void S3Click();
-    // Playback handlers; they do nothing yet.
+    // Playback: the transport buttons (told apart by Tag), the timers and the tray menu.
     void bPlayClick(TSpeedButton* sender);
     void Timer1Timer();
     void Timer2Timer();
@@ -164,6 +169,21 @@ public:
     // The window as its definition lays it out, without any skin.
     void RestorePlainLayout();
 
+    // Time text "%d:%02d.%d": minutes, seconds and tenths, truncated; minutes do not roll over.
+    static std::string TimeText(float seconds);
+    // The title caption made ready for scrolling: four spaces after a caption of 21 bytes or
+    // more, else spaces up to 21 bytes.
+    static std::string PadCaption(const std::string& sjis);
+    // The caption with its first character (one byte, or two for a Shift-JIS lead byte) moved
+    // to its end.
+    static std::string ScrollCaption(const std::string& sjis);
+    // The current entry (OggFileList's row, -1 for none) and the steps through the list.
+    int CurrentEntry() const;
+    void AdvanceEntry();
+    void BackEntry();
+    // The loop count of the loop-count window (-1 endless, 0 .. 99).
+    int LoopCountValue() const;
+
     // The seven transport buttons by tag.
     std::array<TSpeedButton*, 7> Buttons() const;
     // Display text: sets a label's caption from Shift-JIS bytes, sizing the label to its text.
@@ -183,8 +203,17 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    // The intake shared by the drop and the command line: names taken in order, the loading
+    // bar stepped from firstStep. Returns false when an error stopped it (shown already).
+    bool TakeInNames(const std::vector<std::string>& names, int firstStep);
+    // Entry 0 selected, the old piece stopped, the playback state reset, entry 0 played.
+    void PlayFirstEntry();
+
     void SetupMenusAndTimers();
     void SetupFonts();
     void ApplySkinFilesOrFallBack();
