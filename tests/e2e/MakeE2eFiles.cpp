@@ -1,0 +1,32 @@
+// Writes the two short pieces the end-to-end test plays: DIR/first.ogg (3 s, titled "First")
+// and DIR/second.ogg (2 s, titled "Second"), tones that are easy to tell apart.
+#include "OggFixture.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+bool Write(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(f);
+}
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_e2e_files DIR\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    const bool ok = Write(dir + "/first.ogg", fixture::Encode(fixture::Sine(3.0, {440.0, 660.0}), {"TITLE=First"}, 0.4f)) &&
+                    Write(dir + "/second.ogg", fixture::Encode(fixture::Sine(2.0, {523.25, 784.0}), {"TITLE=Second"}, 0.4f));
+    if (!ok) {
+        std::fprintf(stderr, "make_e2e_files: cannot write into %s\n", dir.c_str());
+        return 1;
+    }
+    return 0;
+}
