@@ -292,16 +292,20 @@ void TDSOggStream::SetMute(bool mute)
 bool TDSOggStream::Block_Copy(int block)
 {
     const DWORD half = BufferSize / 2;
-    {
-        // A block that renders nothing (the piece has ended, or a fade-out has paused it) leaves
-        // its half of the render memory as it was: the sound of two blocks before, which would be
-        // heard again. Clearing the half first makes such a block silent. The analysis of the
-        // output reads this memory under the same lock.
-        std::lock_guard lock(OggData->RenderLock);
-        uint8_t* next = OggData->Offset() == OggData->Memory() ? OggData->Memory() + half : OggData->Memory();
-        std::memset(next, 0, half);
-        OggData->Rendering();
-    }
+    // The render memory is read and written under the data's render lock: TOggData::Stop clears
+    // it from the GUI thread, and the analysis of the output reads it.
+    std::lock_guard renderLock(OggData->RenderLock);
+    // Whether the block is heard is decided before it is rendered: a pause or a finished-piece
+    // mark that arrives while it renders applies from the next block on, so the block that holds
+    // the end of a piece, or the last block decoded before a pause, is not lost.
+    const bool silent = PauseTime.load() != 0.0f || Mute.load();
+    // A block that renders nothing (the piece has ended, or a fade-out has paused it) leaves its
+    // half of the render memory as it was: the sound of two blocks before, which would be heard
+    // again. Clearing the half first makes such a block silent.
+    uint8_t* next = OggData->Offset() == OggData->Memory() ? OggData->Memory() + half : OggData->Memory();
+    std::memset(next, 0, half);
+    OggData->Rendering();
+
     void* p1 = nullptr;
     void* p2 = nullptr;
     DWORD n1 = 0;
@@ -310,7 +314,6 @@ bool TDSOggStream::Block_Copy(int block)
         Trace.Trace("Block_Copy:バッファーのロックに失敗\n");
         return false;
     }
-    const bool silent = PauseTime.load() != 0.0f || Mute.load();
     if (silent) {
         std::memset(p1, 0, n1);
         if (n1 < half && p2 != nullptr) {
