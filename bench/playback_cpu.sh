@@ -18,7 +18,9 @@ qvtool=$build/bin/qvtool
 need() {
     command -v "$1" >/dev/null 2>&1 && return
     echo "installing $2 ..." >&2
-    if [ "$(id -u)" -eq 0 ]; then apt-get install -y "$2" >/dev/null; else sudo apt-get install -y "$2" >/dev/null; fi
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get install -y "$2" >/dev/null || { $sudo apt-get update >/dev/null && $sudo apt-get install -y "$2" >/dev/null; }
 }
 need mpv mpv
 need oggenc vorbis-tools

@@ -25,7 +25,12 @@ public:
 
     bool Init(TDXSound* sound);
     bool CreateBuffer();
+    // Stops the buffer, ends the stream thread for good (the third event, then a join), and only
+    // then frees the data, the notification interface, the events and the buffer.
     void Release();
+    // Releases the previous file, makes everything afresh, loads the file and starts a new stream
+    // thread. False when no buffer can be made or the file does not exist; data that is not Ogg
+    // Vorbis throws ERangeError from TOggData::LoadOgg and leaves the same state as false.
     bool Play(const std::string& fileName, bool loop);
     void Stop();
     void Pause();
