@@ -9,6 +9,9 @@
 std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
 {
     std::shared_ptr<TDirectSoundMixer> mixer(new TDirectSoundMixer());
+    // Audio brings up SDL's event subsystem, which would catch SIGINT and SIGTERM and turn them
+    // into quit events nobody reads: the process could then no longer be ended by a signal.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return nullptr;
     }
