@@ -3,17 +3,64 @@
 //   bit 0  put a container header in front, its loop table made of the next 192 bytes
 //   bit 1  play with whole-file repeat
 //   bit 2  add a loop point inside the first blocks (a plain file has none)
-//   bit 3  that loop point is endless
+//   bit 3  that loop point is endless; alone (without bit 2): leave damaged page checksums
+//          as they are, so the decoder's own rejection of them is exercised too
 //   bits 4-7  where the seek goes: 0 the start, 15 past the end, else a fraction of the length
 #include "ERangeError.h"
 #include "FuzzSupport.h"
 #include "OggDataLib.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
 namespace {
+// Ogg pages carry a CRC; a mutated page would mostly be dropped before the decoder reads it.
+// Writing the right CRC into every whole page lets damaged headers and packets reach the
+// decoder and, through it, the engine.
+uint32_t OggCrc(const uint8_t* p, size_t n)
+{
+    static const auto table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t r = i << 24;
+            for (int k = 0; k < 8; ++k)
+                r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
+            t[i] = r;
+        }
+        return t;
+    }();
+    uint32_t crc = 0;
+    for (size_t i = 0; i < n; ++i)
+        crc = (crc << 8) ^ table[((crc >> 24) ^ p[i]) & 0xFF];
+    return crc;
+}
+
+void FixPageChecksums(uint8_t* data, size_t size)
+{
+    for (size_t at = 0; at + 27 <= size;) {
+        if (std::memcmp(data + at, "OggS", 4) != 0) {
+            ++at;
+            continue;
+        }
+        const size_t segments = data[at + 26];
+        if (at + 27 + segments > size)
+            break;
+        size_t body = 0;
+        for (size_t i = 0; i < segments; ++i)
+            body += data[at + 27 + i];
+        const size_t length = 27 + segments + body;
+        if (at + length > size)
+            break;
+        std::memset(data + at + 22, 0, 4);
+        const uint32_t crc = OggCrc(data + at, length);
+        for (int i = 0; i < 4; ++i)
+            data[at + 22 + i] = static_cast<uint8_t>(crc >> (8 * i));
+        at += length;
+    }
+}
+
 constexpr int32_t kBlock = 16384;  // a short block keeps each run quick; the code paths are the same
 
 void RenderBlocks(TOggData& ogg, int count)
@@ -49,6 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (size > 0)
         stream->Write(data, size);
+    if ((flags & 0x0C) != 0x08)
+        FixPageChecksums(stream->Memory(), static_cast<size_t>(stream->Size()));
     stream->SetPosition(0);
 
     TOggData ogg(2 * kBlock);
