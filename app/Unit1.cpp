@@ -911,7 +911,11 @@ void TForm1::Timer1Timer()
     const int64_t d = Truncated(t * 10.0) - s * 10;
     ShownSeconds = static_cast<int32_t>(std::clamp<int64_t>(s, INT32_MIN, INT32_MAX));
     ShownTenths = static_cast<int32_t>(d);
-    SetLabelCaption(LTime, TimeTextOf(s, d));
+    // Repainting is most of what this costs; a time that stands still (stopped, or the end of a
+    // piece not yet noticed) is not drawn again.
+    const std::string text = TimeTextOf(s, d);
+    if (LTime->text() != QLatin1String(text.c_str()))
+        SetLabelCaption(LTime, text);
 }
 
 void TForm1::Timer2Timer()
