@@ -41,6 +41,69 @@ static_assert(alignof(State) <= alignof(wu_OggVorbis_File), "the opaque record m
 
 State* StateOf(wu_OggVorbis_File* vf) { return reinterpret_cast<State*>(vf->opaque); }
 
+// libvorbis 1.3.7 accepts a setup header whose codebook lengths do not form a whole prefix code
+// (too many or too few codes of some length). Building such a book for decoding fails, and the
+// book is left empty, with dimension 0, while decoding goes on: residue decoding then divides by
+// that dimension and the process dies of SIGFPE. Such a stream is refused at open. The check reads
+// the decoder's setup through the start of libvorbis's own setup records (codec_internal.h,
+// codebook.h), whose layout the 1.3 series has kept.
+struct StaticCodebookHead {
+    long dim;
+    long entries;
+    char* lengthlist;
+};
+struct CodecSetupHead {
+    long blocksizes[2];
+    int modes, maps, floors, residues, books, psys;
+    void* mode_param[64];
+    int map_type[64];
+    void* map_param[64];
+    int floor_type[64];
+    void* floor_param[64];
+    int residue_type[64];
+    void* residue_param[64];
+    StaticCodebookHead* book_param[256];
+};
+
+// A book can be decoded when its used lengths fill the code tree exactly (Kraft's sum is 1), or
+// it has a single used entry, which decoders take as the one code "0".
+bool CodebookUsable(const StaticCodebookHead* book)
+{
+    if (book == nullptr || book->dim < 1 || book->entries < 0 || (book->entries > 0 && !book->lengthlist))
+        return false;
+    uint64_t sum = 0;  // in units of 2^-32
+    long used = 0;
+    for (long i = 0; i < book->entries; ++i) {
+        const int length = static_cast<unsigned char>(book->lengthlist[i]);
+        if (length == 0)
+            continue;
+        if (length > 32)
+            return false;
+        ++used;
+        sum += uint64_t{1} << (32 - length);
+        if (sum > (uint64_t{1} << 32))
+            return false;
+    }
+    return used <= 1 || sum == (uint64_t{1} << 32);
+}
+
+bool CodebooksUsable(OggVorbis_File* vf)
+{
+    const long links = ov_streams(vf);
+    for (long link = 0; link < links; ++link) {
+        const vorbis_info* vi = ov_info(vf, static_cast<int>(link));
+        if (vi == nullptr || vi->codec_setup == nullptr)
+            return false;
+        const auto* setup = static_cast<const CodecSetupHead*>(vi->codec_setup);
+        if (setup->books < 0 || setup->books > 256)
+            return false;
+        for (int b = 0; b < setup->books; ++b)
+            if (!CodebookUsable(setup->book_param[b]))
+                return false;
+    }
+    return true;
+}
+
 size_t SourceRead(void* ptr, size_t size, size_t nmemb, void* ds)
 {
     auto* s = static_cast<Source*>(ds);
@@ -173,6 +236,12 @@ WU_EXPORT int wu_ov_open_callbacks(void* datasource, wu_OggVorbis_File* vf, cons
     ov_callbacks cb{SourceRead, callbacks.seek_func ? SourceSeek : nullptr, SourceClose,
                     callbacks.tell_func ? SourceTell : nullptr};
     int r = ov_open_callbacks(&st->source, &st->vf, initial, ibytes, cb);
+    if (r == 0 && !CodebooksUsable(&st->vf)) {
+        // Refused like any other bad header: the source stays open for the caller to destroy.
+        st->vf.datasource = nullptr;
+        ov_clear(&st->vf);
+        r = OV_EBADHEADER;
+    }
     if (r < 0) {
         // libvorbisfile has already released what it allocated and left the source open;
         // the caller destroys it.
