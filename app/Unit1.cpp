@@ -41,6 +41,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 TForm1* Form1 = nullptr;
 const std::string SettingsFileName = "zkv108.info";
@@ -1042,6 +1043,15 @@ void TForm1::LoadCommandLine()
         const QByteArray native = QFile::encodeName(args[i]);
         params.emplace_back(native.constData(), static_cast<size_t>(native.size()));
     }
+    // Qt hands the parameters over as text, which loses the bytes of a name that is not valid
+    // in the locale's encoding. The process's own record has them exactly; it is taken when Qt
+    // took none of the parameters for itself (then both lists are the same length).
+    std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> raw;
+    for (std::string arg; std::getline(cmdline, arg, '\0');)
+        raw.push_back(arg);
+    if (raw.size() == static_cast<size_t>(args.size()) && !raw.empty())
+        params.assign(raw.begin() + 1, raw.end());
     LoadCommandLine(params);
 }
 

@@ -23,11 +23,14 @@ mkdir -p "$app"
 cp "$bin/ostradivuvirar" "$bin/wuvorbis.dll" "$app/"
 cp -r "$bin/skin" "$app/skin"
 "$make_files" "$work"
+# The second name is Shift-JIS bytes, not valid UTF-8: it must reach the player unchanged.
+second="$work/"$'\x83\x66\x83\x82'".ogg"
+mv "$work/second.ogg" "$second"
 "$bin/qvtool" render "$work/first.ogg" "$work/first.wav"
-"$bin/qvtool" render "$work/second.ogg" "$work/second.wav"
+"$bin/qvtool" render "$second" "$work/second.wav"
 
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/capture.raw" \
-  "$app/ostradivuvirar" "$work/first.ogg" "$work/second.ogg" >"$work/player.log" 2>&1 &
+  "$app/ostradivuvirar" "$work/first.ogg" "$second" >"$work/player.log" 2>&1 &
 player_pid=$!
 
 # The window carries the title of the entry playing.
