@@ -9,6 +9,7 @@
 
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 // The container's numbers are little-endian on file and copied as they stand in memory.
@@ -133,10 +134,12 @@ void TOggData::GetOggInfo()
         Rate = static_cast<int32_t>(info->rate);
     }
     // The totals are negative error codes when the stream cannot tell them; none is then known.
+    // A damaged last granule position can claim a length no stream has: one beyond what a float
+    // or the byte count can hold is taken as unknown too.
     double total = _VorbisfileDll->wu_ov_time_total(&VorbisFile, -1);
-    TotalTime = total > 0.0 ? static_cast<float>(total) : 0.0f;
+    TotalTime = total > 0.0 && total <= std::numeric_limits<float>::max() ? static_cast<float>(total) : 0.0f;
     int64_t pcm = _VorbisfileDll->wu_ov_pcm_total(&VorbisFile, -1);
-    PcmBytes = pcm > 0 ? pcm * 2 * 2 : 0;
+    PcmBytes = pcm > 0 && pcm <= std::numeric_limits<int64_t>::max() / 4 ? pcm * 2 * 2 : 0;
 }
 
 void TOggData::LPPCharToStringList(TStringList& list, char** strings)
