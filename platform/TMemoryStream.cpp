@@ -89,9 +89,12 @@ int64_t TMemoryStream::MaxLoadSize()
 {
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGESIZE);
+    // The decoder's callbacks carry stream positions as 32-bit values, so a larger file could be
+    // read but not sought in.
+    constexpr int64_t kPositionLimit = INT32_MAX;
     if (pages <= 0 || pageSize <= 0)
-        return INT64_MAX;
-    return static_cast<int64_t>(pages) * pageSize / 2;
+        return kPositionLimit;
+    return std::min(kPositionLimit, static_cast<int64_t>(pages) * pageSize / 2);
 }
 
 void TMemoryStream::SaveToFile(const std::string& path) const

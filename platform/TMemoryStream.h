@@ -32,7 +32,8 @@ public:
     // Throws EFileError when the file cannot be opened or read, or does not fit in memory.
     void LoadFromFile(const std::string& path);
     // The largest file LoadFromFile takes: half of the machine's physical memory, so that one
-    // file can never crowd out the rest of the system.
+    // file can never crowd out the rest of the system, and never more than 2 GiB - 1 bytes, the
+    // positions the decoder's callbacks can carry.
     static int64_t MaxLoadSize();
     // Writes the whole content to a file (created or replaced). Throws EFileError.
     void SaveToFile(const std::string& path) const;
