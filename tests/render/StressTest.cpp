@@ -50,6 +50,9 @@ TEST(RenderStress, RenderingWhileTheCallerSeeksStopsPlaysAndLoads)
             if (r > 4410 * 4)
                 outOfRange = true;
             blocks.fetch_add(1);
+            // Without a pause the renderer takes the render lock back at once, and under
+            // ThreadSanitizer the caller then waits minutes for each command.
+            std::this_thread::yield();
         }
     });
 
