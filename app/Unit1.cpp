@@ -823,40 +823,36 @@ void TForm1::bPlayClick(TSpeedButton* sender)
         break;
     case 3:
         BackEntry();
-        OggStream.Stop();
-        LoopsDone = 0;
-        LastSecond = 0.0f;
-        PlayEntry(CurrentEntry());
+        PlayCurrentAfterStop();
         break;
     case 4:
         AdvanceEntry();
-        OggStream.Stop();
-        LoopsDone = 0;
-        LastSecond = 0.0f;
-        PlayEntry(CurrentEntry());
+        PlayCurrentAfterStop();
         break;
     case 5:
         // Only a rewind past the start stops the piece; that goes to the previous entry.
         if (OggStream.Rewind(5.0f)) {
             BackEntry();
-            OggStream.Stop();
-            LoopsDone = 0;
-            LastSecond = 0.0f;
-            PlayEntry(CurrentEntry());
+            PlayCurrentAfterStop();
         }
         break;
     case 6:
         if (OggStream.Forward(5.0f)) {
             AdvanceEntry();
-            OggStream.Stop();
-            LoopsDone = 0;
-            LastSecond = 0.0f;
-            PlayEntry(CurrentEntry());
+            PlayCurrentAfterStop();
         }
         break;
     default:
         break;
     }
+}
+
+void TForm1::PlayCurrentAfterStop()
+{
+    OggStream.Stop();
+    LoopsDone = 0;
+    LastSecond = 0.0f;
+    PlayEntry(CurrentEntry());
 }
 
 void TForm1::P1Click()
@@ -886,19 +882,13 @@ void TForm1::S2Click()
 void TForm1::N2Click()
 {
     AdvanceEntry();
-    LoopsDone = 0;
-    LastSecond = 0.0f;
-    OggStream.Stop();
-    PlayEntry(CurrentEntry());
+    PlayCurrentAfterStop();
 }
 
 void TForm1::B1Click()
 {
     BackEntry();
-    LoopsDone = 0;
-    LastSecond = 0.0f;
-    OggStream.Stop();
-    PlayEntry(CurrentEntry());
+    PlayCurrentAfterStop();
 }
 
 void TForm1::Timer1Timer()

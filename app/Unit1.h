@@ -181,6 +181,8 @@ public:
     int CurrentEntry() const;
     void AdvanceEntry();
     void BackEntry();
+    // Stops what plays, resets the loop passes and plays the current entry from its start.
+    void PlayCurrentAfterStop();
     // The loop count of the loop-count window (-1 endless, 0 .. 99).
     int LoopCountValue() const;
 
