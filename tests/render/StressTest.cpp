@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <random>
 #include <thread>
 
@@ -50,9 +51,10 @@ TEST(RenderStress, RenderingWhileTheCallerSeeksStopsPlaysAndLoads)
             if (r > 4410 * 4)
                 outOfRange = true;
             blocks.fetch_add(1);
-            // Without a pause the renderer takes the render lock back at once, and under
-            // ThreadSanitizer the caller then waits minutes for each command.
-            std::this_thread::yield();
+            // The player renders once a second; a renderer that takes the render lock back at
+            // once starves the caller (under ThreadSanitizer for minutes per command, since the
+            // lock is not fair). A short rest still starts many blocks during the caller's work.
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     });
 
