@@ -3,13 +3,18 @@
 // (hidden visibility by default and a version script).
 #include "wuvorbis.h"
 
+#include "SetupCodebooks.h"
+#include "SetupPacketFinder.h"
+
 #include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #define WU_EXPORT __attribute__((visibility("default")))
 
@@ -30,6 +35,8 @@ struct Source {
     void* user = nullptr;
     wu_ov_callbacks callbacks{};
     int64_t base = 0;
+    // While the decoder opens, what it reads before its first seek: the first link's headers.
+    std::vector<unsigned char>* opening = nullptr;
 };
 
 struct State {
@@ -41,69 +48,6 @@ static_assert(alignof(State) <= alignof(wu_OggVorbis_File), "the opaque record m
 
 State* StateOf(wu_OggVorbis_File* vf) { return reinterpret_cast<State*>(vf->opaque); }
 
-// libvorbis 1.3.7 accepts a setup header whose codebook lengths do not form a whole prefix code
-// (too many or too few codes of some length). Building such a book for decoding fails, and the
-// book is left empty, with dimension 0, while decoding goes on: residue decoding then divides by
-// that dimension and the process dies of SIGFPE. Such a stream is refused at open. The check reads
-// the decoder's setup through the start of libvorbis's own setup records (codec_internal.h,
-// codebook.h), whose layout the 1.3 series has kept.
-struct StaticCodebookHead {
-    long dim;
-    long entries;
-    char* lengthlist;
-};
-struct CodecSetupHead {
-    long blocksizes[2];
-    int modes, maps, floors, residues, books, psys;
-    void* mode_param[64];
-    int map_type[64];
-    void* map_param[64];
-    int floor_type[64];
-    void* floor_param[64];
-    int residue_type[64];
-    void* residue_param[64];
-    StaticCodebookHead* book_param[256];
-};
-
-// A book can be decoded when its used lengths fill the code tree exactly (Kraft's sum is 1), or
-// it has a single used entry, which decoders take as the one code "0".
-bool CodebookUsable(const StaticCodebookHead* book)
-{
-    if (book == nullptr || book->dim < 1 || book->entries < 0 || (book->entries > 0 && !book->lengthlist))
-        return false;
-    uint64_t sum = 0;  // in units of 2^-32
-    long used = 0;
-    for (long i = 0; i < book->entries; ++i) {
-        const int length = static_cast<unsigned char>(book->lengthlist[i]);
-        if (length == 0)
-            continue;
-        if (length > 32)
-            return false;
-        ++used;
-        sum += uint64_t{1} << (32 - length);
-        if (sum > (uint64_t{1} << 32))
-            return false;
-    }
-    return used <= 1 || sum == (uint64_t{1} << 32);
-}
-
-bool CodebooksUsable(OggVorbis_File* vf)
-{
-    const long links = ov_streams(vf);
-    for (long link = 0; link < links; ++link) {
-        const vorbis_info* vi = ov_info(vf, static_cast<int>(link));
-        if (vi == nullptr || vi->codec_setup == nullptr)
-            return false;
-        const auto* setup = static_cast<const CodecSetupHead*>(vi->codec_setup);
-        if (setup->books < 0 || setup->books > 256)
-            return false;
-        for (int b = 0; b < setup->books; ++b)
-            if (!CodebookUsable(setup->book_param[b]))
-                return false;
-    }
-    return true;
-}
-
 size_t SourceRead(void* ptr, size_t size, size_t nmemb, void* ds)
 {
     auto* s = static_cast<Source*>(ds);
@@ -111,6 +55,10 @@ size_t SourceRead(void* ptr, size_t size, size_t nmemb, void* ds)
         return 0;
     // The caller's read answers in bytes; libvorbisfile asks in elements (always of one byte).
     size_t bytes = s->callbacks.read_func(ptr, size, nmemb, s->user);
+    if (s->opening) {
+        const auto* p = static_cast<const unsigned char*>(ptr);
+        s->opening->insert(s->opening->end(), p, p + std::min(bytes, size * nmemb));
+    }
     return bytes / size;
 }
 
@@ -119,6 +67,8 @@ int SourceSeek(void* ds, ogg_int64_t offset, int whence)
     auto* s = static_cast<Source*>(ds);
     if (!s->callbacks.seek_func)
         return -1;
+    if (offset != 0 || whence != SEEK_CUR)
+        s->opening = nullptr;  // only asking where it stands leaves the reading in one run
     if (whence == SEEK_SET)
         offset += s->base;
     int r = s->callbacks.seek_func(s->user, offset, whence);
@@ -138,6 +88,52 @@ int SourceClose(void* ds)
 {
     auto* s = static_cast<Source*>(ds);
     return s->callbacks.close_func ? s->callbacks.close_func(s->user) : 0;
+}
+
+// libvorbis 1.3.7 accepts a setup header whose codebook lengths do not form a whole prefix code
+// (too many or too few codes of some length). Building such a book for decoding fails, and the
+// book is left empty, with dimension 0, while decoding goes on: residue decoding then divides by
+// that dimension and the process dies of SIGFPE. Such a stream is refused at open. The check reads
+// each link's setup header from the stream itself: the first link's from what the open read, the
+// others' from where libvorbisfile found each link to start.
+bool SetupUsable(SetupPacketFinder& finder)
+{
+    return SetupCodebooks::AllDecodable(finder.Packet().data(), finder.Packet().size());
+}
+
+// Reads the stream from start until the setup packet of serial is complete or the stream ends.
+bool LinkUsable(Source* source, ogg_int64_t start, long serial)
+{
+    if (SourceSeek(source, start, SEEK_SET) != 0)
+        return false;
+    SetupPacketFinder finder(serial);
+    unsigned char chunk[4096];
+    for (size_t n; (n = SourceRead(chunk, 1, sizeof chunk, source)) > 0;)
+        if (finder.Feed(chunk, n))
+            break;
+    return SetupUsable(finder);
+}
+
+bool CodebooksUsable(State* st, const std::vector<unsigned char>& opening)
+{
+    OggVorbis_File* vf = &st->vf;
+    SetupPacketFinder first(ov_serialnumber(vf, 0));
+    first.Feed(opening.data(), opening.size());
+    if (!SetupUsable(first))
+        return false;
+    const long links = ov_streams(vf);
+    if (links <= 1)
+        return true;
+    // The later links are read again, and the source is put back where the decoder left it.
+    const long resume = SourceTell(&st->source);
+    bool usable = resume >= 0;
+    ogg_int64_t start = 0;
+    for (long link = 1; usable && link < links; ++link) {
+        const ogg_int64_t before = ov_raw_total(vf, static_cast<int>(link - 1));
+        start += before;
+        usable = before > 0 && LinkUsable(&st->source, start, ov_serialnumber(vf, static_cast<int>(link)));
+    }
+    return SourceSeek(&st->source, resume, SEEK_SET) == 0 && usable;
 }
 
 std::atomic<float> g_scale{1.0f};
@@ -235,8 +231,13 @@ WU_EXPORT int wu_ov_open_callbacks(void* datasource, wu_OggVorbis_File* vf, cons
     }
     ov_callbacks cb{SourceRead, callbacks.seek_func ? SourceSeek : nullptr, SourceClose,
                     callbacks.tell_func ? SourceTell : nullptr};
+    std::vector<unsigned char> opening;
+    if (initial && ibytes > 0)
+        opening.assign(initial, initial + ibytes);
+    st->source.opening = &opening;
     int r = ov_open_callbacks(&st->source, &st->vf, initial, ibytes, cb);
-    if (r == 0 && !CodebooksUsable(&st->vf)) {
+    st->source.opening = nullptr;
+    if (r == 0 && !CodebooksUsable(st, opening)) {
         // Refused like any other bad header: the source stays open for the caller to destroy.
         st->vf.datasource = nullptr;
         ov_clear(&st->vf);
