@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <dlfcn.h>
+#include <iterator>
 #include <memory>
 
 TVorbisFileDLL* _VorbisfileDll = nullptr;
@@ -17,46 +18,19 @@ std::unique_ptr<TVorbisFileDLL>& Instance()
     static std::unique_ptr<TVorbisFileDLL> instance;
     return instance;
 }
-
-// Loads the library with its own directory current, as a loader that looks beside the library for
-// what it needs would want, and puts the caller's directory back. Empty on any failure.
-void* LoadFromDirectory(const std::string& fullPath)
-{
-    std::string remembered = Paths::GetCurrentDir();
-    if (remembered.empty())
-        return nullptr;
-    if (!Paths::SetCurrentDir(Paths::ExtractFilePath(fullPath)))
-        return nullptr;
-    void* handle = ::dlopen(fullPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!Paths::SetCurrentDir(remembered)) {
-        if (handle)
-            ::dlclose(handle);
-        return nullptr;
-    }
-    return handle;
-}
 }
 
 TVorbisFileDLL::TVorbisFileDLL(const std::string& path)
 {
+    // Only ever by absolute path, so the dynamic loader takes that file and searches nowhere else.
+    // A name that cannot be made absolute (no current directory) is not tried.
     std::string full = Paths::ExpandFileName(path);
-    LibHandle = LoadFromDirectory(full);
+    if (!full.empty() && full.front() == '/')
+        LibHandle = ::dlopen(full.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!LibHandle)
         throw ERangeError::CreateFmt("wuvorbis.dllが存在しません。\r\n(%s)", full);
     try {
-        SetProcessAddress(p_SetCPUType, "wu_SetCPUType");
-        SetProcessAddress(p_DetectCPU, "wu_DetectCPU");
-        SetProcessAddress(p_ScaleOutput, "wu_ScaleOutput");
-        SetProcessAddress(p_ov_clear, "wu_ov_clear");
-        SetProcessAddress(p_ov_open_callbacks, "wu_ov_open_callbacks");
-        SetProcessAddress(p_ov_info, "wu_ov_info");
-        SetProcessAddress(p_ov_comment, "wu_ov_comment");
-        SetProcessAddress(p_ov_read, "wu_ov_read");
-        SetProcessAddress(p_ov_time_total, "wu_ov_time_total");
-        SetProcessAddress(p_ov_time_seek, "wu_ov_time_seek");
-        SetProcessAddress(p_ov_time_tell, "wu_ov_time_tell");
-        SetProcessAddress(p_ov_pcm_total, "wu_ov_pcm_total");
-        SetProcessAddress(p_ov_seekable, "wu_ov_seekable");
+        SetProcessAddresses(std::make_index_sequence<std::tuple_size_v<Entries>>());
     } catch (...) {
         // A half-built instance never reaches its destructor: unload here.
         ::dlclose(LibHandle);
@@ -78,6 +52,18 @@ TVorbisFileDLL::~TVorbisFileDLL()
     }
 }
 
+template <size_t... I>
+void TVorbisFileDLL::SetProcessAddresses(std::index_sequence<I...>)
+{
+    static constexpr const char* kNames[] = {"wu_SetCPUType",   "wu_DetectCPU",    "wu_ScaleOutput",
+                                             "wu_ov_clear",     "wu_ov_open_callbacks",
+                                             "wu_ov_info",      "wu_ov_comment",   "wu_ov_read",
+                                             "wu_ov_time_total", "wu_ov_time_seek", "wu_ov_time_tell",
+                                             "wu_ov_pcm_total", "wu_ov_seekable"};
+    static_assert(std::size(kNames) == sizeof...(I), "one name for each entry point");
+    (SetProcessAddress(std::get<I>(entries_), kNames[I]), ...);
+}
+
 template <typename F>
 void TVorbisFileDLL::SetProcessAddress(F& slot, const char* name)
 {
@@ -86,31 +72,54 @@ void TVorbisFileDLL::SetProcessAddress(F& slot, const char* name)
         throw ERangeError::CreateFmt("関数(%s)の所得に失敗しました", name);
 }
 
-void TVorbisFileDLL::wu_SetCPUType(uint32_t type) { p_SetCPUType(type); }
-uint32_t TVorbisFileDLL::wu_DetectCPU() { return p_DetectCPU(); }
-void TVorbisFileDLL::wu_ScaleOutput(float scale) { p_ScaleOutput(scale); }
-int TVorbisFileDLL::wu_ov_clear(wu_OggVorbis_File* vf) { return p_ov_clear(vf); }
+void TVorbisFileDLL::wu_SetCPUType(uint32_t type) { Entry<wu_SetCPUType_t>()(type); }
+uint32_t TVorbisFileDLL::wu_DetectCPU() { return Entry<wu_DetectCPU_t>()(); }
+void TVorbisFileDLL::wu_ScaleOutput(float scale) { Entry<wu_ScaleOutput_t>()(scale); }
+int TVorbisFileDLL::wu_ov_clear(wu_OggVorbis_File* vf) { return Entry<wu_ov_clear_t>()(vf); }
 
 int TVorbisFileDLL::wu_ov_open_callbacks(TMemoryStream* datasource, wu_OggVorbis_File* vf, const char* initial,
                                          long ibytes)
 {
-    return p_ov_open_callbacks(datasource, vf, initial, ibytes, Callbacks);
+    return Entry<wu_ov_open_callbacks_t>()(datasource, vf, initial, ibytes, Callbacks);
 }
 
-wu_vorbis_info* TVorbisFileDLL::wu_ov_info(wu_OggVorbis_File* vf, int link) { return p_ov_info(vf, link); }
-wu_vorbis_comment* TVorbisFileDLL::wu_ov_comment(wu_OggVorbis_File* vf, int link) { return p_ov_comment(vf, link); }
+wu_vorbis_info* TVorbisFileDLL::wu_ov_info(wu_OggVorbis_File* vf, int link)
+{
+    return Entry<wu_ov_info_t>()(vf, link);
+}
+
+wu_vorbis_comment* TVorbisFileDLL::wu_ov_comment(wu_OggVorbis_File* vf, int link)
+{
+    return Entry<wu_ov_comment_t>()(vf, link);
+}
 
 int32_t TVorbisFileDLL::wu_ov_read(wu_OggVorbis_File* vf, char* buffer, int32_t length, int bigendianp, int word,
                                    int sgned, int32_t* bitstream)
 {
-    return static_cast<int32_t>(p_ov_read(vf, buffer, length, bigendianp, word, sgned, bitstream));
+    return static_cast<int32_t>(Entry<wu_ov_read_t>()(vf, buffer, length, bigendianp, word, sgned, bitstream));
 }
 
-double TVorbisFileDLL::wu_ov_time_total(wu_OggVorbis_File* vf, int link) { return p_ov_time_total(vf, link); }
-int32_t TVorbisFileDLL::wu_ov_time_seek(wu_OggVorbis_File* vf, double pos) { return p_ov_time_seek(vf, pos); }
-double TVorbisFileDLL::wu_ov_time_tell(wu_OggVorbis_File* vf) { return p_ov_time_tell(vf); }
-int64_t TVorbisFileDLL::wu_ov_pcm_total(wu_OggVorbis_File* vf, int link) { return p_ov_pcm_total(vf, link); }
-int32_t TVorbisFileDLL::wu_ov_seekable(wu_OggVorbis_File* vf) { return static_cast<int32_t>(p_ov_seekable(vf)); }
+double TVorbisFileDLL::wu_ov_time_total(wu_OggVorbis_File* vf, int link)
+{
+    return Entry<wu_ov_time_total_t>()(vf, link);
+}
+
+int32_t TVorbisFileDLL::wu_ov_time_seek(wu_OggVorbis_File* vf, double pos)
+{
+    return Entry<wu_ov_time_seek_t>()(vf, pos);
+}
+
+double TVorbisFileDLL::wu_ov_time_tell(wu_OggVorbis_File* vf) { return Entry<wu_ov_time_tell_t>()(vf); }
+
+int64_t TVorbisFileDLL::wu_ov_pcm_total(wu_OggVorbis_File* vf, int link)
+{
+    return Entry<wu_ov_pcm_total_t>()(vf, link);
+}
+
+int32_t TVorbisFileDLL::wu_ov_seekable(wu_OggVorbis_File* vf)
+{
+    return static_cast<int32_t>(Entry<wu_ov_seekable_t>()(vf));
+}
 
 void _VorbisfileInitialize(const std::string& path)
 {

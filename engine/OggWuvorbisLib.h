@@ -2,8 +2,11 @@
 // Binding to the decoder library "wuvorbis.dll", loaded at run time from a path.
 #include "wuvorbis.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <tuple>
+#include <utility>
 
 class TMemoryStream;
 
@@ -35,22 +38,22 @@ public:
     wu_ov_callbacks Callbacks{};
 
 private:
+    // The entry points, in the order they are looked up (the names in the same order in the .cpp).
+    // Each has a type of its own, so each is found by its type.
+    using Entries = std::tuple<wu_SetCPUType_t, wu_DetectCPU_t, wu_ScaleOutput_t, wu_ov_clear_t,
+                               wu_ov_open_callbacks_t, wu_ov_info_t, wu_ov_comment_t, wu_ov_read_t,
+                               wu_ov_time_total_t, wu_ov_time_seek_t, wu_ov_time_tell_t, wu_ov_pcm_total_t,
+                               wu_ov_seekable_t>;
+
+    // Looks each name up in turn; throws at the first one the library lacks.
+    template <size_t... I>
+    void SetProcessAddresses(std::index_sequence<I...>);
     template <typename F>
     void SetProcessAddress(F& slot, const char* name);
+    template <typename F>
+    F Entry() const { return std::get<F>(entries_); }
 
-    wu_SetCPUType_t p_SetCPUType = nullptr;
-    wu_DetectCPU_t p_DetectCPU = nullptr;
-    wu_ScaleOutput_t p_ScaleOutput = nullptr;
-    wu_ov_clear_t p_ov_clear = nullptr;
-    wu_ov_open_callbacks_t p_ov_open_callbacks = nullptr;
-    wu_ov_info_t p_ov_info = nullptr;
-    wu_ov_comment_t p_ov_comment = nullptr;
-    wu_ov_read_t p_ov_read = nullptr;
-    wu_ov_time_total_t p_ov_time_total = nullptr;
-    wu_ov_time_seek_t p_ov_time_seek = nullptr;
-    wu_ov_time_tell_t p_ov_time_tell = nullptr;
-    wu_ov_pcm_total_t p_ov_pcm_total = nullptr;
-    wu_ov_seekable_t p_ov_seekable = nullptr;
+    Entries entries_{};
 };
 
 // The one instance; empty until _VorbisfileInitialize succeeds.

@@ -43,6 +43,12 @@ TEST_F(Binding, LoadsTheLibraryAndLeavesTheCurrentDirectoryAsItWas)
     EXPECT_EQ(_VorbisfileDll->Callbacks.tell_func, &_ftell);
     _VorbisfileFinalize();
     EXPECT_EQ(_VorbisfileDll, nullptr);
+
+    // A bare name is the file in the current directory, not one on the loader's search path.
+    ASSERT_TRUE(Paths::SetCurrentDir(fixture::BinDir()));
+    _VorbisfileInitialize("wuvorbis.dll");
+    ASSERT_TRUE(Paths::SetCurrentDir(before));
+    EXPECT_NE(_VorbisfileDll, nullptr);
 }
 
 TEST_F(Binding, MissingLibraryNamesItsFullPath)
@@ -53,8 +59,8 @@ TEST_F(Binding, MissingLibraryNamesItsFullPath)
     EXPECT_EQ(MessageOf(full), "wuvorbis.dllが存在しません。\r\n(" + full + ")");
     EXPECT_EQ(_VorbisfileDll, nullptr);
 
-    // A relative name is expanded against the current directory, and a directory that cannot
-    // be made current fails the same way.
+    // A relative name is expanded against the current directory, and a directory that does not
+    // exist fails the same way.
     std::string before = Paths::GetCurrentDir();
     ASSERT_TRUE(Paths::SetCurrentDir(dir));
     EXPECT_EQ(MessageOf("sub/../wuvorbis.dll"), "wuvorbis.dllが存在しません。\r\n(" + full + ")");
