@@ -8,20 +8,7 @@ bool TDXSound::Init(HWND window, const TSoundFormat* format)
     Trace.Trace("[初期化開始]\n");
 
     // Init runs once; whatever an earlier call left is released rather than lost.
-    for (int n = 63; n >= 0; --n) {
-        if (SecondaryBuffers[n] != nullptr) {
-            SecondaryBuffers[n]->Release();
-            SecondaryBuffers[n] = nullptr;
-        }
-    }
-    if (PrimaryBuffer != nullptr) {
-        PrimaryBuffer->Release();
-        PrimaryBuffer = nullptr;
-    }
-    if (Device != nullptr) {
-        Device->Release();
-        Device = nullptr;
-    }
+    ReleaseAll(false);
 
     Trace.Trace("    DirectSoundオブジェクトの作成\n");
     if (FAILED(DirectSoundCreate8(nullptr, &Device, nullptr))) {
@@ -67,22 +54,33 @@ bool TDXSound::Init(HWND window, const TSoundFormat* format)
 TDXSound::~TDXSound()
 {
     Trace.Trace("[解放処理開始]\n");
+    ReleaseAll(true);
+    Trace.Trace("[解放処理終了]\n");
+}
+
+void TDXSound::ReleaseAll(bool traced)
+{
     for (int n = 63; n >= 0; --n) {
         if (SecondaryBuffers[n] != nullptr) {
             SecondaryBuffers[n]->Release();
             SecondaryBuffers[n] = nullptr;
-            Trace.Trace(TTraceChannel::Format("    セカンダリーバッファー%d番 解放\n", n));
+            if (traced) {
+                Trace.Trace("    セカンダリーバッファー%d番 解放\n", n);
+            }
         }
     }
     if (PrimaryBuffer != nullptr) {
         PrimaryBuffer->Release();
         PrimaryBuffer = nullptr;
-        Trace.Trace("    プライマリーバッファー解放\n");
+        if (traced) {
+            Trace.Trace("    プライマリーバッファー解放\n");
+        }
     }
     if (Device != nullptr) {
         Device->Release();
         Device = nullptr;
-        Trace.Trace("    DirectSoundオブジェクト解放\n");
+        if (traced) {
+            Trace.Trace("    DirectSoundオブジェクト解放\n");
+        }
     }
-    Trace.Trace("[解放処理終了]\n");
 }

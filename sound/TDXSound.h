@@ -1,6 +1,6 @@
 #pragma once
 // The program's sound device: the DirectSound-like device object, its primary buffer and the
-// 44100 Hz output format. The stream player makes its own buffer through Device.
+// output format (OutputFormat::Rate). The stream player makes its own buffer through Device.
 #include "DirectSound.h"
 #include "TraceChannel.h"
 
@@ -24,4 +24,9 @@ public:
     IDirectSoundBuffer* PrimaryBuffer = nullptr;
     IDirectSoundBuffer* SecondaryBuffers[64] = {};
     IDirectSound8* Device = nullptr;
+
+private:
+    // Releases the secondary buffers, the primary buffer and the device, in that order; traced,
+    // each release writes its line.
+    void ReleaseAll(bool traced);
 };

@@ -128,3 +128,27 @@ TEST(QvtoolPlay, PlaysAShortPieceToItsEndAndStopsOnCtrlC)
     EXPECT_EQ(stopped.code, 0) << stopped.err;
     EXPECT_LT(stopped.seconds, 3.0) << "Ctrl-C is taken at once";
 }
+
+TEST(QvtoolPlay, TheTraceGoesToStandardErrorOnlyWhenAskedFor)
+{
+    UseDummyDriver();
+    const std::string ogg = fixture::WriteTemp(fixture::Encode(fixture::Sine(3)), "traced.ogg");
+    const QvRun quiet = Qvtool({"play", ogg, "--seconds", "0.3"});
+    EXPECT_EQ(quiet.code, 0);
+    EXPECT_EQ(quiet.err, "");
+
+    setenv("OSTRA_TRACE", "1", 1);
+    const QvRun traced = Qvtool({"play", ogg, "--seconds", "0.3"});
+    unsetenv("OSTRA_TRACE");
+    EXPECT_EQ(traced.code, 0) << traced.err;
+    // The device's and the stream player's steps in order, the file's name filled in.
+    const std::string& e = traced.err;
+    const size_t opened = e.find("[初期化開始]\n    DirectSoundオブジェクトの作成\n");
+    const size_t played = e.find("Play:[" + ogg + "]を読みこみました\n");
+    const size_t released = e.find("\n[" + ogg + "]を破棄します\n[解放処理開始]\n");
+    const size_t closed = e.find("    DirectSoundオブジェクト解放\n[解放処理終了]\n");
+    ASSERT_NE(closed, std::string::npos) << e;
+    EXPECT_LT(opened, played) << e;
+    EXPECT_LT(played, released) << e;
+    EXPECT_LT(released, closed) << e;
+}
