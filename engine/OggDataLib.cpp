@@ -27,10 +27,6 @@ TOggData::TOggData(int32_t renderBufferSize)
     GraphFFT = std::make_unique<TFFT>(256);
     RenderBuffer = std::make_unique<TMemoryStream>();
     RenderBuffer->SetSize(renderBufferSize > 0 ? renderBufferSize : 0);
-    for (int i = 0; i < 64; ++i) {
-        EQHistoryL[i] = 0.0f;
-        EQHistoryR[i] = 0.0f;
-    }
     Init();
     for (int i = 0; i < 256; ++i)
         SetEQ(i, 1.0f);
@@ -151,6 +147,8 @@ void TOggData::LPPCharToStringList(TStringList& list, char** strings)
 }
 
 uint8_t* TOggData::Memory() { return RenderBuffer->Memory(); }
+
+int32_t TOggData::MemorySize() { return static_cast<int32_t>(RenderBuffer->Size()); }
 
 uint8_t* TOggData::Offset() { return RenderBuffer->Memory() + RenderOffset.load(); }
 

@@ -1,8 +1,9 @@
 #pragma once
-// TOggData: one open Ogg Vorbis file, rendered block by block to 44100 Hz 16-bit stereo PCM,
+// TOggData: one open Ogg Vorbis file, rendered block by block in the output format (OutputFormat.h),
 // with loop points, whole-file repeat, a fading volume, master and channel volumes, a 256-band
 // equaliser and analysis of the sound being heard.
 #include "FFTLib.h"
+#include "OutputFormat.h"
 #include "TMemoryStream.h"
 #include "TStringList.h"
 #include "wuvorbis.h"
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 enum TPLAYSTATE : int32_t { psNONE = 0, psSTOP = 1, psPLAY = 2, psLOOP = 3 };
@@ -55,7 +57,6 @@ static_assert(sizeof(TOstraOggHed) == 200, "the container header is 200 bytes");
 
 class TOggData {
 public:
-    static constexpr int32_t BytesPerSecond = 176400;
     static constexpr int32_t FullVolume = 1445068800;
 
     explicit TOggData(int32_t renderBufferSize);
@@ -69,7 +70,9 @@ public:
     bool LoadOgg(TMemoryStream* stream);  // ownership passes on success and on decoder failure
     void GetOggInfo();
     static void LPPCharToStringList(TStringList& list, char** strings);
+    // The render memory: two halves, rendered into in turn.
     uint8_t* Memory();
+    int32_t MemorySize();
     uint8_t* Offset();
     bool SeekAble();
 
@@ -80,6 +83,18 @@ public:
     // Rendering and play state.
     void Rendering();
     int32_t RenderingToPointer(void* dest, int32_t bytes);
+    // The one step by which both the stream player and qvtool render make their output, so the
+    // two cannot differ. Under the render lock: clears the next half of the render memory (a
+    // block that decodes nothing, because the piece has ended or a fade-out has paused it, is
+    // then silence rather than the sound of two blocks before), renders it (Rendering), and
+    // copies it to first and then to second (the part of a range that wraps around a ring
+    // buffer's end; empty when there is none). With silent the destination gets zeros instead;
+    // the block is rendered all the same, so the decoder, the loops and the fades move on.
+    void RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent);
+    // The decoder's output can be rendered: 44100 Hz, one or two channels. Other streams render
+    // as silence.
+    bool Renderable() const;
+    bool IsBusy();
     void Play(bool loop);
     void Pause();
     void Stop();
@@ -91,6 +106,8 @@ public:
     void SetVolume(float volume, float fadeSeconds);
     float GetNowVolume();
     float GetSetVolume();
+    // The fade's change of level per frame; 0 when no fade is under way.
+    int32_t GetVolumeStep();
     void SetMasterVolume(float v);
     float GetMasterVolume();
     void SetChannelVolume(float v);
@@ -107,6 +124,8 @@ public:
     void SetEQ16(const float bands[16], float seconds);
     float GetNowEQ(int32_t index);
     float GetSetEQ(int32_t index);
+    // A gain's change per frame; 0 when it is not moving (or the index is outside the table).
+    float GetEQStep(int32_t index);
     bool GetEQ();
     static float Hermite(float p0, float p1, float p2, float p3, float t, float a, float b);
     static float Harmite2(const float* points, float x, int32_t n);
@@ -117,25 +136,15 @@ public:
     float GetOutputSum(int32_t channel);
     void GetOutputGraph(float* values);
 
-    // Fields, in the order of the design. Flags and values shared between the caller's thread
-    // and the render thread are atomic; the decoder state is guarded by RenderLock.
+    // What loading found out and callers read: the stream, its information and loop table (which
+    // a caller may edit before SaveOstraOgg), and where and when the last block was rendered, from
+    // which the analysis finds the sound being heard. Flags shared between the caller's thread
+    // and the render thread are atomic.
     std::atomic<bool> Loaded{false};
     TMemoryStream* FileData = nullptr;  // owned; handed to the decoder state, which frees it
     int64_t DataStart = 0;
-    wu_OggVorbis_File VorbisFile{};
-    std::atomic<bool> LoopPlay{false};
-    std::atomic<bool> Playing{false};
-    std::unique_ptr<TMemoryStream> RenderBuffer;
     std::atomic<int32_t> RenderOffset{0};
     std::atomic<uint64_t> RenderTick{0};
-    std::atomic<bool> Busy{false};
-    std::atomic<int32_t> LoopCounter[16]{};
-    TOggVolume OggVolume;
-    std::atomic<int32_t> MasterVolume{0};
-    std::atomic<int32_t> ChannelVolume{0};
-    float EQHistoryR[256]{};
-    float EQHistoryL[256]{};
-    TOggEQ OggEQ[256];
     int32_t Channels = 0;
     int32_t Rate = 0;
     std::string Vendor;
@@ -143,12 +152,6 @@ public:
     float TotalTime = 0.0f;
     int64_t PcmBytes = 0;
     TOggLoop Loops[16]{};
-    std::unique_ptr<TFFT> EQFFT;
-    std::unique_ptr<TFFT> GraphFFT;
-
-    // Held across a block's rendering, the decoder teardown in Init and the seek in TimeSeek,
-    // so that none of them sees the decoder state half-changed by another thread.
-    std::recursive_mutex RenderLock;
 
 private:
     // Decodes len bytes at dest, handling the end of the data; stopAtEnd ends the range early
@@ -157,6 +160,38 @@ private:
     // One decoder read of at most m bytes of stereo output at dest.
     int32_t ReadBlock(uint8_t* dest, int32_t m);
     void ApplyVolume(PLRWavePack frames, int32_t count);
+    // Sets a fading level (OggVolume, an entry of OggEQ): with fade, a fade to value by step per
+    // frame from where it stands; without, value at once. The caller holds GainLock.
+    template <typename Level, typename T>
+    static void SetLevel(Level& level, T value, bool fade, T step)
+    {
+        if (!fade)
+            level.Now.store(value);
+        level.Target.store(value);
+        level.Step.store(fade ? step : T{});
+    }
+
+    // The render state, changed only through the operations above: they keep its rules (limits,
+    // fades, the locks) that a direct write would bypass. The decoder state is guarded by
+    // RenderLock.
+    wu_OggVorbis_File VorbisFile{};
+    std::atomic<bool> LoopPlay{false};
+    std::atomic<bool> Playing{false};
+    std::unique_ptr<TMemoryStream> RenderBuffer;
+    std::atomic<bool> Busy{false};
+    std::atomic<int32_t> LoopCounter[16]{};
+    TOggVolume OggVolume;
+    std::atomic<int32_t> MasterVolume{0};
+    std::atomic<int32_t> ChannelVolume{0};
+    float EQHistoryR[256]{};
+    float EQHistoryL[256]{};
+    TOggEQ OggEQ[256];
+    std::unique_ptr<TFFT> EQFFT;
+    std::unique_ptr<TFFT> GraphFFT;
+
+    // Held across a block's rendering, the decoder teardown in Init and the seek in TimeSeek,
+    // so that none of them sees the decoder state half-changed by another thread.
+    std::recursive_mutex RenderLock;
 
     // Mono samples are decoded here before being doubled into the output.
     uint8_t MonoScratch[4096]{};

@@ -1,5 +1,6 @@
-// TOggData: rendering, play state, volumes, loop step, equaliser and output analysis.
-// Loading, the container and construction live in OggDataLib.cpp.
+// TOggData: rendering, play state, volumes and the loop step.
+// Loading, the container and construction live in OggDataLib.cpp; the equaliser and the output
+// analysis in OggDataEQ.cpp.
 #include "OggDataLib.h"
 #include "OggWuvorbisLib.h"
 #include "TickCount.h"
@@ -11,14 +12,9 @@
 
 namespace {
 
-constexpr int32_t kBytesPerSecond = TOggData::BytesPerSecond;
-constexpr int32_t kFramesPerSecond = 44100;
+constexpr int32_t kBytesPerSecond = OutputFormat::BytesPerSecond;
 constexpr int32_t kFadeUnit = 5644800;  // 128 * 44100: Now / kFadeUnit gives 0..256
 constexpr double kRestartSeconds = 0.001;
-constexpr int32_t kEQSize = 256;
-constexpr int32_t kEQHistory = 64;
-constexpr int32_t kEQNewFrames = 192;
-constexpr int32_t kEQWriteFrames = 128;
 // Jumps taken within one block at most: each is a decoder seek, and loops of a few
 // milliseconds are not music; this bounds the work of a block whatever the table holds.
 constexpr int32_t kMaxJumpsPerBlock = 256;
@@ -27,20 +23,6 @@ constexpr int32_t kMaxJumpsPerBlock = 256;
 int64_t RoundEven(double v)
 {
     return static_cast<int64_t>(std::nearbyint(v));
-}
-
-// Entry i of the equaliser is bin i/2 for even i and bin 255 - i/2 for odd i.
-constexpr int32_t EQBin(int32_t entry)
-{
-    return (entry % 2 == 0) ? entry / 2 : kEQSize - 1 - entry / 2;
-}
-
-int16_t ToSample(float v)
-{
-    // Values arrive clipped to +-32767; a NaN from an absurd gain becomes silence.
-    if (!(v == v))
-        return 0;
-    return static_cast<int16_t>(std::lrint(v));
 }
 
 }
@@ -53,6 +35,38 @@ void TOggData::Rendering()
     const int32_t half = static_cast<int32_t>(RenderBuffer->Size() / 2);
     RenderOffset.store(RenderOffset.load() == 0 ? half : 0);
     RenderingToPointer(Offset(), half);
+}
+
+void TOggData::RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent)
+{
+    std::lock_guard<std::recursive_mutex> lock(RenderLock);
+    const auto half = static_cast<size_t>(RenderBuffer->Size() / 2);
+    if (half > 0)
+        std::memset(Memory() + (RenderOffset.load() == 0 ? half : 0), 0, half);
+    Rendering();
+
+    const uint8_t* block = Offset();
+    auto put = [&](std::span<uint8_t> to, size_t from, size_t n) {
+        if (n == 0)
+            return;
+        if (silent)
+            std::memset(to.data(), 0, n);
+        else
+            std::memcpy(to.data(), block + from, n);
+    };
+    const size_t n1 = std::min(first.size(), half);
+    put(first, 0, n1);
+    put(second, n1, std::min(second.size(), half - n1));
+}
+
+bool TOggData::Renderable() const
+{
+    return Rate == OutputFormat::Rate && (Channels == 1 || Channels == 2);
+}
+
+bool TOggData::IsBusy()
+{
+    return Busy.load();
 }
 
 int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
@@ -233,30 +247,27 @@ int32_t TOggData::FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd)
 
 int32_t TOggData::ReadBlock(uint8_t* dest, int32_t m)
 {
-    if (_VorbisfileDll == nullptr || Rate != 44100)
+    if (_VorbisfileDll == nullptr || !Renderable())
         return -1;
     int32_t bitstream = 0;
-    if (Channels == 2) {
+    if (Channels == 2)
         return _VorbisfileDll->wu_ov_read(&VorbisFile, reinterpret_cast<char*>(dest), m, 0, 2, 1, &bitstream);
+    // One channel: decoded into the scratch memory, then each sample doubled into a frame.
+    const int32_t want = std::min<int32_t>((m / 2) & ~1, static_cast<int32_t>(sizeof(MonoScratch)));
+    if (want <= 0)
+        return 0;
+    const int32_t r =
+        _VorbisfileDll->wu_ov_read(&VorbisFile, reinterpret_cast<char*>(MonoScratch), want, 0, 2, 1, &bitstream);
+    if (r <= 0)
+        return r;
+    const int32_t samples = std::min(r, want) / 2;
+    const auto* in = reinterpret_cast<const int16_t*>(MonoScratch);
+    auto* out = reinterpret_cast<PLRWavePack>(dest);
+    for (int32_t i = 0; i < samples; ++i) {
+        out[i].L = in[i];
+        out[i].R = in[i];
     }
-    if (Channels == 1) {
-        const int32_t want = std::min<int32_t>((m / 2) & ~1, static_cast<int32_t>(sizeof(MonoScratch)));
-        if (want <= 0)
-            return 0;
-        const int32_t r =
-            _VorbisfileDll->wu_ov_read(&VorbisFile, reinterpret_cast<char*>(MonoScratch), want, 0, 2, 1, &bitstream);
-        if (r <= 0)
-            return r;
-        const int32_t samples = std::min(r, want) / 2;
-        const auto* in = reinterpret_cast<const int16_t*>(MonoScratch);
-        auto* out = reinterpret_cast<PLRWavePack>(dest);
-        for (int32_t i = 0; i < samples; ++i) {
-            out[i].L = in[i];
-            out[i].R = in[i];
-        }
-        return samples * 4;
-    }
-    return -1;
+    return samples * 4;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -306,7 +317,7 @@ void TOggData::TimeSeek(float seconds)
     if (_VorbisfileDll->wu_ov_time_seek(&VorbisFile, seconds) < 0 && atEnd) {
         // The decoder takes only times before the end; the stream's length rounded to a float
         // can lie on or past it, so land on the last frame instead.
-        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, static_cast<double>(seconds) - 1.0 / kFramesPerSecond);
+        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, static_cast<double>(seconds) - 1.0 / OutputFormat::Rate);
     }
 }
 
@@ -351,17 +362,13 @@ void TOggData::SetVolume(float volume, float fadeSeconds)
     volume = std::clamp(volume, 0.0f, 1.0f);
     const auto level = static_cast<int32_t>(static_cast<double>(volume) * FullVolume);
     std::lock_guard<std::mutex> lock(GainLock);
-    if (!(fadeSeconds >= 0.01f)) {
-        OggVolume.Now.store(level);
-        OggVolume.Target.store(level);
-        OggVolume.Step.store(0);
-        return;
+    const bool fade = fadeSeconds >= 0.01f;
+    int32_t step = 0;
+    if (fade) {
+        const double frames = static_cast<double>(fadeSeconds) * OutputFormat::Rate;
+        step = static_cast<int32_t>(std::trunc(static_cast<double>(level - OggVolume.Now.load()) / frames));
     }
-    const int32_t now = OggVolume.Now.load();
-    const double frames = static_cast<double>(fadeSeconds) * kFramesPerSecond;
-    const auto step = static_cast<int32_t>(std::trunc(static_cast<double>(level - now) / frames));
-    OggVolume.Target.store(level);
-    OggVolume.Step.store(step);
+    SetLevel(OggVolume, level, fade, step);
 }
 
 float TOggData::GetNowVolume()
@@ -372,6 +379,11 @@ float TOggData::GetNowVolume()
 float TOggData::GetSetVolume()
 {
     return static_cast<float>(OggVolume.Target.load()) / static_cast<float>(FullVolume);
+}
+
+int32_t TOggData::GetVolumeStep()
+{
+    return OggVolume.Step.load();
 }
 
 namespace {
@@ -417,270 +429,4 @@ void TOggData::SetLoopCount(int32_t index, int32_t value)
     if (index < 0 || index > 15)
         return;
     LoopCounter[index].store(value);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Equaliser
-
-void TOggData::SetEQ(int32_t index, float gain)
-{
-    SetEQ(index, gain, 0.0f);
-}
-
-void TOggData::SetEQ(int32_t index, float gain, float seconds)
-{
-    if (index < 0 || index >= kEQSize || !std::isfinite(gain))
-        return;
-    TOggEQ& e = OggEQ[index];
-    std::lock_guard<std::mutex> lock(GainLock);
-    if (!(seconds >= 0.001f)) {
-        e.Now.store(gain);
-        e.Target.store(gain);
-        e.Step.store(0.0f);
-        return;
-    }
-    const float now = e.Now.load();
-    e.Target.store(gain);
-    e.Step.store((gain - now) / (seconds * 44100.0f));
-}
-
-void TOggData::SetEQ4(float b0, float b1, float b2, float b3, float seconds)
-{
-    const float bands[4] = {b0, b1, b2, b3};
-    for (int32_t i = 0; i < kEQSize; ++i) {
-        const auto x = static_cast<float>((i * 3) / 255.0);
-        const float v = Harmite2(bands, x, 4);
-        SetEQ(i, v > 0.0f ? v : 0.0f, seconds);
-    }
-}
-
-void TOggData::SetEQ8(const float bands[8], float seconds)
-{
-    if (bands == nullptr)
-        return;
-    for (int32_t i = 0; i < kEQSize; ++i) {
-        const auto x = static_cast<float>((i * 7) / 255.0);
-        const float v = Harmite2(bands, x, 8);
-        SetEQ(i, v > 0.0f ? v : 0.0f, seconds);
-    }
-}
-
-void TOggData::SetEQ16(const float bands[16], float seconds)
-{
-    if (bands == nullptr)
-        return;
-    for (int32_t i = 0; i < kEQSize; ++i) {
-        const auto x = static_cast<float>((i * 15) / 255.0);
-        const float v = Harmite2(bands, x, 16);
-        SetEQ(i, v > 0.0f ? v : 0.0f, seconds);
-    }
-}
-
-float TOggData::GetNowEQ(int32_t index)
-{
-    if (index < 0 || index >= kEQSize)
-        return 0.0f;
-    return OggEQ[index].Now.load();
-}
-
-float TOggData::GetSetEQ(int32_t index)
-{
-    if (index < 0 || index >= kEQSize)
-        return 0.0f;
-    return OggEQ[index].Target.load();
-}
-
-bool TOggData::GetEQ()
-{
-    for (const auto& e : OggEQ) {
-        if (std::fabs(e.Now.load(std::memory_order_relaxed) - 1.0f) +
-                std::fabs(e.Target.load(std::memory_order_relaxed) - 1.0f) >
-            0.01f)
-            return true;
-    }
-    return false;
-}
-
-float TOggData::Hermite(float p0, float p1, float p2, float p3, float t, float a, float b)
-{
-    float m1 = (p2 - p0) * a;
-    float m2 = (p3 - p1) * b;
-    if (p1 == p2) {
-        // A flat segment bulges only a quarter as much.
-        m1 *= 0.25f;
-        m2 *= 0.25f;
-    }
-    return (t - 1) * (t - 1) * p1 * (2 * t + 1) + t * t * p2 * (3 - 2 * t) + (1 - t) * (1 - t) * m1 * t +
-           m2 * (t - 1) * t * t;
-}
-
-float TOggData::Harmite2(const float* points, float x, int32_t n)
-{
-    if (points == nullptr || n <= 0)
-        return 0.0f;
-    if (!(x >= 0.0f))
-        x = 0.0f;
-    if (x > static_cast<float>(n - 1))
-        x = static_cast<float>(n - 1);
-    const auto k = static_cast<int32_t>(x);
-    const float f = x - static_cast<float>(k);
-    const float p0 = points[std::max(k - 1, 0)];
-    const float p1 = points[k];
-    const float p2 = points[std::min(k + 1, n - 1)];
-    const float p3 = points[std::min(k + 2, n - 1)];
-    return Hermite(p0, p1, p2, p3, f, 1.0f, 1.0f);
-}
-
-// Overlapping block FFT filter: each chunk takes up to 192 new frames behind 64 frames of
-// history, filters all 256 as one complex signal (left real, right imaginary) and writes back
-// the 128 frames that have both history and look-ahead around them.
-void TOggData::ApplyEQ(PLRWavePack buffer, int32_t bytes)
-{
-    if (buffer == nullptr || bytes < 4 || !GetEQ())
-        return;
-    TFFT& fft = *EQFFT;
-    float* re = fft.Re.data();
-    float* im = fft.Im.data();
-    float gains[kEQSize];
-    int32_t frames = bytes / 4;
-    PLRWavePack cursor = buffer;
-    while (frames > 0) {
-        const int32_t m = std::min(frames, kEQNewFrames);
-        {
-            std::lock_guard<std::mutex> lock(GainLock);
-            const auto mf = static_cast<float>(m);
-            for (int32_t i = 0; i < kEQSize; ++i) {
-                TOggEQ& e = OggEQ[i];
-                float now = e.Now.load(std::memory_order_relaxed);
-                const float target = e.Target.load(std::memory_order_relaxed);
-                const float step = e.Step.load(std::memory_order_relaxed);
-                if (std::fabs(now - target) >= std::fabs(mf * step)) {
-                    now = now + mf * step;
-                } else {
-                    now = target;
-                    e.Step.store(0.0f, std::memory_order_relaxed);
-                }
-                e.Now.store(now, std::memory_order_relaxed);
-                gains[EQBin(i)] = now;
-            }
-        }
-
-        for (int32_t j = 0; j < kEQHistory; ++j) {
-            re[j] = EQHistoryL[j];
-            im[j] = EQHistoryR[j];
-        }
-        for (int32_t j = 0; j < m; ++j) {
-            re[kEQHistory + j] = cursor[j].L;
-            im[kEQHistory + j] = cursor[j].R;
-        }
-        for (int32_t j = kEQHistory + m; j < kEQSize; ++j) {
-            re[j] = cursor[m - 1].L;
-            im[j] = cursor[m - 1].R;
-        }
-        const int32_t s = (m == kEQNewFrames) ? kEQWriteFrames : m;
-        for (int32_t j = 0; j < kEQHistory; ++j) {
-            EQHistoryL[j] = re[s + j];
-            EQHistoryR[j] = im[s + j];
-        }
-
-        fft.HammingWindow();
-        fft.FFT();
-        for (int32_t j = 0; j < kEQSize; ++j) {
-            re[j] *= gains[j];
-            im[j] *= gains[j];
-        }
-        fft.UnFFT();
-        fft.UnHammingWindow();
-        fft.SatSmallInt();
-
-        const int32_t k = (m == kEQNewFrames) ? kEQWriteFrames : m;
-        for (int32_t j = 0; j < k; ++j) {
-            cursor[j].L = ToSample(re[kEQHistory + j]);
-            cursor[j].R = ToSample(im[kEQHistory + j]);
-        }
-        cursor += k;
-        frames -= k;
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Output analysis
-
-int32_t TOggData::GetOutputWavePos()
-{
-    const int64_t size = RenderBuffer ? RenderBuffer->Size() : 0;
-    if (size < 4)
-        return -1;
-    const int64_t diff = static_cast<int64_t>(TickCount::Get()) - static_cast<int64_t>(RenderTick.load());
-    if (diff < 0)
-        return -1;
-    const float elapsed = static_cast<float>(diff) / 1000.0f;
-    int64_t b = RoundEven(static_cast<double>(elapsed * static_cast<float>(kBytesPerSecond)));
-    b &= ~int64_t{3};
-    if (b > size)
-        return -1;
-    if (RenderOffset.load() == 0)
-        b += size / 2;
-    return static_cast<int32_t>((b % size) & ~int64_t{3});
-}
-
-float TOggData::GetOutputSum()
-{
-    return GetOutputSum(2);
-}
-
-float TOggData::GetOutputSum(int32_t channel)
-{
-    std::lock_guard<std::recursive_mutex> lock(RenderLock);
-    const int32_t pos = GetOutputWavePos();
-    if (pos < 0)
-        return 0.0f;
-    const int64_t ringFrames = RenderBuffer->Size() / 4;
-    const auto* ring = reinterpret_cast<const TLRWavePack*>(RenderBuffer->Memory());
-    int64_t sumL = 0, sumR = 0;
-    int64_t f = pos / 4;
-    for (int32_t j = 0; j < 256; ++j, ++f) {
-        if (f >= ringFrames)
-            f = 0;
-        sumL += std::abs(static_cast<int32_t>(ring[f].L));
-        sumR += std::abs(static_cast<int32_t>(ring[f].R));
-    }
-    const int64_t meanL = sumL / 256;
-    const int64_t meanR = sumR / 256;
-    if (channel == 0)
-        return static_cast<float>(meanL) / 32768.0f;
-    if (channel == 1)
-        return static_cast<float>(meanR) / 32768.0f;
-    return static_cast<float>(meanL + meanR) / 65536.0f;
-}
-
-void TOggData::GetOutputGraph(float* values)
-{
-    if (values == nullptr)
-        return;
-    std::lock_guard<std::recursive_mutex> lock(RenderLock);
-    const int32_t pos = GetOutputWavePos();
-    if (pos < 0) {
-        std::fill(values, values + 256, 0.0f);
-        return;
-    }
-    TFFT& fft = *GraphFFT;
-    float* re = fft.Re.data();
-    float* im = fft.Im.data();
-    const int64_t ringFrames = RenderBuffer->Size() / 4;
-    const auto* ring = reinterpret_cast<const TLRWavePack*>(RenderBuffer->Memory());
-    int64_t f = pos / 4;
-    for (int32_t j = 0; j < 256; ++j, ++f) {
-        if (f >= ringFrames)
-            f = 0;
-        re[j] = ring[f].L;
-        im[j] = ring[f].R;
-    }
-    fft.HammingWindow();
-    fft.FFT();
-    fft.NormalizeFFT();
-    for (int32_t j = 0; j < 128; ++j) {
-        values[2 * j] = std::fabs(re[j]) + std::fabs(im[j]);
-        values[2 * j + 1] = std::fabs(re[255 - j]) + std::fabs(im[255 - j]);
-    }
 }

@@ -3,14 +3,10 @@
 #include "SjisConv.h"
 #include "TEvent.h"
 
-#include <cstring>
-#include <functional>
 #include <system_error>
 
 namespace {
 constexpr const char* Unused = "未使用";
-// Bytes per second of the play buffer: 44100 frames of two 16-bit samples.
-constexpr DWORD StreamBytesPerSecond = 176400;
 }
 
 TDSOggStream::TDSOggStream() = default;
@@ -34,13 +30,13 @@ bool TDSOggStream::CreateBuffer()
 {
     WAVEFORMATEX wf{};
     wf.wFormatTag = WAVE_FORMAT_PCM;
-    wf.nChannels = 2;
-    wf.nSamplesPerSec = 44100;
-    wf.nAvgBytesPerSec = StreamBytesPerSecond;
-    wf.nBlockAlign = 4;
-    wf.wBitsPerSample = 16;
+    wf.nChannels = OutputFormat::Channels;
+    wf.nSamplesPerSec = OutputFormat::Rate;
+    wf.nAvgBytesPerSec = OutputFormat::BytesPerSecond;
+    wf.nBlockAlign = OutputFormat::BytesPerFrame;
+    wf.wBitsPerSample = OutputFormat::BitsPerSample;
     wf.cbSize = 0;
-    BufferSize = wf.nAvgBytesPerSec * 2;
+    BufferSize = OutputFormat::StreamBufferBytes;
 
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof(DSBUFFERDESC);
@@ -83,7 +79,7 @@ bool TDSOggStream::CreateBuffer()
 
 void TDSOggStream::Release()
 {
-    Trace.Trace(TTraceChannel::Format("\n[%s]を破棄します\n", FileName.c_str()));
+    Trace.Trace("\n[%s]を破棄します\n", FileName.c_str());
     Trace.Trace("[解放処理開始]\n");
     if (PlayBuffer != nullptr) {
         PlayBuffer->Stop();
@@ -93,7 +89,6 @@ void TDSOggStream::Release()
         // anything it uses is freed.
         Events[2]->Set();
         Thread.join();
-        ThreadId = 0;
         // The thread may have started the buffer again just before it saw the event.
         if (PlayBuffer != nullptr) {
             PlayBuffer->Stop();
@@ -131,6 +126,8 @@ void TDSOggStream::Release()
 
 bool TDSOggStream::Play(const std::string& fileName, bool loop)
 {
+    // A new piece is neither paused nor finished, also when it cannot be played.
+    PauseTime = 0.0f;
     Loop = loop;
     if (PlayBuffer != nullptr || OggData || Thread.joinable()) {
         Release();
@@ -141,7 +138,7 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     }
     FileName = fileName;
     if (!OggData->LoadOgg(fileName)) {
-        Trace.Trace(TTraceChannel::Format("Play:[%s]オープン失敗\n", fileName.c_str()));
+        Trace.Trace("Play:[%s]オープン失敗\n", fileName.c_str());
         return false;
     }
     OggData->Play(Loop);
@@ -150,11 +147,10 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     try {
         Thread = std::thread(&TDSOggStream::StreamThread, this);
     } catch (const std::system_error&) {
-        Trace.Trace(TTraceChannel::Format("Play:[%s]スレッドを作れませんでした\n", fileName.c_str()));
+        Trace.Trace("Play:[%s]スレッドを作れませんでした\n", fileName.c_str());
         return false;
     }
-    ThreadId = static_cast<uint32_t>(std::hash<std::thread::id>{}(Thread.get_id()));
-    Trace.Trace(TTraceChannel::Format("Play:[%s]を読みこみました\n", fileName.c_str()));
+    Trace.Trace("Play:[%s]を読みこみました\n", fileName.c_str());
     return true;
 }
 
@@ -289,43 +285,83 @@ void TDSOggStream::SetMute(bool mute)
     Mute = mute;
 }
 
+void TDSOggStream::MarkFinished()
+{
+    PauseTime = GetTotalTime();
+    SetMute(true);
+}
+
+bool TDSOggStream::IsPaused()
+{
+    return PauseTime.load() != 0.0f;
+}
+
+float TDSOggStream::GetPauseTime() const
+{
+    return PauseTime.load();
+}
+
+bool TDSOggStream::IsMuted() const
+{
+    return Mute.load();
+}
+
+int32_t TDSOggStream::GetVolume() const
+{
+    return Volume.load();
+}
+
+const std::string& TDSOggStream::GetFileName() const
+{
+    return FileName;
+}
+
+uint32_t TDSOggStream::GetBufferSize() const
+{
+    return BufferSize;
+}
+
+float TDSOggStream::TimeTell()
+{
+    return OggData ? OggData->TimeTell() : 0.0f;
+}
+
+IDirectSoundBuffer* TDSOggStream::GetPlayBuffer() const
+{
+    return PlayBuffer;
+}
+
+bool TDSOggStream::HasStreamThread() const
+{
+    return Thread.joinable();
+}
+
+const TStringList* TDSOggStream::GetComments() const
+{
+    return Comments.get();
+}
+
 bool TDSOggStream::Block_Copy(int block)
 {
     const DWORD half = BufferSize / 2;
-    // The render memory is read and written under the data's render lock: TOggData::Stop clears
-    // it from the GUI thread, and the analysis of the output reads it.
-    std::lock_guard renderLock(OggData->RenderLock);
     // Whether the block is heard is decided before it is rendered: a pause or a finished-piece
     // mark that arrives while it renders applies from the next block on, so the block that holds
     // the end of a piece, or the last block decoded before a pause, is not lost.
     const bool silent = PauseTime.load() != 0.0f || Mute.load();
-    // A block that renders nothing (the piece has ended, or a fade-out has paused it) leaves its
-    // half of the render memory as it was: the sound of two blocks before, which would be heard
-    // again. Clearing the half first makes such a block silent.
-    uint8_t* next = OggData->Offset() == OggData->Memory() ? OggData->Memory() + half : OggData->Memory();
-    std::memset(next, 0, half);
-    OggData->Rendering();
-
     void* p1 = nullptr;
     void* p2 = nullptr;
     DWORD n1 = 0;
     DWORD n2 = 0;
     if (FAILED(PlayBuffer->Lock(static_cast<DWORD>(block) * half, half, &p1, &n1, &p2, &n2, 0))) {
+        // The block is rendered all the same, as every block is, heard or not.
+        OggData->RenderBlock({}, {}, true);
         Trace.Trace("Block_Copy:バッファーのロックに失敗\n");
         return false;
     }
-    if (silent) {
-        std::memset(p1, 0, n1);
-        if (n1 < half && p2 != nullptr) {
-            std::memset(p2, 0, n2);
-        }
-    } else {
-        const uint8_t* src = OggData->Offset();
-        std::memcpy(p1, src, n1);
-        if (n1 < half && p2 != nullptr) {
-            std::memcpy(p2, src + n1, n2);
-        }
-    }
+    // The same step as qvtool render's, under the data's render lock: TOggData::Stop clears the
+    // render memory from the GUI thread, and the analysis of the output reads it.
+    OggData->RenderBlock({static_cast<uint8_t*>(p1), n1},
+                         {static_cast<uint8_t*>(p2), p2 != nullptr ? n2 : 0}, silent);
     PlayBuffer->Unlock(p1, n1, p2, n2);
     return true;
 }

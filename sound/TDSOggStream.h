@@ -2,6 +2,7 @@
 // Plays one Ogg file at a time: a two-second looping buffer with notifications at its start and
 // middle, refilled one second at a time by a stream thread from a TOggData.
 #include "DirectSound.h"
+#include "IStreamPlayer.h"
 #include "OggDataLib.h"
 #include "TDXSound.h"
 #include "TStringList.h"
@@ -16,10 +17,10 @@
 
 class TEvent;
 
-class TDSOggStream {
+class TDSOggStream : public IStreamPlayer {
 public:
     TDSOggStream();
-    ~TDSOggStream();
+    ~TDSOggStream() override;
     TDSOggStream(const TDSOggStream&) = delete;
     TDSOggStream& operator=(const TDSOggStream&) = delete;
 
@@ -31,21 +32,44 @@ public:
     // Releases the previous file, makes everything afresh, loads the file and starts a new stream
     // thread. False when no buffer can be made or the file does not exist; data that is not Ogg
     // Vorbis throws ERangeError from TOggData::LoadOgg and leaves the same state as false.
-    bool Play(const std::string& fileName, bool loop);
-    void Stop();
-    void Pause();
-    void FadeOut(float seconds);
+    bool Play(const std::string& fileName, bool loop) override;
+    void Stop() override;
+    void Pause() override;
+    void FadeOut(float seconds) override;
     void SetVolume(int32_t volume);
-    float GetOutputTime();
-    float GetTotalTime();
-    bool IsPlaying();
-    bool Rewind(float seconds);
-    bool Forward(float seconds);
+    float GetOutputTime() override;
+    float GetTotalTime() override;
+    bool IsPlaying() override;
+    bool Rewind(float seconds) override;
+    bool Forward(float seconds) override;
     // The file's "title" comment in Shift-JIS, or empty text. Throws ERangeError for data that
     // is not Ogg Vorbis.
     std::string GetTitle(const std::string& fileName);
-    void SetMute(bool mute);
+    void SetMute(bool mute) override;
+    // The piece has ended: PauseTime becomes its length (so the shown time stands still and a
+    // play starts afresh) and the rest of the buffer plays silence.
+    void MarkFinished() override;
+    // PauseTime is not 0: paused, or marked finished.
+    bool IsPaused() override;
 
+    // What callers and tests may read. PauseTime: the decoder time taken at a pause, the length
+    // of a piece marked finished, 0 otherwise.
+    float GetPauseTime() const;
+    bool IsMuted() const;
+    int32_t GetVolume() const;
+    const std::string& GetFileName() const;
+    uint32_t GetBufferSize() const;
+    // The decoder's position in seconds: where the next block starts, ahead of what is heard.
+    float TimeTell();
+    // The play buffer, for reading its position, volume and content; the stream owns it. Null
+    // before the first play and after a release.
+    IDirectSoundBuffer* GetPlayBuffer() const;
+    // A stream thread is running (from a successful Play to the next Release).
+    bool HasStreamThread() const;
+    // The converted comments of the last title lookup; null before Init.
+    const TStringList* GetComments() const;
+
+private:
     bool Block_Copy(int block);
     static uint32_t StreamThread(TDSOggStream* stream);
 
@@ -60,7 +84,6 @@ public:
     // Events[0] at offset 0, Events[1] at the middle; the third makes the thread leave its loop.
     std::unique_ptr<TEvent> Events[3];
     std::thread Thread;
-    uint32_t ThreadId = 0;
     std::unique_ptr<TOggData> OggData;
     std::unique_ptr<TStringList> Comments;
     bool Loop = false;

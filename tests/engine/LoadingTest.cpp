@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr int32_t kRing = OutputFormat::StreamBufferBytes;
+
 class Loading : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll"); }
@@ -50,24 +52,24 @@ protected:
         EXPECT_EQ(d.Rate, 0);
         EXPECT_EQ(d.TotalTime, 0.0f);
         EXPECT_EQ(d.PcmBytes, 0);
-        wu_OggVorbis_File zero{};
-        EXPECT_EQ(std::memcmp(&d.VorbisFile, &zero, sizeof zero), 0);
+        EXPECT_EQ(d.TimeTell(), 0.0f);
     }
 };
 
 TEST_F(Loading, ConstructionGivesAnEmptyObjectWithUsableBuffers)
 {
-    TOggData d(352800);
+    TOggData d(kRing);
     ExpectEmpty(d);
     EXPECT_EQ(d.GetPlayState(), psNONE);
     ASSERT_NE(d.Memory(), nullptr);
     EXPECT_EQ(d.Offset(), d.Memory() + d.RenderOffset);
-    std::memset(d.Memory(), 0x5A, 352800);  // the whole buffer is ours to write
-    EXPECT_EQ(d.RenderBuffer->Size(), 352800);
-    EXPECT_EQ(d.OggVolume.Now, TOggData::FullVolume);
-    EXPECT_EQ(d.OggVolume.Target, TOggData::FullVolume);
-    EXPECT_EQ(d.MasterVolume, 255);
-    EXPECT_EQ(d.ChannelVolume, 255);
+    std::memset(d.Memory(), 0x5A, kRing);  // the whole buffer is ours to write
+    EXPECT_EQ(d.MemorySize(), kRing);
+    EXPECT_EQ(d.GetNowVolume(), 1.0f);
+    EXPECT_EQ(d.GetSetVolume(), 1.0f);
+    EXPECT_EQ(d.GetVolumeStep(), 0);
+    EXPECT_EQ(d.GetMasterVolume(), 1.0f);
+    EXPECT_EQ(d.GetChannelVolume(), 1.0f);
     EXPECT_FLOAT_EQ(d.GetNowEQ(0), 1.0f);
     EXPECT_FLOAT_EQ(d.GetNowEQ(255), 1.0f);
     for (const auto& l : d.Loops)
@@ -78,7 +80,7 @@ TEST_F(Loading, ConstructionGivesAnEmptyObjectWithUsableBuffers)
 TEST_F(Loading, StereoFileGivesItsInformation)
 {
     auto ref = fixture::ReferenceDecode(Stereo());
-    TOggData d(352800);
+    TOggData d(kRing);
     ASSERT_TRUE(d.LoadOgg(Stereo()));
     EXPECT_TRUE(d.Loaded);
     EXPECT_TRUE(d.SeekAble());
@@ -96,7 +98,7 @@ TEST_F(Loading, StereoFileGivesItsInformation)
 TEST_F(Loading, MonoCountsFourBytesPerSampleAndOtherRatesStillLoad)
 {
     auto mono = fixture::WriteTemp(fixture::Encode(fixture::Sine(1.5, {440.0}, 1)), "mono.ogg");
-    TOggData d(352800);
+    TOggData d(kRing);
     ASSERT_TRUE(d.LoadOgg(mono));
     EXPECT_EQ(d.Channels, 1);
     EXPECT_EQ(d.Rate, 44100);
@@ -112,7 +114,7 @@ TEST_F(Loading, CommentsKeepTheirBytesAndOrder)
 {
     std::vector<std::string> comments{"TITLE=日本語のタイトル", "title=lower", "Title=a=b=c", "COMMENT=", "X=\xE2\x99\xAA\r\nline"};
     auto path = fixture::WriteTemp(fixture::Encode(fixture::Sine(0.5), comments), "comments.ogg");
-    TOggData d(352800);
+    TOggData d(kRing);
     ASSERT_TRUE(d.LoadOgg(path));
     EXPECT_EQ(Lines(*d.CommentList), comments);
     EXPECT_EQ(d.CommentList->Values("TITLE"), "日本語のタイトル");
@@ -126,7 +128,7 @@ TEST_F(Loading, CommentsKeepTheirBytesAndOrder)
 
 TEST_F(Loading, MissingNameOrNullStreamKeepsTheOpenFile)
 {
-    TOggData d(352800);
+    TOggData d(kRing);
     ASSERT_TRUE(d.LoadOgg(Stereo()));
     TMemoryStream* before = d.FileData;
     EXPECT_FALSE(d.LoadOgg(fixture::TempDir() + "/does-not-exist.ogg"));
@@ -147,7 +149,7 @@ TEST_F(Loading, UnreadableFileRaisesAndKeepsTheOpenFile)
         std::fclose(f);
         GTEST_SKIP() << "running with rights that read any file";
     }
-    TOggData d(352800);
+    TOggData d(kRing);
     ASSERT_TRUE(d.LoadOgg(Stereo()));
     EXPECT_THROW(d.LoadOgg(path), EFileError);
     EXPECT_TRUE(d.Loaded);
@@ -157,7 +159,7 @@ TEST_F(Loading, UnreadableFileRaisesAndKeepsTheOpenFile)
 TEST_F(Loading, TextFileRaisesAndLeavesTheObjectEmpty)
 {
     auto text = fixture::WriteTemp(std::vector<uint8_t>(3000, 'a'), "text.ogg");
-    TOggData d(352800);
+    TOggData d(kRing);
     ASSERT_TRUE(d.LoadOgg(Stereo()));
     d.Play(false);
     try {
@@ -180,7 +182,7 @@ TEST_F(Loading, TextFileRaisesAndLeavesTheObjectEmpty)
 TEST_F(Loading, SecondFileReplacesTheFirstCompletely)
 {
     auto second = fixture::WriteTemp(fixture::Encode(fixture::Sine(1.0, {440.0}, 1), {"TITLE=second"}), "second.ogg");
-    TOggData d(352800);
+    TOggData d(kRing);
     ASSERT_TRUE(d.LoadOgg(Stereo()));
     d.Play(true);
     ASSERT_TRUE(d.LoadOgg(second));
@@ -197,7 +199,7 @@ TEST_F(Loading, StreamLoadTakesTheStreamFromItsPosition)
     bytes.insert(bytes.end(), ogg.begin(), ogg.end());
     auto s = StreamOf(bytes);
     s->SetPosition(37);
-    TOggData d(352800);
+    TOggData d(kRing);
     ASSERT_TRUE(d.LoadOgg(s.release()));
     EXPECT_EQ(d.DataStart, 37);
     EXPECT_EQ(d.PcmBytes, 44100 * 4);
@@ -206,7 +208,7 @@ TEST_F(Loading, StreamLoadTakesTheStreamFromItsPosition)
 TEST_F(Loading, InitAndDestructionCloseTheDecoder)
 {
     // A sanitizer build checks that the stream and the decoder's memory are released exactly once.
-    auto d = std::make_unique<TOggData>(352800);
+    auto d = std::make_unique<TOggData>(kRing);
     ASSERT_TRUE(d->LoadOgg(Stereo()));
     d->Init();
     ExpectEmpty(*d);
@@ -235,7 +237,7 @@ TEST(LoadingWithoutLibrary, ReturnsFalseAndKeepsTheStream)
     _VorbisfileFinalize();
     ASSERT_EQ(_VorbisfileDll, nullptr);
     auto path = fixture::WriteTemp(fixture::Encode(fixture::Sine(0.5)), "nolib.ogg");
-    TOggData d(352800);
+    TOggData d(kRing);
     EXPECT_FALSE(d.LoadOgg(path));
     auto s = std::make_unique<TMemoryStream>();
     s->LoadFromFile(path);

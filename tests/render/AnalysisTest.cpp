@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int32_t kRing = 352800;
+constexpr int32_t kRing = OutputFormat::StreamBufferBytes;
 
 class Analysis : public ::testing::Test {
 protected:

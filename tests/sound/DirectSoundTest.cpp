@@ -17,7 +17,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr DWORD Second = 176400;
+constexpr DWORD Second = DSOutputRate * DSOutputChannels * DSOutputBits / 8;
 
 HRESULT MakeBuffer(IDirectSound8* device, DWORD bytes, DWORD flags, IDirectSoundBuffer** out)
 {

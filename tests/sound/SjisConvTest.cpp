@@ -119,8 +119,8 @@ TEST_F(GetTitle, AnyCaseOfTheNameAnswers)
     EXPECT_EQ(stream.GetTitle(FileWith({"Title=Mixed=with=equals"}, "mixed.ogg")), "Mixed=with=equals");
     EXPECT_EQ(stream.GetTitle(FileWith({"title=first", "TITLE=second"}, "two.ogg")), "first");
     // Comments holds the converted comments of the last lookup.
-    ASSERT_EQ(stream.Comments->Count(), 2);
-    EXPECT_EQ((*stream.Comments)[1], "TITLE=second");
+    ASSERT_EQ(stream.GetComments()->Count(), 2);
+    EXPECT_EQ((*stream.GetComments())[1], "TITLE=second");
 }
 
 TEST_F(GetTitle, ConvertsToShiftJis)
@@ -140,7 +140,7 @@ TEST_F(GetTitle, NoTitleGivesEmptyTextAndBadDataThrows)
     EXPECT_EQ(stream.GetTitle(FileWith({"ARTIST=someone", "TITLES=no"}, "none.ogg")), "");
     EXPECT_EQ(stream.GetTitle(FileWith({}, "bare.ogg")), "");
     EXPECT_EQ(stream.GetTitle(fixture::TempDir() + "/missing.ogg"), "");
-    EXPECT_EQ(stream.Comments->Count(), 0);
+    EXPECT_EQ(stream.GetComments()->Count(), 0);
     const std::string text = fixture::WriteTemp(std::vector<uint8_t>(5000, 'x'), "text.ogg");
     EXPECT_THROW(stream.GetTitle(text), ERangeError);
     // Still usable afterwards, also without Init.

@@ -62,8 +62,8 @@ inline WAVEFORMATEX StereoFormat()
     WAVEFORMATEX wf{};
     wf.wFormatTag = WAVE_FORMAT_PCM;
     wf.nChannels = 2;
-    wf.nSamplesPerSec = 44100;
-    wf.nAvgBytesPerSec = 176400;
+    wf.nSamplesPerSec = DSOutputRate;
+    wf.nAvgBytesPerSec = DSOutputRate * DSOutputChannels * DSOutputBits / 8;
     wf.nBlockAlign = 4;
     wf.wBitsPerSample = 16;
     return wf;

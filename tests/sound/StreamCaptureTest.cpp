@@ -20,6 +20,8 @@ namespace {
 
 using Frames = std::vector<uint32_t>;  // one stereo frame per element
 
+constexpr DWORD kHalf = OutputFormat::BlockBytes;
+
 Frames AsFrames(const std::vector<uint8_t>& bytes)
 {
     Frames f(bytes.size() / 4);
@@ -31,13 +33,13 @@ Frames AsFrames(const std::vector<uint8_t>& bytes)
 // the end.
 Frames RenderedBlocks(const std::string& path)
 {
-    TOggData data(352800);
+    TOggData data(OutputFormat::StreamBufferBytes);
     EXPECT_TRUE(data.LoadOgg(path));
     data.Play(false);
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 100 && data.GetPlayState() != psSTOP; ++i) {
         data.Rendering();
-        bytes.insert(bytes.end(), data.Offset(), data.Offset() + 176400);
+        bytes.insert(bytes.end(), data.Offset(), data.Offset() + OutputFormat::BlockBytes);
     }
     return AsFrames(bytes);
 }
@@ -65,7 +67,7 @@ protected:
         UseDiskDriver(out);
         {
             TDXSound sound;
-            TSoundFormat format{44100};
+            TSoundFormat format{OutputFormat::Rate};
             EXPECT_TRUE(sound.Init(nullptr, &format));
             TDSOggStream stream;
             stream.Init(&sound);
@@ -75,8 +77,7 @@ protected:
             while (stream.IsPlaying() && std::chrono::steady_clock::now() < end) {
                 std::this_thread::sleep_for(10ms);
             }
-            stream.PauseTime = stream.GetTotalTime();
-            stream.SetMute(true);
+            stream.MarkFinished();
             std::this_thread::sleep_for(2300ms);
         }
         UseDummyDriver();
@@ -113,8 +114,8 @@ TEST_F(Capture, APauseInsertsSilenceAndLosesNothing)
         // Pause in the middle of a half, when the stream thread is idle, then resume.
         for (;;) {
             DWORD play = 0;
-            stream.PlayBuffer->GetCurrentPosition(&play, nullptr);
-            if (play > 176400 + 60000 && play < 176400 + 120000) {
+            stream.GetPlayBuffer()->GetCurrentPosition(&play, nullptr);
+            if (play > kHalf + 60000 && play < kHalf + 120000) {
                 break;
             }
             std::this_thread::sleep_for(2ms);

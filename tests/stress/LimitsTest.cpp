@@ -45,6 +45,19 @@ std::string TooLongNames(int which)
 class Limits : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll"); }
+
+    // A sound device on SDL's dummy driver and a stream player on it.
+    struct Player {
+        Player()
+        {
+            soundtest::UseDummyDriver();
+            TSoundFormat format{OutputFormat::Rate};
+            EXPECT_TRUE(sound.Init(reinterpret_cast<HWND>(1), &format));
+            EXPECT_TRUE(stream.Init(&sound));
+        }
+        TDXSound sound;
+        TDSOggStream stream;
+    };
 };
 
 }
@@ -65,28 +78,24 @@ TEST_F(Limits, AFileTooLargeForMemoryIsRefusedWithAMessageBeforeAnythingIsAlloca
 
 TEST_F(Limits, AFileTooLargeForMemoryLeavesTheOpenFilePlaying)
 {
-    TOggData ogg(352800);
+    TOggData ogg(OutputFormat::StreamBufferBytes);
     ASSERT_TRUE(ogg.LoadOgg(GoodFile()));
     ogg.Play(false);
     EXPECT_THROW(ogg.LoadOgg(HugeFile()), EFileError);
     EXPECT_TRUE(ogg.Loaded.load());
     EXPECT_EQ(ogg.GetPlayState(), psPLAY);
-    std::vector<uint8_t> block(176400);
-    EXPECT_EQ(ogg.RenderingToPointer(block.data(), static_cast<int32_t>(block.size())), 176400);
+    std::vector<uint8_t> block(OutputFormat::BlockBytes);
+    EXPECT_EQ(ogg.RenderingToPointer(block.data(), OutputFormat::BlockBytes), OutputFormat::BlockBytes);
 }
 
 TEST_F(Limits, TheStreamPlayerRefusesAHugeFileAndPlaysTheNextOne)
 {
-    soundtest::UseDummyDriver();
-    TDXSound sound;
-    TSoundFormat format{44100};
-    ASSERT_TRUE(sound.Init(reinterpret_cast<HWND>(1), &format));
-    TDSOggStream stream;
-    ASSERT_TRUE(stream.Init(&sound));
+    Player player;
+    TDSOggStream& stream = player.stream;
     ASSERT_TRUE(stream.Play(GoodFile(), false));
     EXPECT_THROW(stream.Play(HugeFile(), false), EFileError);
     EXPECT_THROW(stream.GetTitle(HugeFile()), EFileError);
-    EXPECT_FALSE(stream.Thread.joinable());
+    EXPECT_FALSE(stream.HasStreamThread());
     ASSERT_TRUE(stream.Play(GoodFile(), false));
     EXPECT_TRUE(stream.IsPlaying());
     EXPECT_EQ(stream.GetTitle(GoodFile()), "good");
@@ -94,12 +103,8 @@ TEST_F(Limits, TheStreamPlayerRefusesAHugeFileAndPlaysTheNextOne)
 
 TEST_F(Limits, NamesTooLongForTheSystemCountAsMissingFiles)
 {
-    soundtest::UseDummyDriver();
-    TDXSound sound;
-    TSoundFormat format{44100};
-    ASSERT_TRUE(sound.Init(reinterpret_cast<HWND>(1), &format));
-    TDSOggStream stream;
-    ASSERT_TRUE(stream.Init(&sound));
+    Player player;
+    TDSOggStream& stream = player.stream;
     TOggData ogg(0);
     ASSERT_TRUE(ogg.LoadOgg(GoodFile()));
     for (int which = 0; which < 2; ++which) {
@@ -107,7 +112,7 @@ TEST_F(Limits, NamesTooLongForTheSystemCountAsMissingFiles)
         EXPECT_FALSE(ogg.LoadOgg(name));
         EXPECT_TRUE(ogg.Loaded.load());  // the file opened before stays open
         EXPECT_FALSE(stream.Play(name, false));
-        EXPECT_EQ(stream.FileName, name);  // kept whole for the trace, never cut
+        EXPECT_EQ(stream.GetFileName(), name);  // kept whole for the trace, never cut
         EXPECT_EQ(stream.GetTitle(name), "");
     }
 }

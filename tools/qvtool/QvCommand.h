@@ -3,9 +3,12 @@
 //
 //     static QvRegistrar registrar{"info", "info FILE", QvInfo};
 //
-// so that a command is added by adding its file, and main.cpp never changes.
+// so that a command is added by adding its file (and listing it in CMakeLists.txt), and main.cpp
+// never changes.
 #include <string>
 #include <vector>
+
+class TOggData;
 
 // Exit codes of every command.
 enum QvExit : int { QvOk = 0, QvFailed = 1, QvUsage = 2 };
@@ -28,5 +31,14 @@ struct QvRegistrar {
     QvRegistrar(const char* name, const char* usage, QvRun run);
 };
 
+// What the commands share, defined in main.cpp.
+
 // Loads the decoder library from the directory of the running program. Throws ERangeError.
 void QvLoadDecoder();
+
+// Loads the decoder library and then the file into data; when the file cannot be opened, says
+// so on stderr and returns false. Data that is not Ogg Vorbis throws ERangeError.
+bool QvOpen(TOggData& data, const std::string& fileName);
+
+// A finite number written whole, e.g. "2.5" or "-1e3".
+bool QvParseFloat(const std::string& text, float& out);

@@ -13,12 +13,9 @@ int QvInfo(const std::vector<std::string>& args)
 {
     if (args.size() != 1)
         return QvUsage;
-    QvLoadDecoder();
     TOggData data(0);
-    if (!data.LoadOgg(args[0])) {
-        std::fprintf(stderr, "ファイルを開けません: %s\n", args[0].c_str());
+    if (!QvOpen(data, args[0]))
         return QvFailed;
-    }
     std::printf("channels: %d\n", data.Channels);
     std::printf("rate: %d\n", data.Rate);
     std::printf("total_time: %.6f\n", static_cast<double>(data.TotalTime));

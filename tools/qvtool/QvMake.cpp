@@ -6,21 +6,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-bool ParseFloat(const std::string& text, float& out)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtof(text.c_str(), &end);
-    return errno == 0 && *end == '\0' && std::isfinite(out);
-}
 
 bool ParseInt32(const std::string& text, int32_t& out)
 {
@@ -42,8 +31,8 @@ bool ParseLoop(const std::string& text, TOggLoop& out)
     size_t b = a == std::string::npos ? a : text.find(':', a + 1);
     if (b == std::string::npos || text.find(':', b + 1) != std::string::npos)
         return false;
-    return ParseFloat(text.substr(0, a), out.LoopStart) && ParseFloat(text.substr(a + 1, b - a - 1), out.LoopEnd) &&
-           ParseInt32(text.substr(b + 1), out.RepeatCount);
+    return QvParseFloat(text.substr(0, a), out.LoopStart) &&
+           QvParseFloat(text.substr(a + 1, b - a - 1), out.LoopEnd) && ParseInt32(text.substr(b + 1), out.RepeatCount);
 }
 
 int QvMake(const std::vector<std::string>& args)
@@ -69,12 +58,9 @@ int QvMake(const std::vector<std::string>& args)
         std::fprintf(stderr, "a container holds at most 16 loops\n");
         return QvUsage;
     }
-    QvLoadDecoder();
     TOggData data(0);
-    if (!data.LoadOgg(files[0])) {
-        std::fprintf(stderr, "ファイルを開けません: %s\n", files[0].c_str());
+    if (!QvOpen(data, files[0]))
         return QvFailed;
-    }
     if (!loops.empty()) {
         for (auto& l : data.Loops)
             l = TOggLoop{0.0f, 0.0f, 0};

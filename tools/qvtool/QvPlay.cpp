@@ -110,7 +110,7 @@ int QvPlay(const std::vector<std::string>& args)
     // Declared in this order, the stream is released before the device.
     TDXSound sound;
     TDSOggStream stream;
-    TSoundFormat format{44100};
+    TSoundFormat format{OutputFormat::Rate};
     if (!sound.Init(nullptr, &format)) {
         std::fprintf(stderr, "音声デバイスを開けません\n");
         return Failed();
@@ -134,9 +134,9 @@ int QvPlay(const std::vector<std::string>& args)
         // The piece has been rendered to its end; the buffer still holds up to its whole length
         // of sound. Mark it finished as the player does, so the refills that follow are silent,
         // and let what is left be heard.
-        stream.PauseTime = stream.GetTotalTime();
-        stream.SetMute(true);
-        const auto tail = Clock::now() + std::chrono::milliseconds(stream.BufferSize * 1000ull / 176400 + 100);
+        stream.MarkFinished();
+        const auto tail = Clock::now() + std::chrono::milliseconds(
+                                             stream.GetBufferSize() * 1000ull / OutputFormat::BytesPerSecond + 100);
         while (!stop && Clock::now() < tail) {
             const long toTail = static_cast<long>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(tail - Clock::now()).count());

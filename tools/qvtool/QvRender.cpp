@@ -6,29 +6,17 @@
 #include "OggDataLib.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
-constexpr int32_t kRing = 352800;  // the stream player's render buffer: two seconds
-constexpr int32_t kBlock = kRing / 2;
+constexpr int32_t kBlock = OutputFormat::BlockBytes;
 constexpr int kDefaultBlocks = 600;
 // A WAV file counts its bytes in 32 bits.
 constexpr int kMaxBlocks = static_cast<int>((0xFFFFFFFFu - 44u) / kBlock);
-
-bool ParseFloat(const std::string& text, float& out)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    out = std::strtof(text.c_str(), &end);
-    return errno == 0 && *end == '\0' && std::isfinite(out);
-}
 
 bool ParseCount(const std::string& text, int& out)
 {
@@ -51,7 +39,7 @@ bool ParseList(const std::string& text, char sep, float* out, size_t count)
         size_t to = text.find(sep, from);
         if ((to == std::string::npos) != (i + 1 == count))
             return false;
-        if (!ParseFloat(text.substr(from, to == std::string::npos ? std::string::npos : to - from), out[i]))
+        if (!QvParseFloat(text.substr(from, to == std::string::npos ? std::string::npos : to - from), out[i]))
             return false;
         from = to + 1;
     }
@@ -68,7 +56,7 @@ void Put(std::FILE* f, const std::string& name, const void* data, size_t bytes)
         throw EFileError::CannotWrite(name);
 }
 
-// The 44-byte header of 16-bit stereo PCM at 44100 Hz with dataBytes of samples.
+// The 44-byte header of PCM in the output format with dataBytes of samples.
 void PutWaveHeader(std::FILE* f, const std::string& name, uint32_t dataBytes)
 {
     uint8_t h[44];
@@ -88,11 +76,11 @@ void PutWaveHeader(std::FILE* f, const std::string& name, uint32_t dataBytes)
     put32(4, 36 + dataBytes);
     put32(16, 16);
     put16(20, 1);  // PCM
-    put16(22, 2);
-    put32(24, 44100);
-    put32(28, TOggData::BytesPerSecond);
-    put16(32, 4);
-    put16(34, 16);
+    put16(22, OutputFormat::Channels);
+    put32(24, OutputFormat::Rate);
+    put32(28, OutputFormat::BytesPerSecond);
+    put16(32, OutputFormat::BytesPerFrame);
+    put16(34, OutputFormat::BitsPerSample);
     put32(40, dataBytes);
     Put(f, name, h, sizeof h);
 }
@@ -121,7 +109,7 @@ int QvRender(const std::vector<std::string>& args)
             }
             blocksGiven = true;
         } else if (a == "--seek") {
-            if (!hasValue || !ParseFloat(args[++i], seekTo)) {
+            if (!hasValue || !QvParseFloat(args[++i], seekTo)) {
                 std::fprintf(stderr, "--seek wants a time in seconds\n");
                 return QvUsage;
             }
@@ -148,15 +136,12 @@ int QvRender(const std::vector<std::string>& args)
     if (files.size() != 2)
         return QvUsage;
 
-    QvLoadDecoder();
-    TOggData data(kRing);
-    if (!data.LoadOgg(files[0])) {
-        std::fprintf(stderr, "ファイルを開けません: %s\n", files[0].c_str());
+    // The render memory of the stream player's size: blocks of the same size, the same step.
+    TOggData data(OutputFormat::StreamBufferBytes);
+    if (!QvOpen(data, files[0]))
         return QvFailed;
-    }
     // A stream the engine cannot render gives silence; without a length, one block says so.
-    const bool renderable = data.Rate == 44100 && (data.Channels == 1 || data.Channels == 2);
-    if (!renderable && !blocksGiven)
+    if (!data.Renderable() && !blocksGiven)
         blocks = 1;
     if (seek)
         data.TimeSeek(seekTo);
@@ -171,13 +156,10 @@ int QvRender(const std::vector<std::string>& args)
         throw EFileError::CannotCreate(files[1]);
     PutWaveHeader(out.get(), files[1], 0);
     uint32_t written = 0;
+    std::vector<uint8_t> block(kBlock);
     for (int b = 0; b < blocks; ++b) {
-        // A block that pauses before decoding (a finished fade-out) leaves its half as it was;
-        // clear it first so the file gets silence there, not the audio of two blocks before.
-        uint8_t* next = data.Offset() == data.Memory() ? data.Memory() + kBlock : data.Memory();
-        std::memset(next, 0, kBlock);
-        data.Rendering();
-        Put(out.get(), files[1], data.Offset(), kBlock);
+        data.RenderBlock(block, {}, false);
+        Put(out.get(), files[1], block.data(), block.size());
         written += kBlock;
         if (data.GetPlayState() == psSTOP)
             break;

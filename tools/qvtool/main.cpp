@@ -1,11 +1,15 @@
 // qvtool: a command-line tool over the engine. See QvCommand.h for how commands are added.
 #include "QvCommand.h"
 
+#include "OggDataLib.h"
 #include "OggWuvorbisLib.h"
 #include "Paths.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -35,6 +39,25 @@ QvRegistrar::QvRegistrar(const char* name, const char* usage, QvRun run)
 const std::vector<QvCommand>& QvCommands() { return Table(); }
 
 void QvLoadDecoder() { _VorbisfileInitialize(Paths::ProgramDir() + "wuvorbis.dll"); }
+
+bool QvOpen(TOggData& data, const std::string& fileName)
+{
+    QvLoadDecoder();
+    if (data.LoadOgg(fileName))
+        return true;
+    std::fprintf(stderr, "ファイルを開けません: %s\n", fileName.c_str());
+    return false;
+}
+
+bool QvParseFloat(const std::string& text, float& out)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtof(text.c_str(), &end);
+    return errno == 0 && *end == '\0' && std::isfinite(out);
+}
 
 int main(int argc, char** argv)
 {

@@ -1,0 +1,30 @@
+#pragma once
+// What the playback sequence of the main window asks of a stream player: start a file, the
+// transport, the end-of-piece mark and the times it watches. TDSOggStream is the real one; the
+// sequence's tests drive it with one of their own.
+#include <string>
+
+class IStreamPlayer {
+public:
+    virtual ~IStreamPlayer() = default;
+
+    // Plays fileName from its start. False when it cannot be played at all; data that is not
+    // Ogg Vorbis throws.
+    virtual bool Play(const std::string& fileName, bool loop) = 0;
+    virtual void Stop() = 0;
+    // Pauses, or resumes a pause.
+    virtual void Pause() = 0;
+    // True when the step went past an end and stopped the piece.
+    virtual bool Rewind(float seconds) = 0;
+    virtual bool Forward(float seconds) = 0;
+    virtual void FadeOut(float seconds) = 0;
+    virtual void SetMute(bool mute) = 0;
+    // Marks the piece as ended: the pause time becomes its length and the rest of the buffer
+    // plays silence.
+    virtual void MarkFinished() = 0;
+    virtual bool IsPlaying() = 0;
+    // True while paused and after a piece was marked finished.
+    virtual bool IsPaused() = 0;
+    virtual float GetOutputTime() = 0;
+    virtual float GetTotalTime() = 0;
+};
