@@ -2,103 +2,62 @@
 // the same second of the same file in memory; the equaliser as a multiple of real time, beside
 // the bare 256-point transforms it is built on; GetOutputGraph calls per second.
 // Prints the ratios at the end.
+#include "MeanReporter.h"
+#include "MemoryOgg.h"
 #include "OggDataLib.h"
 #include "OggFixture.h"
 #include "OggWuvorbisLib.h"
 #include "TickCount.h"
 
 #include <benchmark/benchmark.h>
-#include <vorbis/vorbisfile.h>
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int32_t kSecond = 176400;
+constexpr int32_t kSecond = OutputFormat::BytesPerSecond;
 constexpr double kFrom = 5.0;  // the second that every benchmark decodes
 
 const std::vector<uint8_t>& Bytes()
 {
     static const std::vector<uint8_t> bytes =
-        fixture::Encode(fixture::Noise(20.0, 2, 44100, 0.3, 17), {"TITLE=bench"}, 0.4f);
+        fixture::Encode(fixture::Noise(20.0, 2, OutputFormat::Rate, 0.3, 17), {"TITLE=bench"}, 0.4f);
     return bytes;
-}
-
-struct Memory {
-    const std::vector<uint8_t>* bytes;
-    size_t pos = 0;
-};
-
-size_t MemRead(void* ptr, size_t size, size_t nmemb, void* ds)
-{
-    auto* m = static_cast<Memory*>(ds);
-    size_t n = std::min(size * nmemb, m->bytes->size() - m->pos);
-    std::memcpy(ptr, m->bytes->data() + m->pos, n);
-    m->pos += n;
-    return size ? n / size : 0;
-}
-
-int MemSeek(void* ds, ogg_int64_t off, int whence)
-{
-    auto* m = static_cast<Memory*>(ds);
-    int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(m->pos)
-                   : whence == SEEK_END ? static_cast<int64_t>(m->bytes->size())
-                                        : 0;
-    int64_t p = base + off;
-    if (p < 0 || p > static_cast<int64_t>(m->bytes->size()))
-        return -1;
-    m->pos = static_cast<size_t>(p);
-    return 0;
-}
-
-long MemTell(void* ds)
-{
-    return static_cast<long>(static_cast<Memory*>(ds)->pos);
 }
 
 // A TOggData playing the benchmark file, loaded from memory.
 struct Player {
-    TOggData data{2 * kSecond};
+    TOggData data{OutputFormat::StreamBufferBytes};
     Player()
     {
-        auto* stream = new TMemoryStream();  // ownership passes to LoadOgg
+        auto stream = std::make_unique<TMemoryStream>();
         stream->Write(Bytes().data(), Bytes().size());
         stream->SetPosition(0);
-        data.LoadOgg(stream);
+        data.LoadOgg(stream.release());  // with the decoder library loaded, LoadOgg takes it
         data.Play(false);
     }
 };
 
 void BM_OvRead(benchmark::State& state)
 {
-    Memory m{&Bytes()};
-    OggVorbis_File vf;
-    ov_callbacks cb{MemRead, MemSeek, nullptr, MemTell};
-    if (ov_open_callbacks(&m, &vf, nullptr, 0, cb) < 0) {
+    MemoryOgg ogg(Bytes());
+    if (!ogg.IsOpen()) {
         state.SkipWithError("libvorbisfile cannot open the file");
         return;
     }
     std::vector<char> out(kSecond);
     for (auto _ : state) {
         state.PauseTiming();
-        ov_time_seek(&vf, kFrom);
+        ov_time_seek(ogg.File(), kFrom);
         state.ResumeTiming();
-        int32_t got = 0;
-        int bitstream = 0;
-        while (got < kSecond) {
-            long r = ov_read(&vf, out.data() + got, kSecond - got, 0, 2, 1, &bitstream);
-            if (r <= 0)
-                break;
-            got += static_cast<int32_t>(r);
-        }
+        benchmark::DoNotOptimize(ogg.Read(out.data(), kSecond));
         benchmark::DoNotOptimize(out.data());
     }
-    ov_clear(&vf);
 }
 BENCHMARK(BM_OvRead)->Unit(benchmark::kMicrosecond);
 
@@ -141,10 +100,8 @@ double pairedRatio = 0.0;
 
 void BM_PairedFlatVsOvRead(benchmark::State& state)
 {
-    Memory m{&Bytes()};
-    OggVorbis_File vf;
-    ov_callbacks cb{MemRead, MemSeek, nullptr, MemTell};
-    if (ov_open_callbacks(&m, &vf, nullptr, 0, cb) < 0) {
+    MemoryOgg ogg(Bytes());
+    if (!ogg.IsOpen()) {
         state.SkipWithError("libvorbisfile cannot open the file");
         return;
     }
@@ -153,16 +110,9 @@ void BM_PairedFlatVsOvRead(benchmark::State& state)
     double ovTime = 0.0, renderTime = 0.0;
     int64_t n = 0;
     auto ovSecond = [&] {
-        ov_time_seek(&vf, kFrom);
+        ov_time_seek(ogg.File(), kFrom);
         const double t0 = ThreadCpuSeconds();
-        int32_t got = 0;
-        int bitstream = 0;
-        while (got < kSecond) {
-            long r = ov_read(&vf, out.data() + got, kSecond - got, 0, 2, 1, &bitstream);
-            if (r <= 0)
-                break;
-            got += static_cast<int32_t>(r);
-        }
+        benchmark::DoNotOptimize(ogg.Read(out.data(), kSecond));
         ovTime += ThreadCpuSeconds() - t0;
     };
     auto renderSecond = [&] {
@@ -180,7 +130,6 @@ void BM_PairedFlatVsOvRead(benchmark::State& state)
             ovSecond();
         }
     }
-    ov_clear(&vf);
     if (ovTime > 0.0) {
         pairedRatio = renderTime / ovTime;
         state.counters["ratio"] = pairedRatio;
@@ -225,10 +174,9 @@ BENCHMARK(BM_BareTransforms)->Unit(benchmark::kMicrosecond);
 void BM_GetOutputGraph(benchmark::State& state)
 {
     Player p;
-    p.data.Rendering();
-    p.data.Rendering();
     TickCount::Pin(100000);
-    p.data.RenderTick = TickCount::Get();
+    p.data.Rendering();
+    p.data.Rendering();
     TickCount::Advance(300);  // a position inside the ring, with sound in it
     float values[256];
     for (auto _ : state) {
@@ -241,47 +189,22 @@ void BM_GetOutputGraph(benchmark::State& state)
 }
 BENCHMARK(BM_GetOutputGraph);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& r : runs)
-            if (r.run_type == Run::RT_Iteration && r.iterations > 0 && !r.error_occurred) {
-                auto& t = totals[r.run_name.function_name];
-                t.cpu += r.cpu_accumulated_time;
-                t.iterations += static_cast<double>(r.iterations);
-            }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    // Mean CPU seconds per iteration, 0 when the benchmark did not run.
-    double Mean(const std::string& name) const
-    {
-        auto it = totals.find(name);
-        return (it == totals.end() || it->second.iterations == 0) ? 0.0 : it->second.cpu / it->second.iterations;
-    }
-
-private:
-    struct Total {
-        double cpu = 0, iterations = 0;
-    };
-    std::map<std::string, Total> totals;
-};
-
 }
 
 int main(int argc, char** argv)
 {
     _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll");
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    MeanReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    const double ov = reporter.Mean("BM_OvRead");
-    const double flat = reporter.Mean("BM_RenderFlat");
-    const double eq = reporter.Mean("BM_RenderEQ");
-    const double apply = reporter.Mean("BM_ApplyEQ");
-    const double bare = reporter.Mean("BM_BareTransforms");
-    const double graph = reporter.Mean("BM_GetOutputGraph");
+    // CPU seconds per iteration.
+    const double ov = reporter.Of("BM_OvRead").cpu;
+    const double flat = reporter.Of("BM_RenderFlat").cpu;
+    const double eq = reporter.Of("BM_RenderEQ").cpu;
+    const double apply = reporter.Of("BM_ApplyEQ").cpu;
+    const double bare = reporter.Of("BM_BareTransforms").cpu;
+    const double graph = reporter.Of("BM_GetOutputGraph").cpu;
     if (ov > 0 && flat > 0)
         std::printf("rendering one second, flat equaliser / ov_read of the same second: %.3f (separate runs)\n",
                     flat / ov);
