@@ -17,34 +17,6 @@ bool KnownDescSize(DWORD size)
 
 TDirectSound8::TDirectSound8(std::shared_ptr<TDirectSoundMixer> mixer) : mixer_(std::move(mixer)) {}
 
-HRESULT TDirectSound8::QueryInterface(const GUID& iid, void** object)
-{
-    if (object == nullptr) {
-        return DSERR_INVALIDPARAM;
-    }
-    *object = nullptr;
-    if (iid == IID_IUnknown) {
-        AddRef();
-        *object = static_cast<IDirectSound8*>(this);
-        return DS_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG TDirectSound8::AddRef()
-{
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG TDirectSound8::Release()
-{
-    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 HRESULT TDirectSound8::SetCooperativeLevel(HWND, DWORD level)
 {
     if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY) {

@@ -13,7 +13,7 @@ constexpr DWORD FrameBytes = 4;
 }
 
 TDirectSoundBuffer::TDirectSoundBuffer(std::shared_ptr<TDirectSoundMixer> mixer, DWORD flags, DWORD bytes)
-    : mixer_(std::move(mixer)), flags_(flags), size_(bytes), data_(bytes, 0), staging_(bytes, 0)
+    : TDirectSoundBufferBase(std::move(mixer), flags), size_(bytes), data_(bytes, 0), staging_(bytes, 0)
 {
     mixer_->Add(this);
 }
@@ -23,17 +23,8 @@ TDirectSoundBuffer::~TDirectSoundBuffer()
     mixer_->Remove(this);
 }
 
-HRESULT TDirectSoundBuffer::QueryInterface(const GUID& iid, void** object)
+HRESULT TDirectSoundBuffer::QueryOther(const GUID& iid, void** object)
 {
-    if (object == nullptr) {
-        return DSERR_INVALIDPARAM;
-    }
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
-        AddRef();
-        *object = static_cast<IDirectSoundBuffer*>(this);
-        return DS_OK;
-    }
     if (iid == IID_IDirectSoundNotify8 && (flags_ & DSBCAPS_CTRLPOSITIONNOTIFY) != 0) {
         IDirectSoundNotify8* notify = new (std::nothrow) TDirectSoundNotify(this);
         if (notify == nullptr) {
@@ -43,20 +34,6 @@ HRESULT TDirectSoundBuffer::QueryInterface(const GUID& iid, void** object)
         return DS_OK;
     }
     return E_NOINTERFACE;
-}
-
-ULONG TDirectSoundBuffer::AddRef()
-{
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG TDirectSoundBuffer::Release()
-{
-    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT TDirectSoundBuffer::GetCurrentPosition(DWORD* play, DWORD* write)
@@ -157,31 +134,17 @@ int32_t TDirectSoundBuffer::GainOf(LONG volume)
     return static_cast<int32_t>(std::lround(65536.0 * std::pow(10.0, volume / 2000.0)));
 }
 
-HRESULT TDirectSoundBuffer::SetVolume(LONG volume)
+void TDirectSoundBuffer::ApplyVolume(LONG volume)
 {
-    if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) {
-        return DSERR_CONTROLUNAVAIL;
-    }
-    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) {
-        return DSERR_INVALIDPARAM;
-    }
     std::lock_guard lock(mixer_->Lock());
     volume_ = volume;
     gain_ = GainOf(volume);
-    return DS_OK;
 }
 
-HRESULT TDirectSoundBuffer::GetVolume(LONG* volume)
+LONG TDirectSoundBuffer::Volume()
 {
-    if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) {
-        return DSERR_CONTROLUNAVAIL;
-    }
-    if (volume == nullptr) {
-        return DSERR_INVALIDPARAM;
-    }
     std::lock_guard lock(mixer_->Lock());
-    *volume = volume_;
-    return DS_OK;
+    return volume_;
 }
 
 HRESULT TDirectSoundBuffer::Stop()

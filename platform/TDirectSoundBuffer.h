@@ -3,31 +3,27 @@
 // play cursor, once or in a loop, with its volume, signalling the notification events whose
 // offsets the cursor passes. Lock hands out a private copy of the range, and Unlock writes it back
 // under the device's lock, so a writer never shares bytes with the callback.
-#include "DirectSound.h"
+#include "TDirectSoundBufferBase.h"
 
-#include <atomic>
 #include <memory>
 #include <vector>
 
 class TDirectSoundMixer;
 
-class TDirectSoundBuffer : public IDirectSoundBuffer {
+class TDirectSoundBuffer : public TDirectSoundBufferBase {
 public:
     // Creates a buffer with one reference; throws std::bad_alloc.
     TDirectSoundBuffer(std::shared_ptr<TDirectSoundMixer> mixer, DWORD flags, DWORD bytes);
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    // The cursors, the writing through a private copy, and play and stop.
     HRESULT GetCurrentPosition(DWORD* play, DWORD* write) override;
     HRESULT Lock(DWORD offset, DWORD bytes, void** ptr1, DWORD* bytes1, void** ptr2, DWORD* bytes2,
                  DWORD flags) override;
-    HRESULT Play(DWORD reserved, DWORD priority, DWORD flags) override;
-    HRESULT SetFormat(const WAVEFORMATEX* format) override;
-    HRESULT SetVolume(LONG volume) override;
-    HRESULT GetVolume(LONG* volume) override;
-    HRESULT Stop() override;
     HRESULT Unlock(void* ptr1, DWORD bytes1, void* ptr2, DWORD bytes2) override;
+    HRESULT Play(DWORD reserved, DWORD priority, DWORD flags) override;
+    HRESULT Stop() override;
+    // Only the primary buffer takes a format.
+    HRESULT SetFormat(const WAVEFORMATEX* format) override;
 
     // Used by the notification interface of this buffer.
     HRESULT SetNotificationPositions(DWORD count, const DSBPOSITIONNOTIFY* positions);
@@ -41,14 +37,15 @@ public:
 
 private:
     ~TDirectSoundBuffer() override;
+    // IID_IDirectSoundNotify8, for a buffer made with DSBCAPS_CTRLPOSITIONNOTIFY.
+    HRESULT QueryOther(const GUID& iid, void** object) override;
+    void ApplyVolume(LONG volume) override;
+    LONG Volume() override;
     // Signals the events of the offsets in [from, from + bytes), wrapping; the lock is held.
     void SignalPassed(DWORD from, DWORD bytes);
     void SignalStop();
     bool InStaging(const void* ptr, DWORD bytes) const;
 
-    std::atomic<ULONG> refs_{1};
-    std::shared_ptr<TDirectSoundMixer> mixer_;
-    const DWORD flags_;
     const DWORD size_;
     std::vector<uint8_t> data_;
     std::vector<uint8_t> staging_;

@@ -1,24 +1,20 @@
 #pragma once
 // The notification interface of a secondary buffer. It holds a reference to its buffer, so the
 // buffer lives until both have been released.
-#include "DirectSound.h"
-
-#include <atomic>
+#include "TComObject.h"
 
 class TDirectSoundBuffer;
 
-class TDirectSoundNotify : public IDirectSoundNotify8 {
+class TDirectSoundNotify : public TComObject<IDirectSoundNotify8, &IID_IDirectSoundNotify8> {
 public:
     explicit TDirectSoundNotify(TDirectSoundBuffer* buffer);
 
-    HRESULT QueryInterface(const GUID& iid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT SetNotificationPositions(DWORD count, const DSBPOSITIONNOTIFY* positions) override;
 
 private:
     ~TDirectSoundNotify() override;
+    // Any other interface is the buffer's.
+    HRESULT QueryOther(const GUID& iid, void** object) override;
 
-    std::atomic<ULONG> refs_{1};
     TDirectSoundBuffer* buffer_;
 };

@@ -3,36 +3,8 @@
 #include "TDirectSoundMixer.h"
 
 TDirectSoundPrimaryBuffer::TDirectSoundPrimaryBuffer(std::shared_ptr<TDirectSoundMixer> mixer, DWORD flags)
-    : mixer_(std::move(mixer)), flags_(flags)
+    : TDirectSoundBufferBase(std::move(mixer), flags)
 {
-}
-
-HRESULT TDirectSoundPrimaryBuffer::QueryInterface(const GUID& iid, void** object)
-{
-    if (object == nullptr) {
-        return DSERR_INVALIDPARAM;
-    }
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
-        AddRef();
-        *object = static_cast<IDirectSoundBuffer*>(this);
-        return DS_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG TDirectSoundPrimaryBuffer::AddRef()
-{
-    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG TDirectSoundPrimaryBuffer::Release()
-{
-    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
 }
 
 HRESULT TDirectSoundPrimaryBuffer::GetCurrentPosition(DWORD* play, DWORD* write)
@@ -78,27 +50,8 @@ HRESULT TDirectSoundPrimaryBuffer::SetFormat(const WAVEFORMATEX* f)
     return DS_OK;
 }
 
-HRESULT TDirectSoundPrimaryBuffer::SetVolume(LONG volume)
+void TDirectSoundPrimaryBuffer::ApplyVolume(LONG volume)
 {
-    if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) {
-        return DSERR_CONTROLUNAVAIL;
-    }
-    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) {
-        return DSERR_INVALIDPARAM;
-    }
     volume_ = volume;
     mixer_->SetMasterVolume(volume);
-    return DS_OK;
-}
-
-HRESULT TDirectSoundPrimaryBuffer::GetVolume(LONG* volume)
-{
-    if ((flags_ & DSBCAPS_CTRLVOLUME) == 0) {
-        return DSERR_CONTROLUNAVAIL;
-    }
-    if (volume == nullptr) {
-        return DSERR_INVALIDPARAM;
-    }
-    *volume = volume_;
-    return DS_OK;
 }
