@@ -4,13 +4,9 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 ./scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j "$(nproc)"
+cmake --preset release
+cmake --build --preset release -j "$(nproc)"
 player=build/bin/ostradivuvirar
-if [ ! -x "$player" ]; then
-  echo "Built the engine and tools in build/bin; the player program is not part of this build yet."
-  exit 0
-fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "The player needs a display (X11 or Wayland); none is set. Try: xvfb-run ./run.sh" >&2
   exit 1

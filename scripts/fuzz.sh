@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets with clang-14 (AddressSanitizer + UndefinedBehaviorSanitizer) into
 # build-fuzz/, writes their seed corpora with our fixture writer, and runs each target for a
 # bounded time. Fails when any target finds a crash, a leak, a timeout or runs out of memory.
+# The build is the CMake preset "fuzz" (CMakePresets.json).
 #
 #   FUZZ_SECONDS   seconds per target (default 60)
 #   FUZZ_JOBS      targets run side by side (default: the number of cores)
@@ -24,10 +25,7 @@ for tool in clang-14 clang++-14; do
   command -v "$tool" >/dev/null || { echo "fuzz.sh: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 done
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
-  -DOSTRA_SANITIZE=address -DOSTRA_FUZZ=ON -DOSTRA_BUILD_APP=OFF -DOSTRA_BUILD_BENCH=OFF >/dev/null
+cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target ostra_fuzz
 
 # Any sanitizer report ends the run as a failure; leaks are looked for after every input.
