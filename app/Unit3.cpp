@@ -3,27 +3,25 @@
 #include "Unit1.h"
 #include "ui_Unit3.h"
 
-#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QShowEvent>
 #include <QSpinBox>
 #include <cstdint>
 
 TForm3* Form3 = nullptr;
 
-TForm3::TForm3(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm3>())
+TForm3::TForm3(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::LoopWindowShown)
 {
-    Form3 = this;
-    ui->setupUi(this);
-    Label1 = ui->Label1;
-    LoopCount = ui->LoopCount;
+    NameGlobally(Form3);
+    Ui::TForm3 ui;
+    ui.setupUi(this);
+    Label1 = ui.Label1;
+    LoopCount = ui.LoopCount;
     Edit1 = LoopCount->findChild<QLineEdit*>();
     if (Edit1)
         Edit1->setObjectName(QStringLiteral("Edit1"));
 
-    // A tool window with only a close button.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    MakeToolWindow();
     QFont label = Label1->font();
     label.setPixelSize(13);
     Label1->setFont(label);
@@ -39,34 +37,12 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     FormCreate();
 }
 
-TForm3::~TForm3()
-{
-    if (Form3 == this)
-        Form3 = nullptr;
-}
-
 void TForm3::PlaceAndRestore()
 {
-    const QRect main = Form1->frameGeometry();
-    move(main.left() + main.width(), main.top());
+    MoveBesideMain();
     // The stored count is read back as its low 16 bits, signed; the up-down keeps it within
     // -1 .. 99 (a value from elsewhere outside that range stops at the nearer end).
     LoopCount->setValue(Form1->Settings.LoopTimes16());
-}
-
-void TForm3::FormCreate()
-{
-    PlaceAndRestore();
-    if (Form1->Settings.LoopWindowShown != 0)
-        show();
-    else
-        hide();
-}
-
-void TForm3::FormShow()
-{
-    PlaceAndRestore();
-    Form1->Settings.LoopWindowShown = 1;
 }
 
 void TForm3::FormClose()
@@ -74,18 +50,5 @@ void TForm3::FormClose()
     const int position = LoopCount->value();
     Form1->Settings.LoopTimes = static_cast<int32_t>(position);
     Form1->LoopSwitch = position != 0;
-    Form1->Settings.LoopWindowShown = 0;
-}
-
-void TForm3::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
-void TForm3::closeEvent(QCloseEvent* event)
-{
-    FormClose();
-    event->accept();
+    TSideWindow::FormClose();
 }

@@ -12,12 +12,13 @@
 
 TForm5* Form5 = nullptr;
 
-TForm5::TForm5(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm5>())
+TForm5::TForm5(QWidget* parent) : QWidget(parent)
 {
     Form5 = this;
-    ui->setupUi(this);
-    LoadingBar = ui->LoadingBar;
-    LoadingBar2 = ui->LoadingBar2;
+    Ui::TForm5 ui;
+    ui.setupUi(this);
+    LoadingBar = ui.LoadingBar;
+    LoadingBar2 = ui.LoadingBar2;
     // A dialog-style window without buttons on its title bar.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     FormCreate();

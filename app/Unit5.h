@@ -3,11 +3,7 @@
 // taken in: LoadingBar counts the names being taken, LoadingBar2 the lines of one .m3u file.
 // Its creation, the last of the five windows, takes in the command line.
 #include <QWidget>
-#include <memory>
 
-namespace Ui {
-class TForm5;
-}
 class QProgressBar;
 
 class TForm5 : public QWidget {
@@ -32,9 +28,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-
-private:
-    std::unique_ptr<Ui::TForm5> ui;
 };
 
 extern TForm5* Form5;
