@@ -1,0 +1,177 @@
+#include "TMainSkin.h"
+
+#include "EFileError.h"
+#include "SkinIni.h"
+#include "TApplication.h"
+#include "TSpeedButton.h"
+#include "TStringList.h"
+
+#include <QLabel>
+#include <QList>
+#include <QPixmap>
+#include <QRegion>
+#include <QWidget>
+#include <algorithm>
+
+namespace {
+const char* const GlyphNames[7] = {"bPlay.bmp", "bStop.bmp",   "bPause.bmp", "bBack.bmp",
+                                   "bNext.bmp", "bRewind.bmp", "bFast.bmp"};
+const char* const ButtonKeys[7] = {"PLAY", "STOP", "PAUSE", "BACK", "NEXT", "REWIND", "FAST"};
+
+// Label places come from skin.ini sums; keep them well inside what a widget can be moved to.
+int Coord(int32_t base, int offset)
+{
+    const int64_t v = static_cast<int64_t>(base) + offset;
+    return static_cast<int>(std::clamp<int64_t>(v, -1000000, 1000000));
+}
+
+// A colour value whose lowest byte is red, middle green, high blue.
+void SetFontColor(QLabel* label, uint32_t color)
+{
+    QPalette pal = label->palette();
+    const QColor c(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                   static_cast<int>((color >> 16) & 0xFF));
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        pal.setColor(group, QPalette::WindowText, c);
+    label->setPalette(pal);
+}
+}
+
+TMainSkin::TMainSkin(const Parts& parts, const std::string& appDir, TPlayerSettings& settings)
+    : parts_(parts), appDir_(appDir), settings_(settings)
+{
+    for (TSpeedButton* b : parts_.Buttons)
+        plainLayout_.push_back({b, b->geometry(), b->palette()});
+    for (QLabel* w : {parts_.Face, parts_.Title, parts_.Time, parts_.TotalTime})
+        plainLayout_.push_back({w, w->geometry(), w->palette()});
+}
+
+void TMainSkin::Load(bool fromRecord)
+{
+    if (fromRecord) {
+        SkinDir = settings_.SkinPathText();
+    } else {
+        SkinDir = DefaultDir();
+        settings_.SetSkinPath(SkinDir);
+    }
+    ApplyFilesOrFallBack();
+}
+
+void TMainSkin::ApplyFilesOrFallBack()
+{
+    try {
+        ApplyFiles();
+        return;
+    } catch (...) {
+        TApplication::HandleException();
+    }
+    // A broken skin: the default skin instead, and the record remembers the skin shown.
+    const std::string fallback = DefaultDir();
+    if (SkinDir != fallback) {
+        SkinDir = fallback;
+        try {
+            ApplyFiles();
+            settings_.SetSkinPath(SkinDir);
+            return;
+        } catch (...) {
+            TApplication::HandleException();
+        }
+    }
+    RestorePlainLayout();
+}
+
+void TMainSkin::ApplyFiles()
+{
+    for (size_t i = 0; i < ButtonGlyphFiles.size(); ++i)
+        ButtonGlyphFiles[i] = SkinDir + GlyphNames[i];
+    const std::string facePath = SkinDir + "face.bmp";
+    ReadSkinIni();
+    QImage face;
+    if (!face.load(QString::fromStdString(facePath)) || face.isNull())
+        throw EFileError::CannotOpen(facePath);
+    FaceImage = face.convertToFormat(QImage::Format_RGB32);
+    parts_.Face->setPixmap(QPixmap::fromImage(FaceImage));
+    parts_.Face->resize(FaceImage.size());
+    parts_.Window->resize(FaceImage.size());
+    BuildWindowRegion();
+    for (TSpeedButton* b : parts_.Buttons)
+        ApplyButtonSkin(b);
+}
+
+void TMainSkin::ReadSkinIni()
+{
+    TStringList ini;
+    ini.LoadFromFile(SkinDir + "skin.ini");
+    const int32_t x = SkinIni::ReadInt(ini, "DISPLAY_X");
+    const int32_t y = SkinIni::ReadInt(ini, "DISPLAY_Y");
+    parts_.Title->move(Coord(x, 2), Coord(y, 1));
+    SetFontColor(parts_.Title, SkinIni::ReadColor(ini, "TITLE_COLOR"));
+    parts_.Time->move(Coord(x, 6), Coord(y, 20));
+    SetFontColor(parts_.Time, SkinIni::ReadColor(ini, "TIME_COLOR"));
+    parts_.TotalTime->move(Coord(x, 78), Coord(y, 25));
+    SetFontColor(parts_.TotalTime, SkinIni::ReadColor(ini, "TOTALTIME_COLOR"));
+    for (size_t i = 0; i < ButtonLayouts.size(); ++i) {
+        const std::string key = ButtonKeys[i];
+        ButtonLayouts[i].X = SkinIni::ReadInt(ini, key + "_BUTTON_X");
+        ButtonLayouts[i].Y = SkinIni::ReadInt(ini, key + "_BUTTON_Y");
+        ButtonLayouts[i].Trans = SkinIni::ReadInt(ini, key + "_BUTTON_TRANS") != 0;
+    }
+}
+
+void TMainSkin::BuildWindowRegion()
+{
+    QWidget* window = parts_.Window;
+    const int w = FaceImage.width();
+    const int h = FaceImage.height();
+    if (w <= 0 || h <= 0) {
+        window->clearMask();
+        return;
+    }
+    // Every pixel of exactly the top-left pixel's colour is cut away, in runs along each row.
+    const QRgb key = FaceImage.pixel(0, 0) & 0xFFFFFFu;
+    QList<QRect> runs;
+    for (int y = 0; y < h; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(FaceImage.constScanLine(y));
+        int x = 0;
+        while (x < w) {
+            if ((line[x] & 0xFFFFFFu) != key) {
+                ++x;
+                continue;
+            }
+            const int x0 = x;
+            while (x < w && (line[x] & 0xFFFFFFu) == key)
+                ++x;
+            runs.append(QRect(x0, y, x - x0, 1));
+        }
+    }
+    // The runs are disjoint and lie inside the face, so taking them away from the whole
+    // rectangle is the same as combining each into it by exclusive-or.
+    QRegion cut;
+    cut.setRects(runs.constData(), static_cast<int>(runs.size()));
+    window->setMask(QRegion(0, 0, w, h).subtracted(cut));
+}
+
+void TMainSkin::ApplyButtonSkin(TSpeedButton* button)
+{
+    const int tag = button->Tag();
+    if (tag < 0 || tag >= static_cast<int>(ButtonLayouts.size()))
+        return;
+    button->LoadGlyph(ButtonGlyphFiles[static_cast<size_t>(tag)]);
+    const TButtonLayout& layout = ButtonLayouts[static_cast<size_t>(tag)];
+    button->move(Coord(layout.X, 0), Coord(layout.Y, 0));
+    button->resize(button->Glyph().width() / button->NumGlyphs(), button->Glyph().height());
+}
+
+void TMainSkin::RestorePlainLayout()
+{
+    FaceImage = QImage();
+    parts_.Face->clear();
+    parts_.Window->clearMask();
+    parts_.Window->resize(258, 110);
+    for (const PlainPlace& place : plainLayout_) {
+        place.Widget->setGeometry(place.Geometry);
+        place.Widget->setPalette(place.Palette);
+    }
+    for (TSpeedButton* b : parts_.Buttons)
+        b->ClearGlyph();
+}
