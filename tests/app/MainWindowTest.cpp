@@ -1,9 +1,9 @@
 // The main window on Qt's offscreen platform: start-up, the settings file, skins, dragging, the
 // menus and the application's error display. Each test has its own program directory.
-#include "AppTestMain.h"
+#include "AppTest.h"
+#include "DisplayText.h"
 #include "ERangeError.h"
 #include "OggFixture.h"
-#include "OggWuvorbisLib.h"
 #include "PlayerSettings.h"
 #include "TApplication.h"
 #include "TSpeedButton.h"
@@ -21,36 +21,31 @@
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 namespace {
 
-class MainWindow : public ::testing::Test {
+using fixture::FreshDir;
+
+// Each test has its own program directory with a throwaway skin and no decoder library.
+class MainWindow : public apptest::AppTest {
 protected:
     void SetUp() override
     {
         appDir = FreshDir("app");
         TestSkin{}.Write(appDir + "skin/default/");
-        g_messages.clear();
-        _VorbisfileFinalize();
-    }
-    void TearDown() override
-    {
-        form.reset();
-        _VorbisfileFinalize();
+        messages.clear();
     }
     TForm1& Start()
     {
-        form = std::make_unique<TForm1>(appDir, nullptr);
-        return *form;
+        OpenWindows();
+        return *form1;
     }
-    // Ends the run as the program does: the loop ends, positions are taken, the window dies.
+    // Ends the run as the program does: the loop ends, positions are taken, the windows die.
     void Quit()
     {
-        form->CloseWindowClick();
+        form1->CloseWindowClick();
         QApplication::exec();
-        form->StorePositions();
-        form.reset();
+        EndRun();
     }
     TPlayerSettings StoredSettings()
     {
@@ -60,23 +55,13 @@ protected:
     }
     bool HasMessage(const std::string& part) const
     {
-        for (const auto& m : g_messages)
+        for (const auto& m : messages)
             if (m.find(part) != std::string::npos)
                 return true;
         return false;
     }
     // Puts the decoder library beside the program; false when the build has not made it.
-    bool ProvideDecoder()
-    {
-        const std::string lib = fixture::BinDir() + "/wuvorbis.dll";
-        if (!std::filesystem::exists(lib))
-            return false;
-        std::filesystem::copy_file(lib, appDir + "wuvorbis.dll");
-        return true;
-    }
-
-    std::string appDir;
-    std::unique_ptr<TForm1> form;
+    bool ProvideDecoder() { return apptest::LinkDecoder(appDir); }
 };
 
 QColor TextColor(const QLabel* label)
@@ -98,9 +83,9 @@ void Mouse(QWidget* target, QEvent::Type type, QPoint global, Qt::MouseButton bu
 TEST_F(MainWindow, StartsWithoutDecoderLibraryShowingThePathAndStillOpens)
 {
     TForm1& f = Start();
-    ASSERT_EQ(g_messages.size(), 1u);
-    EXPECT_NE(g_messages[0].find("wuvorbis.dllが存在しません。"), std::string::npos);
-    EXPECT_NE(g_messages[0].find(appDir + "wuvorbis.dll"), std::string::npos);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("wuvorbis.dllが存在しません。"), std::string::npos);
+    EXPECT_NE(messages[0].find(appDir + "wuvorbis.dll"), std::string::npos);
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(f.size(), QSize(120, 50));  // the skin was applied before the library was tried
     // The steps after the library did not run: no tray record, and the window refuses to hide.
@@ -117,7 +102,7 @@ TEST_F(MainWindow, StartsCleanlyWithTheDecoderLibrary)
     if (!ProvideDecoder())
         GTEST_SKIP() << "wuvorbis.dll has not been built";
     TForm1& f = Start();
-    EXPECT_TRUE(g_messages.empty()) << g_messages.front();
+    EXPECT_TRUE(messages.empty()) << messages.front();
     EXPECT_TRUE(f.TrayReady());
     EXPECT_EQ(f.TrayData.cbSize, 88u);
     EXPECT_EQ(f.TrayData.uFlags, 7u);
@@ -194,7 +179,7 @@ TEST_F(MainWindow, FirstRunUsesDefaultsAndWritesThemAtExit)
     EXPECT_EQ(f.Settings.VolumeLevel, 10000);
     EXPECT_EQ(f.Settings.LoopTimes, 0);
     EXPECT_EQ(f.Settings.SkinPathText(), appDir + "skin/default/");
-    EXPECT_EQ(f.SkinDir, appDir + "skin/default/");
+    EXPECT_EQ(f.Skin->SkinDir, appDir + "skin/default/");
     EXPECT_EQ(f.Settings.PlaylistLeft, placed.x());
     EXPECT_EQ(f.Settings.PlaylistTop, placed.y());
     EXPECT_EQ(f.Settings.PlaylistShown + f.Settings.LoopWindowShown + f.Settings.VolumeWindowShown, 0);
@@ -218,8 +203,7 @@ TEST_F(MainWindow, QuitStoresThePositionAndFastLoadAndTheNextStartRestoresThem)
     EXPECT_EQ(f.Settings.FastLoad, 1);
     f.CloseWindow->trigger();  // "終了(&X)"
     QApplication::exec();
-    form->StorePositions();
-    form.reset();
+    EndRun();
 
     const TPlayerSettings s = StoredSettings();
     EXPECT_EQ(s.MainLeft, 123);
@@ -247,7 +231,7 @@ TEST_F(MainWindow, StoredSkinDirectoryIsUsedUnchanged)
     ASSERT_TRUE(s.SaveToFile(appDir + "zkv108.info"));
 
     TForm1& f = Start();
-    EXPECT_EQ(f.SkinDir, elsewhere);
+    EXPECT_EQ(f.Skin->SkinDir, elsewhere);
     EXPECT_EQ(f.size(), QSize(200, 60));
     EXPECT_EQ(f.pos(), QPoint(10, 20));
     EXPECT_EQ(f.Settings.VolumeLevel, 500);
@@ -277,9 +261,9 @@ TEST_F(MainWindow, SkinPlacesLabelsAndButtonsAndColoursTheText)
     EXPECT_EQ(TextColor(f.LTotalTime), QColor(3, 2, 1));
     EXPECT_EQ(f.bFast->geometry(), QRect(99, 33, 16, 14));
     EXPECT_EQ(f.bPlay->size(), QSize(16, 14));
-    EXPECT_TRUE(f.ButtonLayouts[1].Trans);
-    EXPECT_FALSE(f.ButtonLayouts[0].Trans);
-    EXPECT_EQ(f.ButtonGlyphFiles[5], appDir + "skin/default/bRewind.bmp");
+    EXPECT_TRUE(f.Skin->ButtonLayouts[1].Trans);
+    EXPECT_FALSE(f.Skin->ButtonLayouts[0].Trans);
+    EXPECT_EQ(f.Skin->ButtonGlyphFiles[5], appDir + "skin/default/bRewind.bmp");
 }
 
 TEST_F(MainWindow, SkinKeysMatchInLowerCase)
@@ -289,7 +273,7 @@ TEST_F(MainWindow, SkinKeysMatchInLowerCase)
     skin.extraLines = {"display_x=40"};
     skin.Write(appDir + "skin/default/");
     TForm1& f = Start();
-    EXPECT_TRUE(g_messages.size() == 1 && HasMessage("wuvorbis.dll")) << g_messages.front();
+    EXPECT_TRUE(messages.size() == 1 && HasMessage("wuvorbis.dll")) << messages.front();
     EXPECT_EQ(f.LTitle->x(), 42);
 }
 
@@ -303,13 +287,13 @@ TEST_F(MainWindow, BrokenSkinShowsTheErrorAndFallsBackToTheDefault)
     bad.extraLines = {"DISPLAY_X =10"};
     bad.Write(broken);
     TForm1& f = Start();
-    g_messages.clear();
+    messages.clear();
 
     f.ChangeSkin(broken + "skin.ini");
-    ASSERT_EQ(g_messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(HasMessage("DISPLAY_X"));
     EXPECT_TRUE(f.isVisible());
-    EXPECT_EQ(f.SkinDir, appDir + "skin/default/");
+    EXPECT_EQ(f.Skin->SkinDir, appDir + "skin/default/");
     EXPECT_EQ(f.size(), QSize(120, 50));
     EXPECT_EQ(f.Settings.SkinPathText(), appDir + "skin/default/");
 }
@@ -318,7 +302,7 @@ TEST_F(MainWindow, WithoutAnyUsableSkinThePlainWindowRemains)
 {
     std::filesystem::remove(appDir + "skin/default/face.bmp");
     TForm1& f = Start();
-    ASSERT_GE(g_messages.size(), 1u);
+    ASSERT_GE(messages.size(), 1u);
     EXPECT_TRUE(HasMessage("face.bmp"));
     EXPECT_EQ(f.size(), QSize(258, 110));
     EXPECT_TRUE(f.mask().isEmpty());
@@ -336,10 +320,10 @@ TEST_F(MainWindow, AMissingGlyphIsReportedByName)
     skin.skipFiles = {"bNext.bmp"};
     skin.Write(partial);
     TForm1& f = Start();
-    g_messages.clear();
+    messages.clear();
     f.ChangeSkin(partial + "skin.ini");
     EXPECT_TRUE(HasMessage("bNext.bmp"));
-    EXPECT_EQ(f.SkinDir, appDir + "skin/default/");
+    EXPECT_EQ(f.Skin->SkinDir, appDir + "skin/default/");
 }
 
 TEST_F(MainWindow, RegionCutsExactlyTheKeyColouredRuns)
@@ -385,7 +369,7 @@ TEST_F(MainWindow, ChoosingAnyIniInASkinDirectoryReadsItsSkinIniAndStoresThePath
     TForm1& f = Start();
     f.move(60, 70);
     f.ChangeSkin(light + "readme.ini");
-    EXPECT_EQ(f.SkinDir, light);
+    EXPECT_EQ(f.Skin->SkinDir, light);
     EXPECT_EQ(f.LTitle->x(), 52);
     EXPECT_EQ(f.size(), QSize(150, 44));
     EXPECT_EQ(f.pos(), QPoint(60, 70));
@@ -395,7 +379,7 @@ TEST_F(MainWindow, ChoosingAnyIniInASkinDirectoryReadsItsSkinIniAndStoresThePath
     Quit();
 
     TForm1& again = Start();
-    EXPECT_EQ(again.SkinDir, light);
+    EXPECT_EQ(again.Skin->SkinDir, light);
     EXPECT_EQ(again.size(), QSize(150, 44));
 }
 
@@ -404,7 +388,7 @@ TEST_F(MainWindow, ASkinDirectoryTooLongForTheRecordIsRefused)
     TForm1& f = Start();
     const std::string longDir = "/" + std::string(300, 'd') + "/";
     EXPECT_THROW(f.ChangeSkin(longDir + "skin.ini"), ERangeError);
-    EXPECT_EQ(f.SkinDir, appDir + "skin/default/");
+    EXPECT_EQ(f.Skin->SkinDir, appDir + "skin/default/");
     EXPECT_TRUE(f.isVisible());
 }
 
@@ -432,14 +416,14 @@ TEST_F(MainWindow, DraggingWithTheLeftButtonMovesTheWindow)
 TEST_F(MainWindow, AnEscapedExceptionIsShownAndTheProgramGoesOn)
 {
     Start();
-    g_messages.clear();
+    messages.clear();
     QTimer::singleShot(0, [] { throw ERangeError("ファイルの読み込みに失敗"); });
     QTimer::singleShot(0, [] { throw 42; });
     QTimer::singleShot(5, [] { QCoreApplication::exit(0); });
     QApplication::exec();
-    ASSERT_EQ(g_messages.size(), 2u);
-    EXPECT_EQ(g_messages[0], "ファイルの読み込みに失敗");
-    EXPECT_EQ(g_messages[1], "");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "ファイルの読み込みに失敗");
+    EXPECT_EQ(messages[1], "");
 }
 
 TEST_F(MainWindow, TrayTipIsCutTo63Bytes)
@@ -457,11 +441,11 @@ TEST_F(MainWindow, LabelCaptionsKeepTheirShiftJisBytes)
 {
     TForm1& f = Start();
     const std::string title = "[1] \x83\x65\x83\x58\x83\x67";  // "[1] テスト"
-    TForm1::SetLabelCaption(f.LTitle, title);
+    DisplayText::SetLabelCaption(f.LTitle, title);
     EXPECT_EQ(f.LTitle->text(), QStringLiteral("[1] テスト"));
-    EXPECT_EQ(TForm1::LabelCaption(f.LTitle), title);
+    EXPECT_EQ(DisplayText::LabelCaption(f.LTitle), title);
     // Text put on the label directly replaces the bytes.
     f.LTitle->setText(QString());
-    EXPECT_EQ(TForm1::LabelCaption(f.LTitle), "");
-    EXPECT_EQ(TForm1::LabelCaption(f.LTime), "0:00.0");
+    EXPECT_EQ(DisplayText::LabelCaption(f.LTitle), "");
+    EXPECT_EQ(DisplayText::LabelCaption(f.LTime), "0:00.0");
 }

@@ -1,9 +1,8 @@
 // Going to the notification area and back, under a real X server with trayer providing the
 // notification area (run by run-with-tray.sh). The clicks on the icon are real X clicks made
 // with xdotool, so they travel through trayer to the embedded icon as a user's would.
-#include "AppTestMain.h"
+#include "AppTest.h"
 #include "OggFixture.h"
-#include "OggWuvorbisLib.h"
 #include "TestSkin.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -12,28 +11,24 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <memory>
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int ms = 5000)
+using apptest::WaitWithEvents;
+using namespace std::chrono_literals;
+
+// Lets the event loop run for a while.
+void Pause(std::chrono::milliseconds time)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    WaitWithEvents([] { return false; }, time);
 }
 
 void Click(const QPoint& at, int button)
@@ -43,45 +38,32 @@ void Click(const QPoint& at, int button)
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
 }
 
-class Tray : public ::testing::Test {
+class Tray : public apptest::AppTest {
 protected:
     void SetUp() override
     {
         if (QGuiApplication::platformName() != QStringLiteral("xcb"))
             GTEST_SKIP() << "needs an X server with a notification area (run-with-tray.sh)";
-        appDir = FreshDir("tray");
+        appDir = fixture::FreshDir("tray");
         TestSkin{}.Write(appDir + "skin/default/");
-        const std::string lib = fixture::BinDir() + "/wuvorbis.dll";
-        ASSERT_TRUE(std::filesystem::exists(lib)) << "wuvorbis.dll has not been built";
-        std::filesystem::copy_file(lib, appDir + "wuvorbis.dll");
-        g_messages.clear();
-        ASSERT_TRUE(WaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
+        ASSERT_TRUE(apptest::LinkDecoder(appDir)) << "wuvorbis.dll has not been built";
+        messages.clear();
+        ASSERT_TRUE(WaitWithEvents([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
             << "no notification area on this display";
-        form1 = std::make_unique<TForm1>(appDir, nullptr);
-        form2 = std::make_unique<TForm2>();
-        form3 = std::make_unique<TForm3>();
-        form4 = std::make_unique<TForm4>();
-        ASSERT_TRUE(g_messages.empty()) << g_messages.front();
+        OpenWindows();
+        ASSERT_TRUE(messages.empty()) << messages.front();
         ASSERT_TRUE(form1->TrayReady());
-    }
-    void TearDown() override
-    {
-        form4.reset();
-        form3.reset();
-        form2.reset();
-        form1.reset();
-        _VorbisfileFinalize();
     }
     // The icon's place on the screen once trayer has embedded it.
     QPoint IconCentre()
     {
         QRect r;
-        EXPECT_TRUE(WaitFor([&] {
+        EXPECT_TRUE(WaitWithEvents([&] {
             r = form1->TrayIcon->geometry();
             return r.isValid() && !r.isEmpty();
         })) << "the tray icon was not embedded";
         // Let trayer finish placing and mapping it.
-        WaitFor([] { return false; }, 300);
+        Pause(300ms);
         return form1->TrayIcon->geometry().center();
     }
     // Clicks the icon until done() holds: trayer may still be placing a newly embedded icon
@@ -90,17 +72,20 @@ protected:
     {
         for (int attempt = 0; attempt < 3; ++attempt) {
             Click(IconCentre(), button);
-            if (WaitFor(done, 2500))
+            if (WaitWithEvents(done, 2500ms))
                 return true;
         }
         return false;
     }
+    // Left-clicks the icon to restore the main window; then which side windows came back with
+    // it: the playlist, the loop-count and the volume window.
+    std::array<bool, 3> RestoreByClick()
+    {
+        EXPECT_TRUE(ClickIconUntil(1, [&] { return form1->isVisible(); })) << "the left click did not restore the window";
+        Pause(200ms);
+        return {form2->isVisible(), form3->isVisible(), form4->isVisible()};
+    }
 
-    std::string appDir;
-    std::unique_ptr<TForm1> form1;
-    std::unique_ptr<TForm2> form2;
-    std::unique_ptr<TForm3> form3;
-    std::unique_ptr<TForm4> form4;
 };
 
 }  // namespace
@@ -110,7 +95,7 @@ TEST_F(Tray, LeftClickRestoresExactlyTheWindowsThatWereVisible)
     form2->show();
     form4->show();
     form3->hide();
-    ASSERT_TRUE(WaitFor([&] { return form2->isVisible() && form4->isVisible(); }));
+    ASSERT_TRUE(WaitWithEvents([&] { return form2->isVisible() && form4->isVisible(); }));
 
     form1->t1->trigger();  // "タスクトレイに格納(&T)"
     EXPECT_FALSE(form1->isVisible());
@@ -121,11 +106,8 @@ TEST_F(Tray, LeftClickRestoresExactlyTheWindowsThatWereVisible)
     EXPECT_FALSE(form1->Timer2->isActive());
     EXPECT_TRUE(form1->Timer3->isActive());
 
-    ASSERT_TRUE(ClickIconUntil(1, [&] { return form1->isVisible(); })) << "the left click did not restore the window";
-    WaitFor([] { return false; }, 200);
-    EXPECT_TRUE(form2->isVisible());
-    EXPECT_FALSE(form3->isVisible());
-    EXPECT_TRUE(form4->isVisible());
+    EXPECT_EQ(RestoreByClick(), (std::array<bool, 3>{true, false, true}));
+    ASSERT_TRUE(form1->isVisible());
     EXPECT_FALSE(form1->TrayIcon->isVisible());
     EXPECT_TRUE(form1->Timer1->isActive());
     EXPECT_TRUE(form1->Timer2->isActive());
@@ -134,19 +116,15 @@ TEST_F(Tray, LeftClickRestoresExactlyTheWindowsThatWereVisible)
     form2->close();
     form4->close();
     form1->MLoopSetClick();
-    ASSERT_TRUE(WaitFor([&] { return form3->isVisible() && !form2->isVisible(); }));
+    ASSERT_TRUE(WaitWithEvents([&] { return form3->isVisible() && !form2->isVisible(); }));
     form1->t1Click();
-    ASSERT_TRUE(ClickIconUntil(1, [&] { return form1->isVisible(); }));
-    WaitFor([] { return false; }, 200);
-    EXPECT_FALSE(form2->isVisible());
-    EXPECT_TRUE(form3->isVisible());
-    EXPECT_FALSE(form4->isVisible());
+    EXPECT_EQ(RestoreByClick(), (std::array<bool, 3>{false, true, false}));
 }
 
 TEST_F(Tray, RightClickOpensTheTrayMenuAndQuittingKeepsTheFlagsFromBeforeHiding)
 {
     form2->show();
-    ASSERT_TRUE(WaitFor([&] { return form2->isVisible(); }));
+    ASSERT_TRUE(WaitWithEvents([&] { return form2->isVisible(); }));
     form1->t1Click();
     ASSERT_TRUE(ClickIconUntil(3, [&] { return form1->PopupMenu2->isVisible(); })) << "no tray menu";
     const QPoint at = form1->TrayIcon->geometry().center();
@@ -158,11 +136,7 @@ TEST_F(Tray, RightClickOpensTheTrayMenuAndQuittingKeepsTheFlagsFromBeforeHiding)
     // "終了(&X)" of the tray menu while hidden.
     form1->Q1->trigger();
     QApplication::exec();
-    form1->StorePositions();
-    form4.reset();
-    form3.reset();
-    form2.reset();
-    form1.reset();
+    EndRun();
     TPlayerSettings s;
     ASSERT_TRUE(s.LoadFromFile(appDir + "zkv108.info"));
     EXPECT_EQ(s.PlaylistShown, 1);

@@ -1,5 +1,6 @@
 // qvtool info and make, run as processes on our fixtures and on a file made by the stock oggenc.
 #include "OggFixture.h"
+#include "RunProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -9,64 +10,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-Result RunProgram(const std::string& program, const std::vector<std::string>& args)
-{
-    static int n = 0;
-    std::string errPath = fixture::TempDir() + "/stderr" + std::to_string(++n);
-    std::string cmd = Quote(program);
-    for (const auto& a : args) {
-        cmd += ' ';
-        cmd += Quote(a);
-    }
-    cmd += " 2>";
-    cmd += Quote(errPath);
-    Result r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, got);
-    int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = Slurp(errPath);
-    return r;
-}
-
-Result Qv(const std::vector<std::string>& args) { return RunProgram(fixture::BinDir() + "/qvtool", args); }
+using Result = fixture::RunResult;
+using fixture::RunProgram;
+const auto Qv = fixture::RunQvtool;
 
 std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b)
 {

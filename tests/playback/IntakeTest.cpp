@@ -25,7 +25,7 @@ TEST_F(PlaybackTest, OneDroppedFileReplacesTheListAndPlaysAtOnce)
     EXPECT_EQ(Paths(), std::vector<std::string>{song});
     EXPECT_EQ(form2->Playlist->Name(0), "Song");
     EXPECT_TRUE(form1->OggStream.IsPlaying());
-    EXPECT_EQ(form1->OggStream.FileName, song);
+    EXPECT_EQ(form1->OggStream.GetFileName(), song);
     EXPECT_EQ(Caption(), "[1] Song");
     EXPECT_EQ(form2->Playlist->Selected(), 0);
     EXPECT_FALSE(form5->isVisible());
@@ -46,7 +46,7 @@ TEST_F(PlaybackTest, DropTakesTheFourSpellingsAndPlaylistsInTheirPlace)
     form1->WMDropFiles({one, small, mixed, caps, mixedQv, big, qv, MakeFile("notes.txt", "hello")});
     EXPECT_EQ(Paths(), (std::vector<std::string>{one, x, y, caps, y, qv}));
     EXPECT_EQ(form2->ListBox1->count(), 6);
-    EXPECT_EQ(form1->OggStream.FileName, one);
+    EXPECT_EQ(form1->OggStream.GetFileName(), one);
     EXPECT_EQ(form1->CurrentEntry(), 0);
     EXPECT_TRUE(messages.empty());
 }

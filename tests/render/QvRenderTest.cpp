@@ -1,57 +1,22 @@
 // qvtool render, run as a process; its WAV files are compared with a direct decode.
 #include "OggFixture.h"
+#include "RunProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
 constexpr size_t kBlockSamples = 176400 / 2;
 
-struct Result {
-    int code = -1;
-    std::string err;
-};
-
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-Result RunProgram(const std::string& program, const std::vector<std::string>& args)
-{
-    static int n = 0;
-    const std::string errPath = fixture::TempDir() + "/render-stderr" + std::to_string(++n);
-    std::string cmd = Quote(program);
-    for (const auto& a : args)
-        cmd += ' ' + Quote(a);
-    cmd += " >/dev/null 2>" + Quote(errPath);
-    Result r;
-    const int status = std::system(cmd.c_str());
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream f(errPath, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    r.err = ss.str();
-    return r;
-}
-
-Result Qv(const std::vector<std::string>& args)
-{
-    return RunProgram(fixture::BinDir() + "/qvtool", args);
-}
+using Result = fixture::RunResult;
+using fixture::RunProgram;
+const auto Qv = fixture::RunQvtool;
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at)
 {

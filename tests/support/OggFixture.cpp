@@ -4,6 +4,7 @@
 #include <vorbis/vorbisenc.h>
 #include <vorbis/vorbisfile.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,13 +19,22 @@ namespace fs = std::filesystem;
 
 namespace fixture {
 
-Pcm Sine(double seconds, std::vector<double> freqs, int channels, int rate, double amplitude)
+namespace {
+// PCM of the given length with every sample zero, for the generators to fill.
+Pcm Blank(double seconds, int channels, int rate)
 {
     Pcm p;
     p.channels = channels;
     p.rate = rate;
-    int64_t frames = static_cast<int64_t>(seconds * rate);
-    p.samples.resize(static_cast<size_t>(frames * channels));
+    p.samples.assign(static_cast<size_t>(static_cast<int64_t>(seconds * rate) * channels), 0.0f);
+    return p;
+}
+}
+
+Pcm Sine(double seconds, std::vector<double> freqs, int channels, int rate, double amplitude)
+{
+    Pcm p = Blank(seconds, channels, rate);
+    const int64_t frames = p.Frames();
     for (int64_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c) {
             double f = freqs.empty() ? 440.0 : freqs[std::min<size_t>(static_cast<size_t>(c), freqs.size() - 1)];
@@ -36,12 +46,9 @@ Pcm Sine(double seconds, std::vector<double> freqs, int channels, int rate, doub
 
 Pcm Noise(double seconds, int channels, int rate, double amplitude, uint32_t seed)
 {
-    Pcm p;
-    p.channels = channels;
-    p.rate = rate;
+    Pcm p = Blank(seconds, channels, rate);
     std::mt19937 gen(seed);
     std::uniform_real_distribution<float> dist(static_cast<float>(-amplitude), static_cast<float>(amplitude));
-    p.samples.resize(static_cast<size_t>(static_cast<int64_t>(seconds * rate) * channels));
     for (auto& s : p.samples)
         s = dist(gen);
     return p;
@@ -49,20 +56,13 @@ Pcm Noise(double seconds, int channels, int rate, double amplitude, uint32_t see
 
 Pcm Silence(double seconds, int channels, int rate)
 {
-    Pcm p;
-    p.channels = channels;
-    p.rate = rate;
-    p.samples.assign(static_cast<size_t>(static_cast<int64_t>(seconds * rate) * channels), 0.0f);
-    return p;
+    return Blank(seconds, channels, rate);
 }
 
 Pcm Ramp(double seconds, int channels, int rate, double amplitude)
 {
-    Pcm p;
-    p.channels = channels;
-    p.rate = rate;
-    int64_t frames = static_cast<int64_t>(seconds * rate);
-    p.samples.resize(static_cast<size_t>(frames * channels));
+    Pcm p = Blank(seconds, channels, rate);
+    const int64_t frames = p.Frames();
     for (int64_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
             p.samples[static_cast<size_t>(i * channels + c)] =
@@ -183,6 +183,41 @@ std::vector<uint8_t> ReadFile(const std::string& path)
     if (!f)
         throw std::runtime_error("cannot read " + path);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+std::string FreshDir(const std::string& name)
+{
+    static std::atomic<int> counter{0};
+    const std::string dir = TempDir() + "/" + name + "-" + std::to_string(++counter) + "/";
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::string MakeOgg(const std::string& name, double seconds, const std::string& title)
+{
+    std::vector<std::string> comments;
+    if (!title.empty())
+        comments.push_back("TITLE=" + title);
+    return WriteTemp(Encode(Sine(seconds), comments, 0.0f), name);
+}
+
+std::string MakeQv(const std::string& name, double seconds, float loopStart, float loopEnd, int32_t count)
+{
+    std::vector<uint8_t> bytes = ContainerHeader({{loopStart, loopEnd, count}});
+    const std::vector<uint8_t> ogg = Encode(Sine(seconds), {}, 0.0f);
+    bytes.insert(bytes.end(), ogg.begin(), ogg.end());
+    return WriteTemp(bytes, name);
+}
+
+std::string MakeFile(const std::string& name, const std::string& bytes)
+{
+    return WriteTemp(std::vector<uint8_t>(bytes.begin(), bytes.end()), name);
 }
 
 namespace {

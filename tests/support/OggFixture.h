@@ -7,13 +7,6 @@
 
 namespace fixture {
 
-struct OggSpec {
-    int channels = 2;
-    int rate = 44100;
-    std::vector<std::string> comments;  // "NAME=value" lines, stored byte for byte
-    float quality = 0.4f;               // vorbisenc VBR quality, -0.1 .. 1.0
-};
-
 // Interleaved float PCM, samples in -1 .. 1.
 struct Pcm {
     int channels = 2;
@@ -37,7 +30,18 @@ std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comm
 std::string WriteTemp(const std::vector<uint8_t>& bytes, const std::string& name);
 // The per-process temporary directory (removed at exit).
 std::string TempDir();
+// A new directory in it for one test (ending in "/"), its name starting with name.
+std::string FreshDir(const std::string& name);
 std::vector<uint8_t> ReadFile(const std::string& path);
+// A file's bytes as a string; empty when it cannot be read.
+std::string ReadText(const std::string& path);
+
+// Files in the temporary directory for the tests that need a few short pieces, encoded at the
+// lowest quality to be quick: a sine tone (title empty for none); a looped-Ogg container with one
+// loop entry before such a tone; a file with the given bytes.
+std::string MakeOgg(const std::string& name, double seconds, const std::string& title = "");
+std::string MakeQv(const std::string& name, double seconds, float loopStart, float loopEnd, int32_t count);
+std::string MakeFile(const std::string& name, const std::string& bytes);
 
 // Decodes a whole file (or bytes) with libvorbisfile to interleaved 16-bit samples in the
 // stream's own channel layout (ov_read, little-endian, signed).

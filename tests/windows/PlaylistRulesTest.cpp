@@ -4,18 +4,8 @@
 #include "PlaylistRules.h"
 
 #include <gtest/gtest.h>
-#include <fstream>
-#include <iterator>
 
 using namespace PlaylistRules;
-
-namespace {
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-}
 
 TEST(PlaylistRules, AcceptsTheFourAudioExtensionsByteForByte)
 {
@@ -73,11 +63,11 @@ TEST(PlaylistRules, WritesEachPathWithCrLfAndNothingElse)
     const std::string file = fixture::TempDir() + "/rules-save.m3u";
     const std::vector<std::string> paths = {"/x/\xE3\x83\x86.ogg", "../up.OGG", "#odd.qv"};
     SaveM3u(file, paths);
-    EXPECT_EQ(Slurp(file), "/x/\xE3\x83\x86.ogg\r\n../up.OGG\r\n#odd.qv\r\n");
-    EXPECT_EQ(ParseM3u(Slurp(file)), paths);
+    EXPECT_EQ(fixture::ReadText(file), "/x/\xE3\x83\x86.ogg\r\n../up.OGG\r\n#odd.qv\r\n");
+    EXPECT_EQ(ParseM3u(fixture::ReadText(file)), paths);
 
     SaveM3u(file, {});
-    EXPECT_EQ(Slurp(file), "");
+    EXPECT_EQ(fixture::ReadText(file), "");
 }
 
 TEST(PlaylistRules, AFileThatCannotBeCreatedRaisesEFileError)

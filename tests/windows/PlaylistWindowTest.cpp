@@ -1,5 +1,6 @@
 // The playlist window: adding, deleting, moving, clearing, dropping, .m3u playlists, and the
 // two lists (OggFileList with paths, ListBox1 with display names) staying in step throughout.
+#include "AppTest.h"
 #include "DisplayText.h"
 #include "OggFixture.h"
 #include "Paths.h"
@@ -7,7 +8,6 @@
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit5.h"
-#include "WindowsFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,11 +20,10 @@
 #include <QWindow>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 
-using windows_test::MakeOgg;
-using windows_test::WindowsTest;
+using fixture::MakeOgg;
+using WindowsTest = apptest::AppTest;
 
 namespace {
 
@@ -44,13 +43,12 @@ const Songs& S()
     static const Songs songs = [] {
         Songs s;
         for (int i = 0; i < 8; ++i)
-            s.titled.push_back(MakeOgg("song" + std::to_string(i) + ".ogg", "Song " + std::to_string(i)));
-        s.japanese = MakeOgg("jp.ogg", "テスト");
-        s.untitled = MakeOgg("untitled.ogg", "");
-        s.japaneseName = MakeOgg("曲.ogg", "");
-        s.longSong = MakeOgg("long.ogg", "Long", 20.0);
-        const std::string junk = "this is not an Ogg Vorbis stream at all, just text";
-        s.bad = fixture::WriteTemp(std::vector<uint8_t>(junk.begin(), junk.end()), "bad.ogg");
+            s.titled.push_back(MakeOgg("song" + std::to_string(i) + ".ogg", 0.3, "Song " + std::to_string(i)));
+        s.japanese = MakeOgg("jp.ogg", 0.3, "テスト");
+        s.untitled = MakeOgg("untitled.ogg", 0.3);
+        s.japaneseName = MakeOgg("曲.ogg", 0.3);
+        s.longSong = MakeOgg("long.ogg", 20.0, "Long");
+        s.bad = fixture::MakeFile("bad.ogg", "this is not an Ogg Vorbis stream at all, just text");
         return s;
     }();
     return songs;
@@ -62,12 +60,6 @@ QStringList Q(const std::vector<std::string>& names)
     for (const std::string& n : names)
         out << QString::fromStdString(n);
     return out;
-}
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteText(const std::string& path, const std::string& text)
@@ -136,7 +128,7 @@ TEST_F(WindowsTest, AddedFilesShowTheirTitleOrTheirFileName)
     EXPECT_EQ(Form5->LoadingBar->maximum(), 6);
     EXPECT_EQ(Form5->LoadingBar->value(), 5);
     EXPECT_FALSE(Form5->isVisible());
-    EXPECT_TRUE(player->errors.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(WindowsTest, FastLoadTakesTheFileNameWithoutLookingInside)
@@ -146,7 +138,7 @@ TEST_F(WindowsTest, FastLoadTakesTheFileNameWithoutLookingInside)
     ASSERT_EQ(PL().Count(), 2);
     EXPECT_EQ(PL().Name(0), "jp.ogg");
     EXPECT_EQ(PL().Name(1), "bad.ogg");
-    EXPECT_TRUE(player->errors.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(WindowsTest, CancelledDialogsChangeNothing)
@@ -161,7 +153,7 @@ TEST_F(WindowsTest, CancelledDialogsChangeNothing)
     Form2->MPlayListClick();
     Form2->Form1S1Click();
     EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[0]});
-    EXPECT_EQ(Slurp(saved), "old\r\n");
+    EXPECT_EQ(fixture::ReadText(saved), "old\r\n");
 }
 
 TEST_F(WindowsTest, AddingWhileASongPlaysSelectsEntry0AndTheSongGoesOn)
@@ -174,7 +166,7 @@ TEST_F(WindowsTest, AddingWhileASongPlaysSelectsEntry0AndTheSongGoesOn)
     EXPECT_EQ(PL().Current(), 0);
     EXPECT_EQ(PL().Selected(), 0);
     EXPECT_TRUE(Form1->OggStream.IsPlaying());
-    EXPECT_EQ(Form1->OggStream.FileName, S().longSong);
+    EXPECT_EQ(Form1->OggStream.GetFileName(), S().longSong);
     ExpectInStep();
 }
 
@@ -210,37 +202,32 @@ TEST_F(WindowsTest, DeletingThePlayingEntryStopsAndSelectsTheOneInItsPlace)
 
     // And with nothing left, delete does nothing.
     Form2->MDeleteClick();
-    EXPECT_TRUE(player->errors.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(WindowsTest, DeletingAnotherEntryKeepsTheCurrentSong)
 {
-    AddFiles(S().titled);
-    PL().Select(4);
-    Form2->ListBox1->setCurrentRow(2);
-    Form2->MDeleteClick();
-    EXPECT_EQ(PL().Current(), 3);
-    EXPECT_EQ(PL().Selected(), 3);
-    EXPECT_EQ(PL().Path(3), S().titled[4]);
-    ExpectInStep();
-
-    Form2->C1Click();
-    AddFiles(S().titled);
-    PL().Select(4);
-    Form2->ListBox1->setCurrentRow(6);
-    Form2->MDeleteClick();
-    EXPECT_EQ(PL().Current(), 4);
-    EXPECT_EQ(PL().Selected(), 4);
-    EXPECT_EQ(PL().Path(4), S().titled[4]);
+    // Of the eight songs with the fifth current: a row before it, a row after it, and a row
+    // with no current entry (there stays none).
+    const struct {
+        int current;
+        int row;
+        int after;      // the current and selected entry afterwards
+        int fifthSong;  // where the fifth song stands afterwards
+    } cases[] = {{4, 2, 3, 3}, {4, 6, 4, 4}, {-1, 1, -1, 3}};
+    for (const auto& c : cases) {
+        Form2->C1Click();
+        AddFiles(S().titled);
+        PL().Select(c.current);
+        Form2->ListBox1->setCurrentRow(c.row);
+        Form2->MDeleteClick();
+        EXPECT_EQ(PL().Count(), 7);
+        EXPECT_EQ(PL().Current(), c.after) << "row " << c.row;
+        EXPECT_EQ(PL().Selected(), c.after) << "row " << c.row;
+        EXPECT_EQ(PL().Path(c.fifthSong), S().titled[4]) << "row " << c.row;
+        ExpectInStep();
+    }
     EXPECT_EQ(PL().Path(6), S().titled[7]);
-    ExpectInStep();
-
-    // With no current entry there stays none.
-    PL().Select(-1);
-    Form2->ListBox1->setCurrentRow(1);
-    Form2->MDeleteClick();
-    EXPECT_EQ(PL().Current(), -1);
-    EXPECT_EQ(PL().Count(), 6);
 }
 
 TEST_F(WindowsTest, UpAndDownMoveTheSelectedEntryInBothListsAndMakeItCurrent)
@@ -285,7 +272,7 @@ TEST_F(WindowsTest, SavedPlaylistLoadsBackWithTheSamePathsAndFreshNames)
     Form2->ChooseSaveFile = [file] { return QString::fromStdString(file); };
     Form2->Form1S1Click();
     const std::vector<std::string> paths = Entries();
-    EXPECT_EQ(Slurp(file), paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] + "\r\n" + paths[3] + "\r\n");
+    EXPECT_EQ(fixture::ReadText(file), paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] + "\r\n" + paths[3] + "\r\n");
 
     // Loading replaces the list, stops the song, plays nothing and selects entry 0.
     Form1->S3->setChecked(true);  // the names are looked up anew: now from the file names
@@ -315,7 +302,7 @@ TEST_F(WindowsTest, AnEmptyPlaylistSavesAnEmptyFileOverTheOldOne)
     Form2->ChooseSaveFile = [file] { return QString::fromStdString(file); };
     Form2->Form1S1Click();
     EXPECT_TRUE(std::filesystem::exists(file));
-    EXPECT_EQ(Slurp(file), "");
+    EXPECT_EQ(fixture::ReadText(file), "");
 }
 
 TEST_F(WindowsTest, PlaylistLinesAreTakenAsWrittenAndResolvedAgainstTheWorkingDirectory)
@@ -417,36 +404,36 @@ TEST_F(WindowsTest, DoubleClickWithoutSelectionDoesNothing)
     Form2->ListBox1DblClick();
     EXPECT_EQ(Form1->LoopsDone, 4);
     EXPECT_FALSE(Form1->OggStream.IsPlaying());
-    EXPECT_TRUE(player->errors.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(WindowsTest, AnErrorWhileAddingStopsAtThatNameAndIsShownOnce)
 {
     AddFiles({S().titled[0], S().bad, S().titled[1]});
     EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[0]});
-    EXPECT_EQ(player->errors.size(), 1u);
+    EXPECT_EQ(messages.size(), 1u);
     EXPECT_FALSE(Form5->isVisible());
     EXPECT_EQ(PL().Selected(), 0);
     ExpectInStep();
 
     // A playlist that cannot be read stops a drop at its name; what came before stays.
-    player->errors.clear();
+    messages.clear();
     const std::string gone = fixture::TempDir() + "/gone.m3u";
     Form2->WMDropFiles({S().titled[2], gone, S().titled[3]});
     EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[0], S().titled[2]}));
-    ASSERT_EQ(player->errors.size(), 1u);
-    EXPECT_NE(player->errors[0].find(gone), std::string::npos);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(gone), std::string::npos);
     EXPECT_FALSE(Form5->isVisible());
     ExpectInStep();
 
     // A bad line inside a playlist: the lines before it are in, the rest are not.
-    player->errors.clear();
+    messages.clear();
     const std::string list = fixture::TempDir() + "/withbad.m3u";
     WriteText(list, S().titled[4] + "\r\n" + S().bad + "\r\n" + S().titled[5] + "\r\n");
     Form2->ChoosePlaylists = [list] { return QStringList{QString::fromStdString(list)}; };
     Form2->MPlayListClick();
     EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[4]});
-    EXPECT_EQ(player->errors.size(), 1u);
+    EXPECT_EQ(messages.size(), 1u);
     EXPECT_FALSE(Form5->isVisible());
     ExpectInStep();
 }
@@ -489,5 +476,5 @@ TEST_F(WindowsTest, ListsStayInStepThroughAnyMixOfCommands)
         ASSERT_LT(PL().Current(), PL().Count());
         ASSERT_LT(PL().Selected(), PL().Count());
     }
-    EXPECT_TRUE(player->errors.empty());
+    EXPECT_TRUE(messages.empty());
 }

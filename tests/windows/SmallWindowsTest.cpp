@@ -1,23 +1,23 @@
 // The loop-count, volume and loading windows: their values, where they open, and what reaches
 // the settings record and the stream player.
+#include "AppTest.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
 #include "Unit5.h"
-#include "WindowsFixture.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSpinBox>
 
-using windows_test::WindowsTest;
+using WindowsTest = apptest::AppTest;
 
 namespace {
 int StreamVolume()
 {
-    return Form1->OggStream.Volume.load();
+    return Form1->OggStream.GetVolume();
 }
 }
 
@@ -39,7 +39,7 @@ TEST_F(WindowsTest, WithoutSettingsFileFullVolumeLoopCountZeroAndNoSideWindowSho
     EXPECT_EQ(Form4->windowTitle(), "音量変更");
     EXPECT_EQ(Form5->windowTitle(), "Now Loading...");
     EXPECT_EQ(Form3->Label1->text(), "-1 で永久ループ");
-    EXPECT_TRUE(player->errors.empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(WindowsTest, VolumeBarReachesTheStreamAsPositionMinus10000AndIsKept)

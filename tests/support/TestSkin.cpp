@@ -1,10 +1,7 @@
 #include "TestSkin.h"
 
-#include "OggFixture.h"
-
 #include <QPainter>
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 
@@ -61,12 +58,4 @@ void TestSkin::Write(const std::string& dir) const
         for (const auto& line : extraLines)
             out << line << "\r\n";
     }
-}
-
-std::string FreshDir(const std::string& name)
-{
-    static std::atomic<int> counter{0};
-    const std::string dir = fixture::TempDir() + "/" + name + "-" + std::to_string(++counter) + "/";
-    std::filesystem::create_directories(dir);
-    return dir;
 }

@@ -23,6 +23,3 @@ struct TestSkin {
     // Writes the skin into dir (created); dir ends in "/".
     void Write(const std::string& dir) const;
 };
-
-// A fresh directory for one test, ending in "/".
-std::string FreshDir(const std::string& name);
