@@ -6,7 +6,7 @@
 #   - the CPU seconds per minute of playback of the whole player, against `qvtool play` on the
 #     same file (the same engine and device without any window): the windows' own cost;
 #   - the peak memory of both (/usr/bin/time).
-# The player needs an X server: one is started with xvfb-run when DISPLAY is not set.
+# The player needs an X server: a private Xvfb is started when DISPLAY is not set.
 #
 #   bench/measure_program.sh [BUILD_DIR]       (default: build)
 #   PLAY_SECONDS=60 STARTS=7 bench/measure_program.sh
@@ -19,24 +19,15 @@ for f in bin/ostradivuvirar bin/qvtool bin/wuvorbis.dll bench/MakeBenchPiece; do
   [ -x "$build/$f" ] || [ -f "$build/$f" ] || { echo "no $build/$f: build the program, qvtool and MakeBenchPiece first" >&2; exit 1; }
 done
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
+. "$root/tests/support/xsession.sh"
+xsession_init
 if [ -z "${DISPLAY:-}" ]; then
-  command -v xvfb-run >/dev/null || { echo "no DISPLAY and no xvfb-run" >&2; exit 1; }
-  exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "$build"
+  xsession_need Xvfb
+  xsession_start_x
 fi
 
-work=$(mktemp -d)
-player_pid=""
-cleanup() {
-  if [ -n "$player_pid" ]; then kill "$player_pid" 2>/dev/null || true; wait "$player_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 # The player in a directory of its own (no settings file: full volume, default skin).
-app="$work/app"
-mkdir -p "$app"
-cp "$build/bin/ostradivuvirar" "$build/bin/wuvorbis.dll" "$app/"
-cp -r "$build/bin/skin" "$app/skin"
+xsession_sandbox "$build/bin"
 piece="$work/piece.ogg"
 "$build/bench/MakeBenchPiece" "$piece" "$((seconds > 120 ? seconds + 5 : 125))" 0.9 >/dev/null
 size=$(stat -c %s "$piece")

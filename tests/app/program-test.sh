@@ -1,52 +1,24 @@
 #!/usr/bin/env bash
-# The real program on an X server (run it through run-with-tray.sh): started without a settings
-# file it shows the default skin with the key-coloured pixels cut away; quitting from "終了(&X)"
-# writes a 288-byte zkv108.info with the defaults and the window's position; the next start
-# restores the position.
+# The real program on an X server (run it through tests/support/run-with-tray.sh): started
+# without a settings file it shows the default skin with the key-coloured pixels cut away;
+# quitting from "終了(&X)" writes a 288-byte zkv108.info with the defaults and the window's
+# position; the next start restores the position.
 #   program-test.sh BIN_DIR [SCREENSHOT.png]
 set -euo pipefail
 bin="$1"
 shot="${2:-}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-work="$(mktemp -d)"
-player_pid=""
-cleanup() {
-  if [ -n "$player_pid" ]; then kill "$player_pid" 2>/dev/null || true; wait "$player_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A program directory of its own, so the settings file of the build stays untouched.
-app="$work/app"
-mkdir -p "$app"
-cp "$bin/ostradivuvirar" "$bin/wuvorbis.dll" "$app/"
-cp -r "$bin/skin" "$app/skin"
+. "$here/../support/xsession.sh"
+xsession_init
+xsession_sandbox "$bin"
 export SDL_AUDIODRIVER=dummy
 
 start_player() {
-  "$app/ostradivuvirar" >"$work/player.log" 2>&1 &
-  player_pid=$!
-  wid="$(timeout 20 xdotool search --sync --onlyvisible --name '^OstraDivUvirar$' | head -n1)"
-  [ -n "$wid" ] || { echo "the main window did not appear" >&2; cat "$work/player.log" >&2; exit 1; }
+  xsession_start_player
+  wid="$(xsession_window '^OstraDivUvirar$' 20)" || xsession_fail "the main window did not appear"
   sleep 1  # let it paint
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   win_x=$X; win_y=$Y; win_w=$WIDTH; win_h=$HEIGHT
-}
-
-quit_from_menu() {
-  # Right-click on the face opens the window's menu; "x" chooses "終了(&X)".
-  # On a busy machine the menu may not be up when the key comes: then close it and try again.
-  for _ in 1 2 3; do
-    xdotool mousemove $((win_x + face_x)) $((win_y + face_y)) click 3
-    sleep 0.7
-    xdotool key x
-    for _ in $(seq 50); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$player_pid" 2>/dev/null || break
-    xdotool key Escape
-  done
-  if kill -0 "$player_pid" 2>/dev/null; then echo "the program did not end from 終了(&X)" >&2; exit 1; fi
-  wait "$player_pid" || { echo "the program ended with an error" >&2; cat "$work/player.log" >&2; exit 1; }
-  player_pid=""
 }
 
 import -window root "$work/before.png"
@@ -63,7 +35,7 @@ fi
 read -r face_x face_y < <(python3 "$here/compare_shot.py" "$work/face.ppm" "$work/before.ppm" "$work/after.ppm")
 echo "window at $win_x,$win_y size ${win_w}x$win_h; right-click point $face_x,$face_y"
 
-quit_from_menu
+xsession_quit_from_menu "$win_x" "$win_y" "$face_x" "$face_y"
 python3 - "$app/zkv108.info" "$win_x" "$win_y" "$app/skin/default/" <<'PY'
 import struct, sys
 path, x, y, skin = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
@@ -87,6 +59,6 @@ struct.pack_into("<2i", data, 0, 140, 90)
 open(path, "wb").write(data)
 PY
 start_player
-[ "$win_x,$win_y" = "140,90" ] || { echo "the next start opened at $win_x,$win_y instead of 140,90" >&2; exit 1; }
-quit_from_menu
+[ "$win_x,$win_y" = "140,90" ] || xsession_fail "the next start opened at $win_x,$win_y instead of 140,90"
+xsession_quit_from_menu "$win_x" "$win_y" "$face_x" "$face_y"
 echo "second start restored the position 140,90"

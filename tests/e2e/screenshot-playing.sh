@@ -1,25 +1,15 @@
 #!/usr/bin/env bash
 # A picture of the main window playing the demo, for the README (run it through
-# tests/app/run-with-tray.sh):
-#   tests/app/run-with-tray.sh tests/e2e/screenshot-playing.sh build/bin docs/playing.png
+# tests/support/run-with-tray.sh):
+#   tests/support/run-with-tray.sh tests/e2e/screenshot-playing.sh build/bin docs/playing.png
 set -euo pipefail
 bin="$(cd "$1" && pwd)"
 out="$2"
-work="$(mktemp -d)"
-player_pid=""
-cleanup() {
-  if [ -n "$player_pid" ]; then kill "$player_pid" 2>/dev/null || true; wait "$player_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-app="$work/app"
-mkdir -p "$app"
-cp "$bin/ostradivuvirar" "$bin/wuvorbis.dll" "$app/"
-cp -r "$bin/skin" "$app/skin"
-SDL_AUDIODRIVER=dummy "$app/ostradivuvirar" "$bin/demo/demo.qv" >"$work/player.log" 2>&1 &
-player_pid=$!
-wid="$(timeout 60 xdotool search --sync --onlyvisible --name '^\[1\] ' | head -n1)" || true
-[ -n "$wid" ] || { echo "the demo did not start" >&2; cat "$work/player.log" >&2; exit 1; }
+. "$(dirname "${BASH_SOURCE[0]}")/../support/xsession.sh"
+xsession_init
+xsession_sandbox "$bin"
+SDL_AUDIODRIVER=dummy xsession_start_player "$bin/demo/demo.qv"
+wid="$(xsession_window '^\[1\] ')" || xsession_fail "the demo did not start"
 # A few seconds in, with the title scrolled a little.
 sleep 5.3
 eval "$(xdotool getwindowgeometry --shell "$wid")"

@@ -8,25 +8,11 @@ set -euo pipefail
 build="$(realpath "${1:-build}")"
 out="$(realpath -m "${2:-docs}")"
 mkdir -p "$out"
-for tool in Xvfb openbox xdotool import oggenc python3; do
-  command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }
-done
-
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  # The program first, the X server last.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-app="$work/app"
-mkdir -p "$app" "$work/music"
-cp "$build/bin/ostradivuvirar" "$app/"
-ln -s "$build/bin/wuvorbis.dll" "$app/wuvorbis.dll"
-ln -s "$build/bin/skin" "$app/skin"
+. "$(dirname "${BASH_SOURCE[0]}")/../support/xsession.sh"
+xsession_need Xvfb openbox xdotool import oggenc python3
+xsession_init
+xsession_sandbox "$build/bin"
+mkdir -p "$work/music"
 
 # A few short pieces, two of them with Japanese titles, one without any title.
 python3 - "$work/music" <<'PY'
@@ -56,11 +42,7 @@ assert len(rec) == 288
 open(app + "/zkv108.info", "wb").write(rec)
 PY
 
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 720x480x24 -nolisten tcp &
-pids+=($!)
-export DISPLAY="$display"
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+xsession_start_x 720x480x24
 # Title bars as the small windows have them: the caption and a close button only.
 cat > "$work/rc.xml" <<'XML'
 <?xml version="1.0" encoding="UTF-8"?>
@@ -74,14 +56,13 @@ cat > "$work/rc.xml" <<'XML'
 </openbox_config>
 XML
 openbox --config-file "$work/rc.xml" >/dev/null 2>&1 &
-pids+=($!)
+xsession_pids+=($!)
 sleep 1
 # A plain desktop colour, so the cut-away parts of the main window show as such.
 convert -size 720x480 xc:'#5a6e82' "$work/desktop.png"
 display -window root "$work/desktop.png" 2>/dev/null || true
 
-SDL_AUDIODRIVER=dummy "$app/ostradivuvirar" &
-pids+=($!)
+SDL_AUDIODRIVER=dummy xsession_start_player
 find_window() {
   for _ in $(seq 100); do
     id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)"
