@@ -1,5 +1,6 @@
 // Our two skins, as committed and as copied into the program folder: every key there, a clean cut,
 // buttons that sit on the face, glyph strips with three visibly different states.
+#include "OggFixture.h"
 #include "TStringList.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -25,11 +24,6 @@ struct TBitmap {
     const Rgb& At(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
 };
 
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 uint32_t Le(const std::vector<uint8_t>& b, size_t at, int n) {
     uint32_t v = 0;
     for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(b.at(at + i)) << (8 * i);
@@ -38,7 +32,7 @@ uint32_t Le(const std::vector<uint8_t>& b, size_t at, int n) {
 
 // Uncompressed 24-bit BMP, the only kind we draw.
 TBitmap LoadBmp(const std::string& path) {
-    const std::vector<uint8_t> b = ReadBytes(path);
+    const std::vector<uint8_t> b = fixture::ReadFile(path);
     TBitmap bmp;
     if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return bmp;
     EXPECT_EQ(Le(b, 28, 2), 24u) << path;
@@ -213,8 +207,8 @@ TEST(Skins, TheTwoSkinsLookDifferent) {
 TEST(Skins, BuildCopiesThemBesideTheProgram) {
     for (const std::string& skin : Skins)
         for (const std::string& f : {std::string("skin.ini"), std::string("face.bmp"), std::string("bPlay.bmp")}) {
-            const std::vector<uint8_t> src = ReadBytes(Dir(skin) + f);
+            const std::vector<uint8_t> src = fixture::ReadFile(Dir(skin) + f);
             ASSERT_FALSE(src.empty());
-            EXPECT_EQ(ReadBytes(std::string(OSTRA_BIN_DIR) + "/skin/" + skin + "/" + f), src) << skin << "/" << f;
+            EXPECT_EQ(fixture::ReadFile(fixture::BinDir() + "/skin/" + skin + "/" + f), src) << skin << "/" << f;
         }
 }
