@@ -126,7 +126,9 @@ bool CodebooksUsable(State* st, const std::vector<unsigned char>& opening)
         return true;
     // The later links are read again, and the source is put back where the decoder left it.
     const long resume = SourceTell(&st->source);
-    bool usable = resume >= 0;
+    if (resume < 0)
+        return false;
+    bool usable = true;
     ogg_int64_t start = 0;
     for (long link = 1; usable && link < links; ++link) {
         const ogg_int64_t before = ov_raw_total(vf, static_cast<int>(link - 1));
