@@ -11,6 +11,7 @@
 #include "SoundTestSupport.h"
 #include "TDSOggStream.h"
 #include "TDXSound.h"
+#include "WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using fixture::WaitFor;
 
 namespace {
 
@@ -108,18 +110,6 @@ private:
     std::thread thread_;
 };
 
-template <typename Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
 int Commands()
 {
     const char* n = std::getenv("OSTRA_STRESS_COMMANDS");
@@ -149,7 +139,7 @@ TEST(StreamStress, RandomCommandsLeaveNoThreadAndNeverHang)
     int maxThreads = 0;
     {
         TDXSound sound;
-        TSoundFormat format{44100};
+        TSoundFormat format{OutputFormat::Rate};
         ASSERT_TRUE(sound.Init(reinterpret_cast<HWND>(1), &format));
         TDSOggStream stream;
         ASSERT_TRUE(stream.Init(&sound));
@@ -198,8 +188,7 @@ TEST(StreamStress, RandomCommandsLeaveNoThreadAndNeverHang)
                 break;
             case Finish:
                 // What the main window does when a piece has ended: silent blocks from here on.
-                stream.PauseTime = stream.GetTotalTime();
-                stream.SetMute(true);
+                stream.MarkFinished();
                 break;
             case Query: {
                 const float t = stream.GetOutputTime();
@@ -222,7 +211,7 @@ TEST(StreamStress, RandomCommandsLeaveNoThreadAndNeverHang)
             }
             case Release:
                 stream.Release();
-                ASSERT_FALSE(stream.Thread.joinable());
+                ASSERT_FALSE(stream.HasStreamThread());
                 break;
             case Wait:
                 // Let the stream thread run: up to a few milliseconds, now and then across a refill.
@@ -235,7 +224,7 @@ TEST(StreamStress, RandomCommandsLeaveNoThreadAndNeverHang)
         }
 
         stream.Release();
-        EXPECT_FALSE(stream.Thread.joinable());
+        EXPECT_FALSE(stream.HasStreamThread());
         EXPECT_TRUE(WaitFor([&] { return soundtest::ThreadCount() == withDevice; }, 5000ms))
             << soundtest::ThreadCount() << " threads, " << withDevice << " before the first play";
     }
