@@ -1,16 +1,15 @@
 #include "Unit1.h"
 
+#include "AppIcon.h"
+#include "CaptionText.h"
 #include "DisplayText.h"
-#include "EFileError.h"
 #include "ERangeError.h"
 #include "OggWuvorbisLib.h"
 #include "Paths.h"
-#include "PlaylistRules.h"
 #include "SjisConv.h"
-#include "SkinIni.h"
 #include "TApplication.h"
+#include "TFileIntake.h"
 #include "TSpeedButton.h"
-#include "TStringList.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -21,68 +20,18 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
-#include <QProgressBar>
-#include <QRegion>
 #include <QSpinBox>
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
-#include <climits>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 
 TForm1* Form1 = nullptr;
 const std::string SettingsFileName = "zkv108.info";
-
-namespace {
-const char* const GlyphNames[7] = {"bPlay.bmp", "bStop.bmp",   "bPause.bmp", "bBack.bmp",
-                                   "bNext.bmp", "bRewind.bmp", "bFast.bmp"};
-const char* const ButtonKeys[7] = {"PLAY", "STOP", "PAUSE", "BACK", "NEXT", "REWIND", "FAST"};
-
-// Label places come from skin.ini sums; keep them well inside what a widget can be moved to.
-int Coord(int32_t base, int offset)
-{
-    const int64_t v = static_cast<int64_t>(base) + offset;
-    return static_cast<int>(std::clamp<int64_t>(v, -1000000, 1000000));
-}
-
-// A colour value whose lowest byte is red, middle green, high blue.
-void SetFontColor(QLabel* label, uint32_t color)
-{
-    QPalette pal = label->palette();
-    const QColor c(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                   static_cast<int>((color >> 16) & 0xFF));
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        pal.setColor(group, QPalette::WindowText, c);
-    label->setPalette(pal);
-}
-
-// The bytes of a Shift-JIS text without a lead byte left dangling at its end (after a cut).
-std::string WholeCharacters(const std::string& sjis)
-{
-    size_t i = 0;
-    while (i < sjis.size()) {
-        const auto b = static_cast<unsigned char>(sjis[i]);
-        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-        if (lead && i + 1 >= sjis.size())
-            break;
-        i += lead ? 2 : 1;
-    }
-    return sjis.substr(0, i);
-}
-}
 
 TForm1::TForm1(QWidget* parent) : TForm1(std::string(), parent)
 {
@@ -123,12 +72,10 @@ TForm1::TForm1(const std::string& appDir, QWidget* parent)
 
     for (QWidget* w : std::initializer_list<QWidget*>{Image1, LTitle, LTime, LTotalTime})
         w->installEventFilter(this);
-    for (TSpeedButton* b : Buttons()) {
-        plainLayout_.push_back({b, b->geometry(), b->palette()});
+    for (TSpeedButton* b : Buttons())
         connect(b, &QAbstractButton::clicked, this, [this, b] { bPlayClick(b); });
-    }
-    for (QWidget* w : std::initializer_list<QWidget*>{Image1, LTitle, LTime, LTotalTime})
-        plainLayout_.push_back({w, w->geometry(), w->palette()});
+    Skin = std::make_unique<TMainSkin>(TMainSkin::Parts{this, Image1, LTitle, LTime, LTotalTime, Buttons()},
+                                       AppDir, Settings);
     SetupFonts();
     SetupMenusAndTimers();
 
@@ -276,7 +223,7 @@ void TForm1::FormCreate()
     TrayData.uID = 1;
     TrayData.uFlags = 7;
     TrayData.uCallbackMessage = 1025;
-    TrayData.hIcon = AppIcon();
+    TrayData.hIcon = DrawAppIcon();
     TrayIcon->setIcon(TrayData.hIcon);
     SetTrayTip("Ostra Ogg Player");
 }
@@ -445,65 +392,7 @@ void TForm1::SetTrayTip(const std::string& sjis)
     std::memset(TrayData.szTip, 0, sizeof TrayData.szTip);
     std::memcpy(TrayData.szTip, sjis.data(), n);
     if (TrayIcon != nullptr)
-        TrayIcon->setToolTip(SjisToQString(WholeCharacters(std::string(TrayData.szTip, n))));
-}
-
-QIcon TForm1::AppIcon()
-{
-    QIcon icon;
-    for (int size : {16, 22, 32, 48}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        const double s = size;
-        QLinearGradient g(0, 0, 0, s);
-        g.setColorAt(0, QColor(58, 92, 140));
-        g.setColorAt(1, QColor(24, 40, 70));
-        p.setBrush(g);
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QRectF(0.5, 0.5, s - 1, s - 1));
-        // A loop arrow round a play triangle: the player's loops and its play button.
-        p.setPen(QPen(QColor(240, 200, 110), s * 0.09, Qt::SolidLine, Qt::RoundCap));
-        p.setBrush(Qt::NoBrush);
-        p.drawArc(QRectF(s * 0.18, s * 0.18, s * 0.64, s * 0.64), 100 * 16, 290 * 16);
-        QPainterPath tri;
-        tri.moveTo(s * 0.42, s * 0.34);
-        tri.lineTo(s * 0.66, s * 0.5);
-        tri.lineTo(s * 0.42, s * 0.66);
-        tri.closeSubpath();
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(250, 250, 250));
-        p.drawPath(tri);
-        p.end();
-        icon.addPixmap(pm);
-    }
-    return icon;
-}
-
-// ---- Display text ----
-
-void TForm1::SetLabelCaption(QLabel* label, const std::string& sjis)
-{
-    const QString shown = SjisToQString(sjis);
-    label->setProperty("Caption", QByteArray(sjis.data(), static_cast<qsizetype>(sjis.size())));
-    label->setProperty("CaptionShown", shown);
-    label->setText(shown);
-    // The labels size themselves to their text.
-    label->adjustSize();
-}
-
-std::string TForm1::LabelCaption(const QLabel* label)
-{
-    // The bytes stand only while the label still shows what they were converted to; text set
-    // on the label directly (plain ASCII such as "0:00.0" or empty text) is taken as it is.
-    const QVariant v = label->property("Caption");
-    if (v.isValid() && label->property("CaptionShown").toString() == label->text()) {
-        const QByteArray bytes = v.toByteArray();
-        return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-    }
-    const QByteArray text = label->text().toLatin1();
-    return std::string(text.constData(), static_cast<size_t>(text.size()));
+        TrayIcon->setToolTip(SjisToQString(CaptionText::WholeCharacters(std::string(TrayData.szTip, n))));
 }
 
 // ---- Skins and the settings file ----
@@ -511,14 +400,11 @@ std::string TForm1::LabelCaption(const QLabel* label)
 void TForm1::LoadSettingsAndSkin()
 {
     const std::string path = AppDir + SettingsFileName;
-    if (Settings.LoadFromFile(path)) {
-        SkinDir = Settings.SkinPathText();
+    const bool stored = Settings.LoadFromFile(path);
+    if (stored) {
         move(Settings.MainLeft, Settings.MainTop);
         S3->setChecked(Settings.FastLoad != 0);
     } else {
-        SkinDir = AppDir + "skin/default/";
-        // A program directory too long for the record leaves the stored path empty.
-        Settings.SetSkinPath(SkinDir);
         Settings.MainLeft = pos().x();
         Settings.MainTop = pos().y();
         Settings.PlaylistLeft = pos().x();
@@ -531,130 +417,7 @@ void TForm1::LoadSettingsAndSkin()
         Settings.FastLoad = 0;
     }
     SkinLoadDialog->setDirectory(QString::fromStdString(AppDir + "skin"));
-    ApplySkinFilesOrFallBack();
-}
-
-void TForm1::ApplySkinFilesOrFallBack()
-{
-    try {
-        ApplySkinFiles();
-        return;
-    } catch (...) {
-        TApplication::HandleException();
-    }
-    // A broken skin: the default skin instead, and the settings remember the skin shown.
-    const std::string fallback = AppDir + "skin/default/";
-    if (SkinDir != fallback) {
-        SkinDir = fallback;
-        try {
-            ApplySkinFiles();
-            Settings.SetSkinPath(SkinDir);
-            return;
-        } catch (...) {
-            TApplication::HandleException();
-        }
-    }
-    RestorePlainLayout();
-}
-
-void TForm1::ApplySkinFiles()
-{
-    for (size_t i = 0; i < ButtonGlyphFiles.size(); ++i)
-        ButtonGlyphFiles[i] = SkinDir + GlyphNames[i];
-    const std::string facePath = SkinDir + "face.bmp";
-    ReadSkinIni();
-    QImage face;
-    if (!face.load(QString::fromStdString(facePath)) || face.isNull())
-        throw EFileError::CannotOpen(facePath);
-    FaceImage = face.convertToFormat(QImage::Format_RGB32);
-    Image1->setPixmap(QPixmap::fromImage(FaceImage));
-    Image1->resize(FaceImage.size());
-    resize(FaceImage.size());
-    BuildWindowRegion();
-    for (TSpeedButton* b : Buttons())
-        ApplyButtonSkin(b);
-}
-
-void TForm1::ReadSkinIni()
-{
-    TStringList ini;
-    ini.LoadFromFile(SkinDir + "skin.ini");
-    const int32_t x = SkinIni::ReadInt(ini, "DISPLAY_X");
-    const int32_t y = SkinIni::ReadInt(ini, "DISPLAY_Y");
-    LTitle->move(Coord(x, 2), Coord(y, 1));
-    SetFontColor(LTitle, SkinIni::ReadColor(ini, "TITLE_COLOR"));
-    LTime->move(Coord(x, 6), Coord(y, 20));
-    SetFontColor(LTime, SkinIni::ReadColor(ini, "TIME_COLOR"));
-    LTotalTime->move(Coord(x, 78), Coord(y, 25));
-    SetFontColor(LTotalTime, SkinIni::ReadColor(ini, "TOTALTIME_COLOR"));
-    for (size_t i = 0; i < ButtonLayouts.size(); ++i) {
-        const std::string key = ButtonKeys[i];
-        ButtonLayouts[i].X = SkinIni::ReadInt(ini, key + "_BUTTON_X");
-        ButtonLayouts[i].Y = SkinIni::ReadInt(ini, key + "_BUTTON_Y");
-        ButtonLayouts[i].Trans = SkinIni::ReadInt(ini, key + "_BUTTON_TRANS") != 0;
-    }
-}
-
-uint32_t TForm1::ParseSkinColor(const std::string& value)
-{
-    return SkinIni::ParseSkinColor(value);
-}
-
-void TForm1::BuildWindowRegion()
-{
-    const int w = FaceImage.width();
-    const int h = FaceImage.height();
-    if (w <= 0 || h <= 0) {
-        clearMask();
-        return;
-    }
-    // Every pixel of exactly the top-left pixel's colour is cut away, in runs along each row.
-    const QRgb key = FaceImage.pixel(0, 0) & 0xFFFFFFu;
-    QList<QRect> runs;
-    for (int y = 0; y < h; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(FaceImage.constScanLine(y));
-        int x = 0;
-        while (x < w) {
-            if ((line[x] & 0xFFFFFFu) != key) {
-                ++x;
-                continue;
-            }
-            const int x0 = x;
-            while (x < w && (line[x] & 0xFFFFFFu) == key)
-                ++x;
-            runs.append(QRect(x0, y, x - x0, 1));
-        }
-    }
-    // The runs are disjoint and lie inside the face, so taking them away from the whole
-    // rectangle is the same as combining each into it by exclusive-or.
-    QRegion cut;
-    cut.setRects(runs.constData(), static_cast<int>(runs.size()));
-    setMask(QRegion(0, 0, w, h).subtracted(cut));
-}
-
-void TForm1::ApplyButtonSkin(TSpeedButton* button)
-{
-    const int tag = button->Tag();
-    if (tag < 0 || tag >= static_cast<int>(ButtonLayouts.size()))
-        return;
-    button->LoadGlyph(ButtonGlyphFiles[static_cast<size_t>(tag)]);
-    const TButtonLayout& layout = ButtonLayouts[static_cast<size_t>(tag)];
-    button->move(Coord(layout.X, 0), Coord(layout.Y, 0));
-    button->resize(button->Glyph().width() / button->NumGlyphs(), button->Glyph().height());
-}
-
-void TForm1::RestorePlainLayout()
-{
-    FaceImage = QImage();
-    Image1->clear();
-    clearMask();
-    resize(258, 110);
-    for (const PlainPlace& place : plainLayout_) {
-        place.Widget->setGeometry(place.Geometry);
-        place.Widget->setPalette(place.Palette);
-    }
-    for (TSpeedButton* b : Buttons())
-        b->ClearGlyph();
+    Skin->Load(stored);
 }
 
 void TForm1::S1Click()
@@ -675,83 +438,18 @@ void TForm1::ChangeSkin(const std::string& chosenFile)
         throw ERangeError("スキンのフォルダのパスが長すぎます (" + std::to_string(dir.size()) +
                           " バイト、259 バイトまで)");
     hide();
-    SkinDir = dir;
-    ApplySkinFilesOrFallBack();
+    Skin->SkinDir = dir;
+    Skin->ApplyFilesOrFallBack();
     show();
     DragOrigin = pos();
-    Settings.SetSkinPath(SkinDir);
+    Settings.SetSkinPath(Skin->SkinDir);
 }
 
 // ---- Playback: the transport buttons, the tray menu and the timers ----
 
-namespace {
-// A lead byte of a double-byte character in the Windows Japanese code page.
-bool IsSjisLeadByte(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-// Whole units of a time reading, truncated toward zero and kept to what an int holds.
-int64_t Truncated(double value)
-{
-    if (!(value == value))
-        return 0;
-    return static_cast<int64_t>(std::clamp(value, -2.0e15, 2.0e15));
-}
-
-std::string TimeTextOf(int64_t seconds, int64_t tenths)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(seconds / 60),
-                  static_cast<long long>(seconds % 60), static_cast<long long>(tenths));
-    return text;
-}
-}
-
-std::string TForm1::TimeText(float seconds)
-{
-    // The product is taken in double: it is then exact for every float, so 0.7 s (a float just
-    // below 0.7) shows its tenths as the value it really holds.
-    const int64_t s = Truncated(seconds);
-    const int64_t d = Truncated(static_cast<double>(seconds) * 10.0) - s * 10;
-    return TimeTextOf(s, d);
-}
-
-std::string TForm1::PadCaption(const std::string& sjis)
-{
-    if (sjis.size() >= 21)
-        return sjis + "    ";
-    return sjis + std::string(21 - sjis.size(), ' ');
-}
-
-std::string TForm1::ScrollCaption(const std::string& sjis)
-{
-    if (sjis.empty())
-        return sjis;
-    const size_t n = std::min<size_t>(IsSjisLeadByte(static_cast<unsigned char>(sjis[0])) ? 2 : 1, sjis.size());
-    return sjis.substr(n) + sjis.substr(0, n);
-}
-
 int TForm1::CurrentEntry() const
 {
     return OggFileList->currentRow();
-}
-
-void TForm1::AdvanceEntry()
-{
-    const int count = OggFileList->count();
-    const int index = CurrentEntry();
-    const int next = index == count - 1 ? 0 : index + 1;
-    OggFileList->setCurrentRow(next < count ? next : -1);
-}
-
-void TForm1::BackEntry()
-{
-    const int count = OggFileList->count();
-    int index = CurrentEntry() - 1;
-    if (index < 0)
-        index = count - 1;
-    OggFileList->setCurrentRow(index);
 }
 
 int TForm1::LoopCountValue() const
@@ -761,28 +459,37 @@ int TForm1::LoopCountValue() const
     return static_cast<int16_t>(static_cast<uint32_t>(Settings.LoopTimes) & 0xFFFFu);
 }
 
+void TForm1::SyncNextPlayTimer()
+{
+    if (Sequence.NextPlayArmed() && !NextPlayTimer->isActive())
+        NextPlayTimer->start();
+    else if (!Sequence.NextPlayArmed() && NextPlayTimer->isActive())
+        NextPlayTimer->stop();
+}
+
+void TForm1::FollowSequence(bool playCurrent)
+{
+    SyncNextPlayTimer();
+    if (playCurrent)
+        PlayEntry(CurrentEntry());
+}
+
 void TForm1::PlayEntry(int index)
 {
-    // The tray menu and bPlay pass the current entry unchecked (-1 with none); such an index,
-    // or one left behind by a list that has since shrunk, plays nothing and changes nothing.
-    if (index < 0 || index >= OggFileList->count())
-        return;
-    OggStream.PauseTime = 0.0f;
-    NextPlayTimer->stop();
-    OggStream.SetMute(false);
-    const std::string path = TPlaylist::PathAt(OggFileList, index);
-    bool played = false;
+    TPlaybackSequence::TStart start = TPlaybackSequence::TStart::Ignored;
     try {
-        played = OggStream.Play(path, false);
+        start = Sequence.PlayEntry(index);
     } catch (...) {
-        // Not Ogg Vorbis: the message is shown and the program goes on. The entry is not
-        // selected and the display keeps its texts; nothing follows until the user acts, so the
-        // timers must not take the stream's empty state for a piece that ended or looped.
-        CurrentExt.clear();
+        // Not Ogg Vorbis: the message is shown and the program goes on; the display keeps its
+        // texts.
+        SyncNextPlayTimer();
         TApplication::HandleException();
         return;
     }
-    if (!played) {
+    SyncNextPlayTimer();
+    if (start == TPlaybackSequence::TStart::Ignored)
+        return;
+    if (start == TPlaybackSequence::TStart::Failed) {
         // The program ends. While the message is up its timers would go on and, finding
         // nothing playing, try the next entry and show the message again: they stop first.
         Timer3->stop();
@@ -790,301 +497,104 @@ void TForm1::PlayEntry(int index)
         TApplication::ShowMessage("再生失敗");
         CloseWindowClick();
     }
-    std::string name;
-    if (Form2 != nullptr && Form2->Playlist) {
-        Form2->Playlist->Select(index);
-        name = Form2->Playlist->Name(index);
-    } else {
-        OggFileList->setCurrentRow(index);
-        name = Utf8ToSjis(Paths::ExtractFileName(path));
-    }
-    const std::string ext = Paths::ExtractFileExt(path);
-    CurrentExt = ext == ".OGG" ? ".ogg" : ext == ".QV" ? ".qv" : ext;
-    const std::string caption = "[" + std::to_string(index + 1) + "] " + name;
+    const std::string name = Form2 != nullptr && Form2->Playlist
+                                 ? Form2->Playlist->Name(index)
+                                 : Utf8ToSjis(Paths::ExtractFileName(PlaylistCursor.PathAt(index)));
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) about the chain of operator+.
+    std::string caption = "[";
+    caption.append(std::to_string(index + 1)).append("] ").append(name);
     TApplication::SetTitle(SjisToQString(caption));
     SetTrayTip(caption);
-    SetLabelCaption(LTitle, PadCaption(caption));
-    SetLabelCaption(LTotalTime, TimeText(OggStream.GetTotalTime()));
+    DisplayText::SetLabelCaption(LTitle, CaptionText::PadCaption(caption));
+    DisplayText::SetLabelCaption(LTotalTime, CaptionText::TimeText(OggStream.GetTotalTime()));
 }
 
 void TForm1::bPlayClick(TSpeedButton* sender)
 {
-    if (sender == nullptr || OggFileList->count() == 0)
-        return;
-    switch (sender->Tag()) {
-    case 0:
-        P1Click();
-        break;
-    case 1:
-        S2Click();
-        break;
-    case 2:
-        OggStream.Pause();
-        break;
-    case 3:
-        BackEntry();
-        PlayCurrentAfterStop();
-        break;
-    case 4:
-        AdvanceEntry();
-        PlayCurrentAfterStop();
-        break;
-    case 5:
-        // Only a rewind past the start stops the piece; that goes to the previous entry.
-        if (OggStream.Rewind(5.0f)) {
-            BackEntry();
-            PlayCurrentAfterStop();
-        }
-        break;
-    case 6:
-        if (OggStream.Forward(5.0f)) {
-            AdvanceEntry();
-            PlayCurrentAfterStop();
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-void TForm1::PlayCurrentAfterStop()
-{
-    OggStream.Stop();
-    LoopsDone = 0;
-    LastSecond = 0.0f;
-    PlayEntry(CurrentEntry());
+    if (sender != nullptr)
+        FollowSequence(Sequence.ButtonPressed(sender->Tag()));
 }
 
 void TForm1::P1Click()
 {
-    if (OggStream.PauseTime.load() != 0.0f) {
-        OggStream.Pause();
-        return;
-    }
-    LoopsDone = 0;
-    LastSecond = 0.0f;
-    PlayEntry(CurrentEntry());
+    FollowSequence(Sequence.PlayPressed());
 }
 
 void TForm1::A1Click()
 {
-    OggStream.Pause();
+    Sequence.PausePressed();
 }
 
 void TForm1::S2Click()
 {
-    OggStream.Stop();
-    CurrentExt.clear();
-    LoopsDone = 0;
-    LastSecond = 0.0f;
+    Sequence.StopPressed();
 }
 
 void TForm1::N2Click()
 {
-    AdvanceEntry();
-    PlayCurrentAfterStop();
+    FollowSequence(Sequence.NextPressed());
 }
 
 void TForm1::B1Click()
 {
-    BackEntry();
-    PlayCurrentAfterStop();
+    FollowSequence(Sequence.BackPressed());
 }
 
 void TForm1::Timer1Timer()
 {
-    if (OggStream.PauseTime.load() != 0.0f)
+    if (!Sequence.TimeTick())
         return;
-    // One reading gives both the seconds and the tenths: two readings taken apart could fall
-    // on both sides of a whole second and show ten tenths.
-    const double t = OggStream.GetOutputTime();
-    const int64_t s = Truncated(t);
-    const int64_t d = Truncated(t * 10.0) - s * 10;
-    ShownSeconds = static_cast<int32_t>(std::clamp<int64_t>(s, INT32_MIN, INT32_MAX));
-    ShownTenths = static_cast<int32_t>(d);
     // Repainting is most of what this costs; a time that stands still (stopped, or the end of a
     // piece not yet noticed) is not drawn again.
-    const std::string text = TimeTextOf(s, d);
+    const std::string text = CaptionText::TimeText(ShownSeconds, ShownTenths);
     if (LTime->text() != QLatin1String(text.c_str()))
-        SetLabelCaption(LTime, text);
+        DisplayText::SetLabelCaption(LTime, text);
 }
 
 void TForm1::Timer2Timer()
 {
-    const std::string caption = LabelCaption(LTitle);
+    const std::string caption = DisplayText::LabelCaption(LTitle);
     if (caption.empty())
         return;
-    SetLabelCaption(LTitle, ScrollCaption(caption));
+    DisplayText::SetLabelCaption(LTitle, CaptionText::ScrollCaption(caption));
 }
 
 void TForm1::Timer3Timer()
 {
-    // 1. The piece has ended: silence the rest of the buffer and move on a second later.
-    if (!OggStream.IsPlaying() && OggStream.PauseTime.load() == 0.0f &&
-        (CurrentExt == ".ogg" || CurrentExt == ".qv") && !NextPlayTimer->isActive()) {
-        OggStream.PauseTime = OggStream.GetTotalTime();
-        OggStream.SetMute(true);
-        NextPlayTimer->start();
-    }
-    // 2. A looped container: a whole second or more back means it jumped to its loop start.
-    if (OggStream.IsPlaying() && OggStream.PauseTime.load() == 0.0f && CurrentExt == ".qv") {
-        const int32_t c = static_cast<int32_t>(Truncated(OggStream.GetOutputTime()));
-        ShownSeconds = c;
-        const int k = LoopCountValue();
-        if (static_cast<float>(c) < LastSecond && k != -1)
-            ++LoopsDone;
-        if (k < LoopsDone && k != -1) {
-            OggStream.FadeOut(8.0f);
-            LoopsDone = 0;
-            CurrentExt = "qv";
-        } else {
-            LastSecond = static_cast<float>(c);
-        }
-    }
-    // 3. The closing fade has reached silence and the data has stopped: the next entry.
-    if (!OggStream.IsPlaying() && OggStream.PauseTime.load() == 0.0f && CurrentExt == "qv") {
-        CurrentExt.clear();
-        LastSecond = 0.0f;
-        AdvanceEntry();
-        PlayEntry(CurrentEntry());
-    }
+    FollowSequence(Sequence.Timer3Tick(LoopCountValue()));
 }
 
 void TForm1::NextPlayTimerTimer()
 {
-    // One tick only: PlayEntry would stop it, but an entry that cannot be played (the list
-    // was cleared meanwhile) must not leave it firing and later start a piece by itself.
-    NextPlayTimer->stop();
-    if (LoopSwitch) {
-        const int k = LoopCountValue();
-        if (k != -1)
-            ++LoopsDone;
-        if (k < LoopsDone && k != -1) {
-            LoopsDone = 0;
-            AdvanceEntry();
-        }
-    } else {
-        AdvanceEntry();
-        LastSecond = 0.0f;
-    }
-    PlayEntry(CurrentEntry());
-}
-
-// ---- File intake: the drop on the window and the command line ----
-
-bool TForm1::TakeInNames(const std::vector<std::string>& names, int firstStep)
-{
-    try {
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (Form5 != nullptr)
-                TForm5::Step(Form5->LoadingBar, firstStep + static_cast<int>(i));
-            const std::string& name = names[i];
-            if (PlaylistRules::IsAudioName(name))
-                Form2->AddPlaylistEntry(name);
-            else if (PlaylistRules::IsM3uName(name))
-                Form2->LoadPlaylistFile(name);
-        }
-        return true;
-    } catch (...) {
-        // The intake stops at the failing name; the entries before it stay (both lists in
-        // step) and the error is shown once.
-        if (Form5 != nullptr)
-            Form5->HideLoading();
-        TApplication::HandleException();
-        return false;
-    }
+    FollowSequence(Sequence.NextPlayTick(LoopCountValue()));
 }
 
 void TForm1::PlayFirstEntry()
 {
-    if (OggFileList->count() < 1)
-        return;
-    Form2->Playlist->Select(0);
-    OggStream.Stop();
-    CurrentExt.clear();
-    LoopsDone = 0;
-    LastSecond = 0.0f;
-    PlayEntry(0);
+    FollowSequence(Sequence.PlayFirst());
 }
+
+// ---- File intake: the drop on the window and the command line ----
 
 void TForm1::WMDropFiles(const std::vector<std::string>& names)
 {
-    if (Form2 == nullptr || !Form2->Playlist)
-        return;
-    Form2->Playlist->Clear();
-    if (Form5 != nullptr) {
-        TForm5::SetMaximum(Form5->LoadingBar, static_cast<int>(names.size()));
-        Form5->ShowLoading();
-    }
-    const bool whole = TakeInNames(names, 0);
-    if (Form5 != nullptr) {
-        Form5->HideLoading();
-        TForm5::Step(Form5->LoadingBar, 0);
-    }
-    if (whole)
+    if (TFileIntake::ReplacePlaylist(names, TFileIntake::Source::Drop))
         PlayFirstEntry();
 }
 
 void TForm1::LoadCommandLine()
 {
-    std::vector<std::string> params;
-    const QStringList args = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QByteArray native = QFile::encodeName(args[i]);
-        params.emplace_back(native.constData(), static_cast<size_t>(native.size()));
-    }
-    // Qt hands the parameters over as text, which loses the bytes of a name that is not valid
-    // in the locale's encoding. The process's own record has them exactly; it is taken when Qt
-    // took none of the parameters for itself (then both lists are the same length).
-    std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
-    std::vector<std::string> raw;
-    for (std::string arg; std::getline(cmdline, arg, '\0');)
-        raw.push_back(arg);
-    if (raw.size() == static_cast<size_t>(args.size()) && !raw.empty())
-        params.assign(raw.begin() + 1, raw.end());
-    LoadCommandLine(params);
+    LoadCommandLine(TFileIntake::CommandLineNames());
 }
 
 void TForm1::LoadCommandLine(const std::vector<std::string>& params)
 {
-    if (params.empty() || Form2 == nullptr || !Form2->Playlist)
-        return;
-    Form2->Playlist->Clear();
-    if (Form5 != nullptr) {
-        TForm5::SetMaximum(Form5->LoadingBar, static_cast<int>(params.size()));
-        Form5->ShowLoading();
-    }
-    // The bar counts the parameters from 1 and keeps its last position.
-    const bool whole = TakeInNames(params, 1);
-    if (Form5 != nullptr)
-        Form5->HideLoading();
-    if (whole)
+    if (TFileIntake::ReplacePlaylist(params, TFileIntake::Source::CommandLine))
         PlayFirstEntry();
-}
-
-void TForm1::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void TForm1::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* event)
 {
-    if (!event->mimeData()->hasUrls())
-        return;
-    std::vector<std::string> names;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const QByteArray native = QFile::encodeName(url.toLocalFile());
-        names.emplace_back(native.constData(), static_cast<size_t>(native.size()));
-    }
-    event->acceptProposedAction();
-    WMDropFiles(names);
+    if (const auto names = TFileIntake::AcceptFileDrop(event))
+        WMDropFiles(*names);
 }

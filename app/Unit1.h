@@ -6,12 +6,13 @@
 #include "PlayerSettings.h"
 #include "TDSOggStream.h"
 #include "TDXSound.h"
+#include "TFileIntake.h"
+#include "TMainSkin.h"
+#include "TPlaybackSequence.h"
+#include "TPlaylistCursor.h"
 
 #include <QIcon>
-#include <QImage>
-#include <QPalette>
 #include <QPoint>
-#include <QRect>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <array>
@@ -30,13 +31,6 @@ class QMenu;
 class QAction;
 class QFileDialog;
 class TSpeedButton;
-
-// Where a skin puts one transport button.
-struct TButtonLayout {
-    int32_t X = 0;
-    int32_t Y = 0;
-    bool Trans = false;  // from *_BUTTON_TRANS; kept with the layout, nothing depends on it
-};
 
 // The notification-icon record: what the tray icon shows and whom it reports to.
 struct TTrayData {
@@ -113,19 +107,21 @@ public:
     TDSOggStream OggStream;
 
     TTrayData TrayData;
-    int32_t ShownSeconds = 0;
-    int32_t ShownTenths = 0;
+    // The order of play, with the playlist as this window holds it. Its state keeps the names
+    // the other windows have always used on this window.
+    TPlaylistCursor PlaylistCursor{OggFileList};
+    TPlaybackSequence Sequence{OggStream, PlaylistCursor};
+    int32_t& ShownSeconds = Sequence.ShownSeconds;
+    int32_t& ShownTenths = Sequence.ShownTenths;
+    int32_t& LoopsDone = Sequence.LoopsDone;
+    bool& LoopSwitch = Sequence.LoopSwitch;
+    float& LastSecond = Sequence.LastSecond;
+    std::string& CurrentExt = Sequence.CurrentExt;  // ".ogg", ".qv", "qv" (closing fade) or ""
     QPoint DragOrigin;
-    int32_t LoopsDone = 0;
-    bool LoopSwitch = false;
-    float LastSecond = 0.0f;
-    std::array<TButtonLayout, 7> ButtonLayouts{};
-    std::array<std::string, 7> ButtonGlyphFiles;
-    std::string SkinDir;     // current skin directory, ending in "/"
     std::string AppDir;      // program directory with trailing "/"
-    std::string CurrentExt;  // ".ogg", ".qv", "qv" (fading after the last pass) or ""
     TPlayerSettings Settings;
-    QImage FaceImage;  // the face now shown in Image1
+    // The skin shown: its directory, face and button layouts (made with the window).
+    std::unique_ptr<TMainSkin> Skin;
 
     // Handlers of this window.
     void FormCreate();
@@ -155,49 +151,24 @@ public:
 
     // Skins and settings.
     void LoadSettingsAndSkin();
-    void ApplySkinFiles();
-    void ReadSkinIni();
-    static uint32_t ParseSkinColor(const std::string& value);
-    void BuildWindowRegion();
-    void ApplyButtonSkin(TSpeedButton* button);
     // S1Click after the dialog: takes the directory of the chosen file as the new skin.
     void ChangeSkin(const std::string& chosenFile);
     // Writes Settings to AppDir + "zkv108.info"; silently nothing when it cannot be written.
     void WriteSettingsFile();
     // Takes the main and playlist windows' positions into Settings (before any window dies).
     void StorePositions();
-    // The window as its definition lays it out, without any skin.
-    void RestorePlainLayout();
 
-    // Time text "%d:%02d.%d": minutes, seconds and tenths, truncated; minutes do not roll over.
-    static std::string TimeText(float seconds);
-    // The title caption made ready for scrolling: four spaces after a caption of 21 bytes or
-    // more, else spaces up to 21 bytes.
-    static std::string PadCaption(const std::string& sjis);
-    // The caption with its first character (one byte, or two for a Shift-JIS lead byte) moved
-    // to its end.
-    static std::string ScrollCaption(const std::string& sjis);
-    // The current entry (OggFileList's row, -1 for none) and the steps through the list.
+    // The current entry (OggFileList's row, -1 for none).
     int CurrentEntry() const;
-    void AdvanceEntry();
-    void BackEntry();
-    // Stops what plays, resets the loop passes and plays the current entry from its start.
-    void PlayCurrentAfterStop();
     // The loop count of the loop-count window (-1 endless, 0 .. 99).
     int LoopCountValue() const;
 
     // The seven transport buttons by tag.
     std::array<TSpeedButton*, 7> Buttons() const;
-    // Display text: sets a label's caption from Shift-JIS bytes, sizing the label to its text.
-    static void SetLabelCaption(QLabel* label, const std::string& sjis);
-    static std::string LabelCaption(const QLabel* label);
     // Sets the tray tip (Shift-JIS, cut to 63 bytes) and shows it on the icon.
     void SetTrayTip(const std::string& sjis);
     // True once FormCreate has filled TrayData: only then can the window go to the tray.
     bool TrayReady() const { return TrayData.cbSize != 0; }
-
-    // The application's icon, also the tray icon: drawn here, so it needs no file.
-    static QIcon AppIcon();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -205,28 +176,21 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override { TFileIntake::AcceptFileDrag(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { TFileIntake::AcceptFileDrag(event); }
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // The intake shared by the drop and the command line: names taken in order, the loading
-    // bar stepped from firstStep. Returns false when an error stopped it (shown already).
-    bool TakeInNames(const std::vector<std::string>& names, int firstStep);
     // Entry 0 selected, the old piece stopped, the playback state reset, entry 0 played.
     void PlayFirstEntry();
+    // After a command of the sequence: NextPlayTimer runs as the sequence wants, and the
+    // current entry plays when the command asks for it.
+    void FollowSequence(bool playCurrent);
+    void SyncNextPlayTimer();
 
     void SetupMenusAndTimers();
     void SetupFonts();
-    void ApplySkinFilesOrFallBack();
 
-    // Where the window definition puts the buttons and labels, for a window left without a skin.
-    struct PlainPlace {
-        QWidget* Widget;
-        QRect Geometry;
-        QPalette Palette;
-    };
-    std::vector<PlainPlace> plainLayout_;
     std::string appDirGiven_;
     std::unique_ptr<Ui::TForm1> ui;
 };

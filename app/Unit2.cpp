@@ -1,37 +1,40 @@
 #include "Unit2.h"
 
+#include "DisplayText.h"
 #include "Paths.h"
 #include "PlaylistRules.h"
 #include "SjisConv.h"
 #include "TApplication.h"
+#include "TFileIntake.h"
 #include "TStringList.h"
 #include "Unit1.h"
 #include "Unit5.h"
 #include "ui_Unit2.h"
 
-#include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QListWidget>
-#include <QMimeData>
-#include <QShowEvent>
-#include <QUrl>
 #include <exception>
 
 TForm2* Form2 = nullptr;
 
 namespace {
-std::string NativeName(const QString& name)
-{
-    const QByteArray bytes = QFile::encodeName(name);
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
 QString QtName(const std::string& native)
 {
     return QFile::decodeName(QByteArray(native.data(), static_cast<qsizetype>(native.size())));
+}
+
+// One of the window's file dialogs: made once, run as often as needed.
+QFileDialog* MakeDialog(QWidget* parent, const QString& name, const QString& title, const QString& filter,
+                        QFileDialog::AcceptMode accept, QFileDialog::FileMode files)
+{
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(name);
+    dialog->setWindowTitle(title);
+    dialog->setNameFilter(filter);
+    dialog->setAcceptMode(accept);
+    dialog->setFileMode(files);
+    return dialog;
 }
 
 QStringList RunOpenDialog(QFileDialog* dialog)
@@ -69,52 +72,37 @@ void StepBar(QProgressBar* TForm5::*bar, int position)
 }
 }
 
-TForm2::TForm2(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TForm2>())
+TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::PlaylistShown)
 {
-    Form2 = this;
-    ui->setupUi(this);
-    ListBox1 = ui->ListBox1;
-    MainMenu1 = ui->MainMenu1;
-    F1 = ui->F1;
-    MLoadOgg = ui->MLoadOgg;
-    MPlayList = ui->MPlayList;
-    S1 = ui->S1;
-    MDelete = ui->MDelete;
-    C1 = ui->C1;
-    MUp = ui->MUp;
-    MDown = ui->MDown;
+    NameGlobally(Form2);
+    Ui::TForm2 ui;
+    ui.setupUi(this);
+    ListBox1 = ui.ListBox1;
+    MainMenu1 = ui.MainMenu1;
+    F1 = ui.F1;
+    MLoadOgg = ui.MLoadOgg;
+    MPlayList = ui.MPlayList;
+    S1 = ui.S1;
+    MDelete = ui.MDelete;
+    C1 = ui.C1;
+    MUp = ui.MUp;
+    MDown = ui.MDown;
 
     // A tool window with a sizable frame and only a close button; 286 x 206 outside.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    QFont face(QStringLiteral("ＭＳ Ｐゴシック"));
-    face.setPixelSize(12);
-    setFont(face);
+    MakeToolWindow(12);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->viewport()->installEventFilter(this);
 
     const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u)");
-    OggLoadDialog = new QFileDialog(this);
-    OggLoadDialog->setObjectName(QStringLiteral("OggLoadDialog"));
-    OggLoadDialog->setWindowTitle(QString());
-    OggLoadDialog->setNameFilter(QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"));
-    OggLoadDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    OggLoadDialog->setFileMode(QFileDialog::ExistingFiles);
-
-    ListLoadDialog = new QFileDialog(this);
-    ListLoadDialog->setObjectName(QStringLiteral("ListLoadDialog"));
-    ListLoadDialog->setWindowTitle(QStringLiteral("プレイリストの読みこみ"));
-    ListLoadDialog->setNameFilter(m3uFilter);
-    ListLoadDialog->setDefaultSuffix(QStringLiteral("m3u"));
-    ListLoadDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    ListLoadDialog->setFileMode(QFileDialog::ExistingFiles);
-
-    ListSaveDialog = new QFileDialog(this);
-    ListSaveDialog->setObjectName(QStringLiteral("ListSaveDialog"));
-    ListSaveDialog->setWindowTitle(QStringLiteral("プレイリストの保存"));
-    ListSaveDialog->setNameFilter(m3uFilter);
-    ListSaveDialog->setDefaultSuffix(QStringLiteral("m3u"));
-    ListSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    ListSaveDialog->setFileMode(QFileDialog::AnyFile);
+    OggLoadDialog = MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
+                               QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
+                               QFileDialog::ExistingFiles);
+    ListLoadDialog = MakeDialog(this, QStringLiteral("ListLoadDialog"), QStringLiteral("プレイリストの読みこみ"),
+                                m3uFilter, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
+    ListSaveDialog = MakeDialog(this, QStringLiteral("ListSaveDialog"), QStringLiteral("プレイリストの保存"),
+                                m3uFilter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
+    for (QFileDialog* dialog : {ListLoadDialog, ListSaveDialog})
+        dialog->setDefaultSuffix(QStringLiteral("m3u"));
     ListSaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
 
     ChooseOggFiles = [this] { return RunOpenDialog(OggLoadDialog); };
@@ -137,12 +125,6 @@ TForm2::TForm2(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     FormCreate();
 }
 
-TForm2::~TForm2()
-{
-    if (Form2 == this)
-        Form2 = nullptr;
-}
-
 template <class F>
 void TForm2::Guarded(F&& body)
 {
@@ -159,9 +141,7 @@ void TForm2::Guarded(F&& body)
 
 void TForm2::ResetPlayback()
 {
-    Form1->LoopsDone = 0;
-    Form1->LastSecond = 0.0f;
-    Form1->CurrentExt.clear();
+    Form1->Sequence.Reset();
 }
 
 std::string TForm2::DisplayName(const std::string& path)
@@ -204,57 +184,13 @@ void TForm2::FormCreate()
     ListLoadDialog->setDirectory(appDir);
     ListSaveDialog->setDirectory(appDir);
     move(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop);
-    if (Form1->Settings.PlaylistShown != 0)
-        show();
-    else
-        hide();
-}
-
-void TForm2::FormShow()
-{
-    Form1->Settings.PlaylistShown = 1;
-}
-
-void TForm2::FormClose()
-{
-    Form1->Settings.PlaylistShown = 0;
-}
-
-void TForm2::showEvent(QShowEvent* event)
-{
-    QMainWindow::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
-}
-
-void TForm2::closeEvent(QCloseEvent* event)
-{
-    FormClose();
-    event->accept();
-}
-
-void TForm2::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void TForm2::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    ShowAsRecorded();
 }
 
 void TForm2::dropEvent(QDropEvent* event)
 {
-    if (!event->mimeData()->hasUrls())
-        return;
-    std::vector<std::string> names;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            names.push_back(NativeName(url.toLocalFile()));
-    event->acceptProposedAction();
-    WMDropFiles(names);
+    if (const auto names = TFileIntake::AcceptFileDrop(event))
+        WMDropFiles(*names);
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event)
@@ -278,13 +214,7 @@ void TForm2::WMDropFiles(const std::vector<std::string>& names)
             }
         } finish{*Playlist};
         LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
-        for (size_t i = 0; i < names.size(); ++i) {
-            StepBar(&TForm5::LoadingBar, static_cast<int>(i));
-            if (PlaylistRules::IsAudioName(names[i]))
-                AddPlaylistEntry(names[i]);
-            else if (PlaylistRules::IsSmallM3uName(names[i]))
-                LoadPlaylistFile(names[i]);
-        }
+        TFileIntake::TakeNames(*this, names, 0, PlaylistRules::IsSmallM3uName);
     });
 }
 
@@ -318,7 +248,7 @@ void TForm2::MLoadOggClick()
         LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
         for (qsizetype b = 0; b < files.size(); ++b) {
             StepBar(&TForm5::LoadingBar, static_cast<int>(b));
-            const std::string name = NativeName(files[b]);
+            const std::string name = TFileIntake::NativeName(files[b]);
             if (PlaylistRules::IsAudioName(name))
                 AddPlaylistEntry(name);
         }
@@ -337,7 +267,7 @@ void TForm2::MPlayListClick()
         LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
         for (qsizetype b = 0; b < files.size(); ++b) {
             StepBar(&TForm5::LoadingBar, static_cast<int>(b));
-            LoadPlaylistFile(NativeName(files[b]));
+            LoadPlaylistFile(TFileIntake::NativeName(files[b]));
         }
     });
 }
@@ -348,7 +278,7 @@ void TForm2::Form1S1Click()
         const QString file = ChooseSaveFile ? ChooseSaveFile() : QString();
         if (file.isEmpty())
             return;
-        PlaylistRules::SaveM3u(NativeName(file), Playlist->Paths());
+        PlaylistRules::SaveM3u(TFileIntake::NativeName(file), Playlist->Paths());
     });
 }
 
@@ -401,9 +331,9 @@ void TForm2::C1Click()
     Guarded([&] {
         Form1->OggStream.Stop();
         ResetPlayback();
-        TForm1::SetLabelCaption(Form1->LTitle, std::string());
-        TForm1::SetLabelCaption(Form1->LTime, "0:00.0");
-        TForm1::SetLabelCaption(Form1->LTotalTime, "0:00.0");
+        DisplayText::SetLabelCaption(Form1->LTitle, std::string());
+        DisplayText::SetLabelCaption(Form1->LTime, "0:00.0");
+        DisplayText::SetLabelCaption(Form1->LTotalTime, "0:00.0");
         Playlist->Clear();
     });
 }

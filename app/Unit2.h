@@ -3,29 +3,26 @@
 // and .m3u playlists, saves the playlist, deletes, moves and clears entries, takes dropped
 // files and plays an entry on a double-click. The paths live in the main window's OggFileList;
 // Playlist keeps the two lists in step.
+#include "TFileIntake.h"
 #include "TPlaylist.h"
+#include "TSideWindow.h"
 
-#include <QMainWindow>
 #include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace Ui {
-class TForm2;
-}
 class QAction;
 class QFileDialog;
 class QListWidget;
 class QMenu;
 class QMenuBar;
 
-class TForm2 : public QMainWindow {
+class TForm2 : public TSideWindow<QMainWindow> {
     Q_OBJECT
 public:
     explicit TForm2(QWidget* parent = nullptr);
-    ~TForm2() override;
 
     // Appends one entry: the path as given and its display name (the title, or the file-name
     // part when fast loading is on or the file has no title). Throws what the title lookup
@@ -40,9 +37,8 @@ public:
     std::string DisplayName(const std::string& path);
 
     // Handlers. Each is a boundary: an error raised inside is shown once through ShowError.
-    void FormCreate();
-    void FormShow();
-    void FormClose();
+    // (FormShow and FormClose are the side window's: they keep Settings.PlaylistShown.)
+    void FormCreate() override;
     // Files dropped on the window, in the order given: audio files are appended, ".m3u"
     // playlists expanded; nothing is cleared and nothing starts playing.
     void WMDropFiles(const std::vector<std::string>& names);
@@ -82,10 +78,8 @@ public:
     std::function<void(const std::string&)> ShowError;
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override { TFileIntake::AcceptFileDrag(event); }
+    void dragMoveEvent(QDragMoveEvent* event) override { TFileIntake::AcceptFileDrag(event); }
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -93,8 +87,6 @@ private:
     void ResetPlayback();
     template <class F>
     void Guarded(F&& body);
-
-    std::unique_ptr<Ui::TForm2> ui;
 };
 
 extern TForm2* Form2;

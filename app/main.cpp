@@ -1,6 +1,7 @@
 // The program's entry: the application, its five windows in their fixed order, the message loop,
 // and the orderly end (positions into the settings while every window still exists, then the
 // windows from the last to the main window).
+#include "AppIcon.h"
 #include "OggWuvorbisLib.h"
 #include "TApplication.h"
 #include "Unit1.h"
@@ -17,7 +18,7 @@ int main(int argc, char** argv)
     try {
         QApplication::setApplicationName(QStringLiteral("OstraDivUvirar"));
         TApplication::SetTitle(QStringLiteral("OstraDivUvirar"));
-        QApplication::setWindowIcon(TForm1::AppIcon());
+        QApplication::setWindowIcon(DrawAppIcon());
 
         auto form1 = std::make_unique<TForm1>();
         auto form2 = std::make_unique<TForm2>();

@@ -1,0 +1,210 @@
+#include "TPlaybackSequence.h"
+
+#include "CaptionText.h"
+#include "Paths.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+constexpr float SkipSeconds = 5.0f;
+constexpr float ClosingFadeSeconds = 8.0f;
+constexpr int Endless = -1;
+}
+
+TPlaybackSequence::TPlaybackSequence(IStreamPlayer& stream, IPlaylistCursor& playlist)
+    : stream_(stream), playlist_(playlist)
+{
+}
+
+TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
+{
+    // The tray menu and bPlay pass the current entry unchecked (-1 with none); such an index,
+    // or one left behind by a list that has since shrunk, plays nothing and changes nothing.
+    if (index < 0 || index >= playlist_.Count())
+        return TStart::Ignored;
+    nextPlayArmed_ = false;
+    stream_.SetMute(false);
+    const std::string path = playlist_.PathAt(index);
+    bool played = false;
+    try {
+        played = stream_.Play(path, false);
+    } catch (...) {
+        // Nothing follows until the user acts: the checks must not take the stream's empty
+        // state for a piece that ended or looped.
+        CurrentExt.clear();
+        throw;
+    }
+    playlist_.Select(index);
+    const std::string ext = Paths::ExtractFileExt(path);
+    CurrentExt = ext == ".OGG" ? ".ogg" : ext == ".QV" ? ".qv" : ext;
+    return played ? TStart::Started : TStart::Failed;
+}
+
+bool TPlaybackSequence::ButtonPressed(int tag)
+{
+    if (playlist_.Count() == 0)
+        return false;
+    switch (tag) {
+    case 0:
+        return PlayPressed();
+    case 1:
+        StopPressed();
+        return false;
+    case 2:
+        stream_.Pause();
+        return false;
+    case 3:
+        return BackPressed();
+    case 4:
+        return NextPressed();
+    case 5:
+        // Only a rewind past the start stops the piece; that goes to the previous entry.
+        return stream_.Rewind(SkipSeconds) && BackPressed();
+    case 6:
+        return stream_.Forward(SkipSeconds) && NextPressed();
+    default:
+        return false;
+    }
+}
+
+bool TPlaybackSequence::PlayPressed()
+{
+    if (stream_.IsPaused()) {
+        stream_.Pause();
+        return false;
+    }
+    ClearPasses();
+    return true;
+}
+
+void TPlaybackSequence::PausePressed()
+{
+    stream_.Pause();
+}
+
+void TPlaybackSequence::StopPressed()
+{
+    stream_.Stop();
+    CurrentExt.clear();
+    ClearPasses();
+}
+
+bool TPlaybackSequence::NextPressed()
+{
+    Advance();
+    return StopAndPlayCurrent();
+}
+
+bool TPlaybackSequence::BackPressed()
+{
+    GoBack();
+    return StopAndPlayCurrent();
+}
+
+bool TPlaybackSequence::PlayFirst()
+{
+    if (playlist_.Count() < 1)
+        return false;
+    playlist_.Select(0);
+    CurrentExt.clear();
+    return StopAndPlayCurrent();
+}
+
+void TPlaybackSequence::Reset()
+{
+    CurrentExt.clear();
+    ClearPasses();
+}
+
+bool TPlaybackSequence::StopAndPlayCurrent()
+{
+    stream_.Stop();
+    ClearPasses();
+    return true;
+}
+
+void TPlaybackSequence::ClearPasses()
+{
+    LoopsDone = 0;
+    LastSecond = 0.0f;
+}
+
+void TPlaybackSequence::Advance()
+{
+    const int count = playlist_.Count();
+    const int next = playlist_.Current() == count - 1 ? 0 : playlist_.Current() + 1;
+    playlist_.SetCurrent(next < count ? next : -1);
+}
+
+void TPlaybackSequence::GoBack()
+{
+    int index = playlist_.Current() - 1;
+    if (index < 0)
+        index = playlist_.Count() - 1;
+    playlist_.SetCurrent(index);
+}
+
+bool TPlaybackSequence::TimeTick()
+{
+    if (stream_.IsPaused())
+        return false;
+    // One reading gives both the seconds and the tenths: two readings taken apart could fall
+    // on both sides of a whole second and show ten tenths.
+    const double t = stream_.GetOutputTime();
+    const int64_t s = CaptionText::Truncated(t);
+    ShownSeconds = static_cast<int32_t>(std::clamp<int64_t>(s, INT32_MIN, INT32_MAX));
+    ShownTenths = static_cast<int32_t>(CaptionText::Truncated(t * 10.0) - s * 10);
+    return true;
+}
+
+bool TPlaybackSequence::Timer3Tick(int loopCount)
+{
+    const bool moving = CurrentExt == ".ogg" || CurrentExt == ".qv";
+    // 1. The piece has ended: silence the rest of the buffer and move on a second later.
+    if (!stream_.IsPlaying() && !stream_.IsPaused() && moving && !nextPlayArmed_) {
+        stream_.MarkFinished();
+        nextPlayArmed_ = true;
+    }
+    // 2. A looped container: a whole second or more back means it jumped to its loop start.
+    if (stream_.IsPlaying() && !stream_.IsPaused() && CurrentExt == ".qv") {
+        const auto c = static_cast<int32_t>(CaptionText::Truncated(stream_.GetOutputTime()));
+        ShownSeconds = c;
+        if (static_cast<float>(c) < LastSecond && loopCount != Endless)
+            ++LoopsDone;
+        if (loopCount < LoopsDone && loopCount != Endless) {
+            stream_.FadeOut(ClosingFadeSeconds);
+            LoopsDone = 0;
+            CurrentExt = "qv";
+        } else {
+            LastSecond = static_cast<float>(c);
+        }
+    }
+    // 3. The closing fade has reached silence and the data has stopped: the next entry.
+    if (!stream_.IsPlaying() && !stream_.IsPaused() && CurrentExt == "qv") {
+        CurrentExt.clear();
+        LastSecond = 0.0f;
+        Advance();
+        return true;
+    }
+    return false;
+}
+
+bool TPlaybackSequence::NextPlayTick(int loopCount)
+{
+    // One tick only: an entry that cannot be played (the list was cleared meanwhile) must not
+    // leave the timer firing and later start a piece by itself.
+    nextPlayArmed_ = false;
+    if (LoopSwitch) {
+        if (loopCount != Endless)
+            ++LoopsDone;
+        if (loopCount < LoopsDone && loopCount != Endless) {
+            LoopsDone = 0;
+            Advance();
+        }
+    } else {
+        Advance();
+        LastSecond = 0.0f;
+    }
+    return true;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The order of play: which entry starts, what the transport commands do to the stream and the
+// list, and what the once-a-second checks decide (a piece has ended, a looped container jumped
+// back, its closing fade is over). It knows nothing of windows or timers: the main window hands
+// it the ticks of Timer1, Timer3 and NextPlayTimer and the loop count, and shows what follows.
+//
+// Commands that end by playing the current entry return true; the caller then plays it through
+// its own PlayEntry, which also shows the entry. NextPlayArmed() says whether NextPlayTimer must
+// run: set when a piece ends, cleared when an entry starts and when the timer has fired.
+#include "IPlaylistCursor.h"
+#include "IStreamPlayer.h"
+
+#include <cstdint>
+#include <string>
+
+class TPlaybackSequence {
+public:
+    TPlaybackSequence(IStreamPlayer& stream, IPlaylistCursor& playlist);
+
+    enum class TStart {
+        Ignored,  // no such entry: nothing was changed
+        Started,  // the entry plays
+        Failed,   // the file could not be played at all (missing, or no sound buffer)
+    };
+    // Starts entry index from its beginning. Data that is not Ogg Vorbis throws, leaving
+    // CurrentExt empty so that the checks do not take the silence for an ended piece; the entry
+    // is not selected then. A Failed start still selects the entry.
+    TStart PlayEntry(int index);
+
+    // The seven transport buttons by their tag (0 play .. 6 five seconds forward); nothing for
+    // an empty list or an unknown tag.
+    bool ButtonPressed(int tag);
+    // The tray menu's commands (they do not test for an empty list).
+    bool PlayPressed();  // resumes a pause, else plays the current entry afresh
+    void PausePressed();
+    void StopPressed();
+    bool NextPressed();
+    bool BackPressed();
+    // A file intake: the first entry selected and played from a clean state.
+    bool PlayFirst();
+    // The playlist window was cleared or the current piece deleted: no passes, no file type.
+    void Reset();
+
+    // Timer1: takes the heard time into ShownSeconds and ShownTenths from one reading. False
+    // while paused or after a piece ended: the shown time stands still then.
+    bool TimeTick();
+    // Timer3's three checks, with the loop-count window's count (-1 endless).
+    bool Timer3Tick(int loopCount);
+    // NextPlayTimer, a second after a piece ended.
+    bool NextPlayTick(int loopCount);
+    bool NextPlayArmed() const { return nextPlayArmed_; }
+
+    // The state the main window has always shown under these names.
+    int32_t ShownSeconds = 0;
+    int32_t ShownTenths = 0;
+    int32_t LoopsDone = 0;
+    bool LoopSwitch = false;  // plain files repeat by the loop count (set by the loop-count window)
+    float LastSecond = 0.0f;  // whole seconds of output time at the previous loop check
+    // ".ogg" or ".qv" while such a file plays, "qv" while a container fades out after its last
+    // pass, "" otherwise. Only these spellings move on by themselves.
+    std::string CurrentExt;
+
+private:
+    // The stop-reset-play sequence of the skip commands: stop, no passes counted, play current.
+    bool StopAndPlayCurrent();
+    void Advance();
+    void GoBack();
+    void ClearPasses();
+
+    IStreamPlayer& stream_;
+    IPlaylistCursor& playlist_;
+    bool nextPlayArmed_ = false;
+};

@@ -1,0 +1,319 @@
+// The order of play on its own: a stream player and a playlist of the test's own, the output
+// time and play state set directly, and the timers' ticks delivered by hand. Each command that
+// asks to play the current entry is followed as the main window follows it.
+#include "CaptionText.h"
+#include "TPlaybackSequence.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+class FakeStream : public IStreamPlayer {
+public:
+    bool Play(const std::string& fileName, bool) override
+    {
+        pauseTime = 0.0f;
+        if (fileName.find("missing") != std::string::npos)
+            return false;
+        if (fileName.find("notogg") != std::string::npos)
+            throw std::runtime_error("ファイルの読み込みに失敗");
+        played.push_back(fileName);
+        playing = true;
+        output = 0.0f;
+        muted = false;
+        fade = 0.0f;
+        return true;
+    }
+    void Stop() override { playing = false; }
+    void Pause() override
+    {
+        if (playing) {
+            playing = false;
+            pauseTime = output != 0.0f ? output : 0.001f;
+        } else if (pauseTime != 0.0f) {
+            output = pauseTime;
+            pauseTime = 0.0f;
+            playing = true;
+        }
+    }
+    bool Rewind(float seconds) override { return Step(-seconds); }
+    bool Forward(float seconds) override { return Step(seconds); }
+    void FadeOut(float seconds) override { fade = seconds; }
+    void SetMute(bool mute) override { muted = mute; }
+    void MarkFinished() override
+    {
+        pauseTime = total;
+        muted = true;
+    }
+    bool IsPlaying() override { return playing; }
+    bool IsPaused() override { return pauseTime != 0.0f; }
+    float GetOutputTime() override { return output; }
+    float GetTotalTime() override { return total; }
+
+    // The piece reaches its end (or its closing fade reaches silence) and the data stops.
+    void End() { playing = false; }
+
+    std::vector<std::string> played;
+    bool playing = false;
+    bool muted = false;
+    float pauseTime = 0.0f;
+    float output = 0.0f;
+    float total = 20.0f;
+    float fade = 0.0f;
+
+private:
+    bool Step(float by)
+    {
+        if (!playing)
+            return false;
+        if (output + by < 0.0f || output + by > total) {
+            playing = false;
+            return true;
+        }
+        output += by;
+        return false;
+    }
+};
+
+class FakeList : public IPlaylistCursor {
+public:
+    int Count() const override { return static_cast<int>(paths.size()); }
+    int Current() const override { return current; }
+    void SetCurrent(int index) override { current = index; }
+    void Select(int index) override { current = selected = index; }
+    std::string PathAt(int index) const override { return paths.at(static_cast<size_t>(index)); }
+
+    std::vector<std::string> paths;
+    int current = -1;
+    int selected = -1;
+};
+
+class Sequence : public ::testing::Test {
+protected:
+    void Load(std::vector<std::string> paths)
+    {
+        list.paths = std::move(paths);
+        Follow(seq.PlayFirst());
+    }
+    // What the main window does after each command.
+    void Follow(bool playCurrent)
+    {
+        if (playCurrent)
+            seq.PlayEntry(list.Current());
+    }
+    std::string Playing() const { return stream.played.empty() ? "" : stream.played.back(); }
+    // A Timer3 tick, and NextPlayTimer's a second later when the tick armed it.
+    void Second(int loopCount = 0)
+    {
+        Follow(seq.Timer3Tick(loopCount));
+        if (seq.NextPlayArmed())
+            Follow(seq.NextPlayTick(loopCount));
+    }
+
+    FakeStream stream;
+    FakeList list;
+    TPlaybackSequence seq{stream, list};
+};
+
+TEST_F(Sequence, AnEmptyListIgnoresTheButtonsAndAnEntryOutsideTheList)
+{
+    for (int tag = 0; tag < 8; ++tag)
+        EXPECT_FALSE(seq.ButtonPressed(tag)) << tag;
+    Follow(seq.PlayPressed());  // the tray's play does not test for an empty list
+    Follow(seq.NextPressed());
+    EXPECT_EQ(seq.PlayEntry(0), TPlaybackSequence::TStart::Ignored);
+    EXPECT_TRUE(stream.played.empty());
+}
+
+TEST_F(Sequence, StartingAnEntrySelectsItAndNamesItsFileType)
+{
+    Load({"/m/a.OGG", "/m/b.QV", "/m/c.Ogg", "/m/missing.ogg", "/m/notogg.qv"});
+    EXPECT_EQ(Playing(), "/m/a.OGG");
+    EXPECT_EQ(list.selected, 0);
+    EXPECT_EQ(seq.CurrentExt, ".ogg");
+    EXPECT_EQ(seq.PlayEntry(1), TPlaybackSequence::TStart::Started);
+    EXPECT_EQ(seq.CurrentExt, ".qv");
+    seq.PlayEntry(2);
+    EXPECT_EQ(seq.CurrentExt, ".Ogg") << "other mixtures of case stay as written";
+    // A file that cannot be played at all is still selected (the window then ends the program).
+    EXPECT_EQ(seq.PlayEntry(3), TPlaybackSequence::TStart::Failed);
+    EXPECT_EQ(list.selected, 3);
+    // Data that is not Ogg Vorbis: the error goes to the caller, the entry is not selected and
+    // nothing is taken for an ended piece afterwards.
+    EXPECT_THROW(seq.PlayEntry(4), std::runtime_error);
+    EXPECT_EQ(list.selected, 3);
+    EXPECT_EQ(seq.CurrentExt, "");
+    Second();
+    EXPECT_FALSE(seq.NextPlayArmed());
+}
+
+TEST_F(Sequence, BackAndNextWrapAndSkipsPastTheEndsMoveOn)
+{
+    Load({"a.ogg", "b.ogg", "c.ogg"});
+    Follow(seq.ButtonPressed(3));
+    EXPECT_EQ(Playing(), "c.ogg") << "back from the first plays the last";
+    Follow(seq.NextPressed());
+    EXPECT_EQ(Playing(), "a.ogg") << "next from the last plays the first";
+    Follow(seq.BackPressed());
+    EXPECT_EQ(Playing(), "c.ogg");
+
+    // Five seconds back inside the piece only seeks; past its start it plays the previous one.
+    stream.output = 7.0f;
+    Follow(seq.ButtonPressed(5));
+    EXPECT_EQ(stream.output, 2.0f);
+    EXPECT_EQ(stream.played.size(), 4u);
+    Follow(seq.ButtonPressed(5));
+    EXPECT_EQ(Playing(), "b.ogg");
+    // Five seconds forward within the last five plays the next.
+    stream.output = 16.0f;
+    Follow(seq.ButtonPressed(6));
+    EXPECT_EQ(Playing(), "c.ogg");
+}
+
+TEST_F(Sequence, PlayResumesAPauseEvenAfterAStopAndStartsAfreshAfterAStop)
+{
+    Load({"a.ogg", "b.ogg"});
+    stream.output = 3.5f;
+    seq.ButtonPressed(2);
+    EXPECT_TRUE(stream.IsPaused());
+    EXPECT_FALSE(seq.TimeTick()) << "the shown time stands still while paused";
+    seq.ButtonPressed(1);  // a stop while paused keeps the pause
+    EXPECT_EQ(seq.CurrentExt, "");
+    Follow(seq.ButtonPressed(0));
+    EXPECT_TRUE(stream.playing);
+    EXPECT_EQ(stream.output, 3.5f) << "resumed at the paused place";
+    EXPECT_EQ(stream.played.size(), 1u);
+
+    seq.StopPressed();
+    Follow(seq.PlayPressed());
+    EXPECT_EQ(stream.played.size(), 2u) << "after a stop, play starts the entry again";
+    EXPECT_EQ(seq.CurrentExt, ".ogg");
+    // After a user's stop nothing follows by itself.
+    seq.StopPressed();
+    for (int i = 0; i < 3; ++i)
+        Second();
+    EXPECT_EQ(stream.played.size(), 2u);
+}
+
+TEST_F(Sequence, TheTimeIsTakenFromOneReading)
+{
+    Load({"a.ogg"});
+    stream.output = 75.37f;
+    ASSERT_TRUE(seq.TimeTick());
+    EXPECT_EQ(seq.ShownSeconds, 75);
+    EXPECT_EQ(seq.ShownTenths, 3);
+    EXPECT_EQ(CaptionText::TimeText(seq.ShownSeconds, seq.ShownTenths), "1:15.3");
+}
+
+TEST_F(Sequence, AnEndedPieceIsMarkedAndTheNextFollowsASecondLater)
+{
+    Load({"a.ogg", "b.Ogg", "c.ogg"});
+    stream.End();
+    Follow(seq.Timer3Tick(0));
+    EXPECT_TRUE(seq.NextPlayArmed());
+    EXPECT_TRUE(stream.muted);
+    EXPECT_EQ(stream.pauseTime, stream.total);
+    Follow(seq.Timer3Tick(0));  // a second check before the timer fires changes nothing
+    EXPECT_EQ(stream.played.size(), 1u);
+    Follow(seq.NextPlayTick(0));
+    EXPECT_FALSE(seq.NextPlayArmed());
+    EXPECT_EQ(Playing(), "b.Ogg");
+    EXPECT_FALSE(stream.muted);
+    // ".Ogg" plays, but the player does not move on by itself when it ends.
+    stream.End();
+    for (int i = 0; i < 3; ++i)
+        Second();
+    EXPECT_EQ(Playing(), "b.Ogg");
+    EXPECT_EQ(stream.played.size(), 2u);
+}
+
+TEST_F(Sequence, WithLoopSwitchAPlainFilePlaysLoopCountPlusOneTimes)
+{
+    Load({"a.ogg", "b.ogg"});
+    seq.LoopSwitch = true;
+    for (int i = 0; i < 3; ++i) {
+        stream.End();
+        Second(2);
+    }
+    EXPECT_EQ(stream.played, (std::vector<std::string>{"a.ogg", "a.ogg", "a.ogg", "b.ogg"}));
+    // Endless: it never moves on.
+    for (int i = 0; i < 5; ++i) {
+        stream.End();
+        Second(-1);
+    }
+    EXPECT_EQ(Playing(), "b.ogg");
+    EXPECT_EQ(seq.LoopsDone, 0);
+}
+
+TEST_F(Sequence, LoopPassesCountWholeSecondsBackAndFadeThenTheNextFollows)
+{
+    Load({"loop.qv", "b.ogg"});
+    for (float t : {1.2f, 5.0f, 10.9f, 10.2f}) {
+        stream.output = t;
+        Second(1);
+    }
+    EXPECT_EQ(seq.LoopsDone, 0) << "a jump back within the same whole second is no pass";
+    EXPECT_EQ(seq.LastSecond, 10.0f);
+    stream.output = 3.0f;
+    Second(1);
+    EXPECT_EQ(seq.LoopsDone, 1);
+    EXPECT_EQ(seq.CurrentExt, ".qv");
+    stream.output = 11.0f;
+    Second(1);
+    stream.output = 2.0f;
+    Second(1);
+    EXPECT_EQ(stream.fade, 8.0f) << "more passes than the count: an 8 s fade";
+    EXPECT_EQ(seq.CurrentExt, "qv");
+    EXPECT_EQ(seq.LoopsDone, 0);
+    EXPECT_EQ(seq.LastSecond, 11.0f);
+    Second(1);  // still fading
+    EXPECT_EQ(Playing(), "loop.qv");
+    stream.End();
+    Second(1);
+    EXPECT_EQ(Playing(), "b.ogg");
+    EXPECT_EQ(seq.LastSecond, 0.0f);
+    EXPECT_FALSE(seq.NextPlayArmed());
+}
+
+TEST_F(Sequence, AnEndlessCountNeverFadesAndTheEndOfAContainerMovesOn)
+{
+    Load({"loop.qv", "b.ogg"});
+    for (int pass = 0; pass < 5; ++pass) {
+        stream.output = 9.0f;
+        Second(-1);
+        stream.output = 1.0f;
+        Second(-1);
+    }
+    EXPECT_EQ(stream.fade, 0.0f);
+    EXPECT_EQ(seq.LoopsDone, 0);
+    stream.End();
+    Second(-1);
+    EXPECT_EQ(Playing(), "b.ogg");
+}
+
+TEST(CaptionText, TimeTextPaddingAndScrollingByBytes)
+{
+    EXPECT_EQ(CaptionText::TimeText(0.0f), "0:00.0");
+    EXPECT_EQ(CaptionText::TimeText(75.37f), "1:15.3");
+    EXPECT_EQ(CaptionText::TimeText(3599.96f), "59:59.9");
+    EXPECT_EQ(CaptionText::TimeText(3600.0f), "60:00.0");
+    // 0.7f is a little below 0.7.
+    EXPECT_EQ(CaptionText::TimeText(0.7f), "0:00.6");
+
+    EXPECT_EQ(CaptionText::PadCaption(std::string(25, 'x')), std::string(25, 'x') + "    ");
+    EXPECT_EQ(CaptionText::PadCaption("[1] ABCDE!"), "[1] ABCDE!" + std::string(11, ' '));
+    EXPECT_EQ(CaptionText::PadCaption(std::string(21, 'x')), std::string(21, 'x') + "    ");
+    // Shift-JIS "デモ": two double-byte characters.
+    const std::string demo = "\x83\x66\x83\x82";
+    EXPECT_EQ(CaptionText::ScrollCaption(demo + "ab"), "\x83\x82" "ab\x83\x66");
+    EXPECT_EQ(CaptionText::ScrollCaption("ab" + demo), "b" + demo + "a");
+    EXPECT_EQ(CaptionText::ScrollCaption(""), "");
+    EXPECT_EQ(CaptionText::ScrollCaption("\x83"), "\x83");
+    EXPECT_EQ(CaptionText::WholeCharacters("ab\x83\x66\x83"), "ab\x83\x66");
+}
+
+}
