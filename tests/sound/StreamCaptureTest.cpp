@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <random>
+#include <string>
 #include <thread>
 
 using namespace soundtest;
@@ -62,9 +64,9 @@ protected:
     // Plays the file to its end on the disk driver as the main window does (mute once it has
     // ended, then let the buffer play out); act() is where the caller may act on the stream.
     template <typename Act>
-    Frames PlayCaptured(const std::string& path, const std::string& out, Act act)
+    Frames PlayCaptured(const std::string& path, const std::string& out, int delayMs, Act act)
     {
-        UseDiskDriver(out);
+        UseDiskDriver(out, delayMs);
         {
             TDXSound sound;
             TSoundFormat format{OutputFormat::Rate};
@@ -92,7 +94,7 @@ TEST_F(Capture, HeardSoundIsTheRenderedBlocksInOrder)
     const std::string path = fixture::WriteTemp(fixture::Encode(fixture::Noise(3.3)), "capture.ogg");
     const Frames expected = RenderedBlocks(path);
     ASSERT_EQ(expected.size(), 4u * 44100);
-    const Frames heard = PlayCaptured(path, fixture::TempDir() + "/capture.raw", [](TDSOggStream&) {});
+    const Frames heard = PlayCaptured(path, fixture::TempDir() + "/capture.raw", -1, [](TDSOggStream&) {});
 
     const size_t start = Find(heard, expected, 0, 0, 256);
     ASSERT_LT(start, heard.size()) << "the first block was never heard";
@@ -110,7 +112,7 @@ TEST_F(Capture, APauseInsertsSilenceAndLosesNothing)
 {
     const std::string path = fixture::WriteTemp(fixture::Encode(fixture::Noise(3.3)), "pause.ogg");
     const Frames expected = RenderedBlocks(path);
-    const Frames heard = PlayCaptured(path, fixture::TempDir() + "/pause.raw", [](TDSOggStream& stream) {
+    const Frames heard = PlayCaptured(path, fixture::TempDir() + "/pause.raw", -1, [](TDSOggStream& stream) {
         // Pause in the middle of a half, when the stream thread is idle, then resume.
         for (;;) {
             DWORD play = 0;
@@ -144,4 +146,67 @@ TEST_F(Capture, APauseInsertsSilenceAndLosesNothing)
     for (size_t i = k; i < expected.size(); ++i) {
         ASSERT_EQ(heard[resumed + (i - k)], expected[i]) << "first difference at frame " << i;
     }
+}
+
+TEST_F(Capture, FiftyPausesAtRandomMomentsInsertOnlySilence)
+{
+    const std::string path = fixture::WriteTemp(fixture::Encode(fixture::Noise(5.3)), "pauses.ogg");
+    const Frames expected = RenderedBlocks(path);
+    std::mt19937 random(std::random_device{}());
+    // The device runs about three times faster than real time, so that the moments near a
+    // refill come quickly; the stream thread still has a third of a second for each block.
+    const int fast = static_cast<int>(DSOutputFrames * 1000 / DSOutputRate / 3);
+    const Frames heard = PlayCaptured(path, fixture::TempDir() + "/pauses.raw", fast, [&](TDSOggStream& stream) {
+        // A third of the pauses anywhere; a third as the mix is about to enter a half (the
+        // resume then comes right before a refill); a third just after it entered one (the
+        // pause falls while the stream thread refills the other half).
+        const DWORD callback = DSOutputFrames * 4;
+        for (DWORD write = 0; write == 0; std::this_thread::sleep_for(1ms)) {
+            stream.GetPlayBuffer()->GetCurrentPosition(nullptr, &write);
+        }
+        for (int i = 0; i < 50; ++i) {
+            const auto end = std::chrono::steady_clock::now() + 1500ms;
+            const DWORD from = i % 3 == 1 ? kHalf - callback : 0;
+            const DWORD to = i % 3 == 1 ? kHalf : i % 3 == 2 ? callback : kHalf;
+            const DWORD wait = static_cast<DWORD>(random() % 150);
+            for (const auto begun = std::chrono::steady_clock::now();
+                 std::chrono::steady_clock::now() < end;) {
+                DWORD write = 0;
+                stream.GetPlayBuffer()->GetCurrentPosition(nullptr, &write);
+                const DWORD in = write % kHalf;
+                if (i % 3 == 0 ? std::chrono::steady_clock::now() - begun >= std::chrono::milliseconds(wait)
+                               : in >= from && in < to) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+            stream.Pause();
+            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 40));
+            stream.Pause();
+        }
+    });
+
+    // Walk the capture: each frame is the next rendered one or inserted silence. No pause is
+    // long enough for half a second of silence; a silent block written into the ring is.
+    const size_t start = Find(heard, expected, 0, 0, 256);
+    ASSERT_LT(start, heard.size()) << "the first block was never heard";
+    size_t k = 0;
+    size_t silent = 0;
+    size_t run = 0;
+    for (size_t i = start; i < heard.size() && k < expected.size(); ++i) {
+        if (heard[i] == expected[k]) {
+            ++k;
+            run = 0;
+        } else if (heard[i] == 0) {
+            ++silent;
+            ASSERT_LT(++run, 44100u / 2) << "a silent block at rendered frame " << k;
+        } else {
+            const size_t lost = Find(expected, heard, k, i, 64) - k;
+            FAIL() << "at rendered frame " << k << " (captured " << i << ") the capture goes on with "
+                   << (lost < expected.size() ? "frame " + std::to_string(k + lost) : std::string("unknown sound"))
+                   << " after " << silent << " frames of inserted silence";
+        }
+    }
+    EXPECT_EQ(k, expected.size()) << "the capture ends before the piece";
+    EXPECT_GT(silent, 44100u / 10) << "the pauses were never heard";
 }
