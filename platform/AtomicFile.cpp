@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
+#include <system_error>
 #include <unistd.h>
 
 namespace AtomicFile {
@@ -18,10 +20,28 @@ struct Fd {
             ::close(fd);
     }
 };
+
+// The file a symbolic link finally names (the path itself when it is no link). Renaming over
+// the link would put a plain file in its place; the user linked it to keep the file elsewhere.
+std::string FollowLinks(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    fs::path p(path);
+    std::error_code ec;
+    // The kernel gives up after 40 links in a row; a loop of links stops here as well.
+    for (int i = 0; i < 40 && fs::is_symlink(fs::symlink_status(p, ec)); ++i) {
+        const fs::path target = fs::read_symlink(p, ec);
+        if (ec)
+            break;
+        p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    return p.string();
+}
 }
 
-bool TryWrite(const std::string& path, const void* data, size_t size)
+bool TryWrite(const std::string& linkOrPath, const void* data, size_t size)
 {
+    const std::string path = FollowLinks(linkOrPath);
     std::string tmp = path + ".tmp" + std::to_string(::getpid());
     {
         Fd f;
