@@ -1,9 +1,11 @@
 // The program's entry: the application, its five windows in their fixed order, the message loop,
-// and the orderly end (positions into the settings while every window still exists, then the
-// windows from the last to the main window).
+// and the orderly end (positions and the side windows' values into the settings while every
+// window still exists, then the windows from the last to the main window). SIGTERM, SIGINT and
+// SIGHUP end the loop as the quit command does, so they take the same orderly end.
 #include "AppIcon.h"
 #include "OggWuvorbisLib.h"
 #include "TApplication.h"
+#include "TSignalBridge.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -19,6 +21,12 @@ int main(int argc, char** argv)
         QApplication::setApplicationName(QStringLiteral("OstraDivUvirar"));
         TApplication::SetTitle(QStringLiteral("OstraDivUvirar"));
         QApplication::setWindowIcon(DrawAppIcon());
+        TSignalBridge endRequests([] {
+            if (Form1 != nullptr)
+                Form1->CloseWindowClick();
+            else
+                QCoreApplication::exit(0);
+        });
 
         auto form1 = std::make_unique<TForm1>();
         auto form2 = std::make_unique<TForm2>();
@@ -26,7 +34,9 @@ int main(int argc, char** argv)
         auto form4 = std::make_unique<TForm4>();
         auto form5 = std::make_unique<TForm5>();
 
-        TApplication::exec();
+        // A request that came while a start-up message was up ended that message's loop only.
+        if (!endRequests.Received())
+            TApplication::exec();
 
         form1->StorePositions();
         form5.reset();
