@@ -25,6 +25,15 @@ void PutLE32(uint8_t* p, int32_t v)
 }
 }
 
+TPlayerSettings TPlayerSettings::FirstRun(int32_t x, int32_t y)
+{
+    TPlayerSettings s;
+    s.MainLeft = s.PlaylistLeft = x;
+    s.MainTop = s.PlaylistTop = y;
+    s.VolumeLevel = 10000;
+    return s;
+}
+
 void TPlayerSettings::Parse(const uint8_t* data, size_t size)
 {
     std::array<uint8_t, Size> raw{};

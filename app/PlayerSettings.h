@@ -23,6 +23,10 @@ struct TPlayerSettings {
     uint8_t VolumeWindowShown = 0;  // 286
     uint8_t FastLoad = 0;           // 287
 
+    // The record of a first run: both windows at (x, y), loop count 0, full volume, no side
+    // window open, normal loading, no skin named.
+    static TPlayerSettings FirstRun(int32_t x, int32_t y);
+
     // Fills the record from the bytes of a settings file: zero first, then as far as the bytes go.
     void Parse(const uint8_t* data, size_t size);
     std::array<uint8_t, Size> Serialize() const;
@@ -31,7 +35,7 @@ struct TPlayerSettings {
     // covers and leaves the rest zero.
     bool LoadFromFile(const std::string& path);
     // Writes the 288 bytes beside the file and renames them over it, so a failed write leaves the
-    // old file whole. False when nothing could be written.
+    // old file whole (a symbolic link is written through). False when nothing could be written.
     bool SaveToFile(const std::string& path) const;
 
     // The skin directory text up to its terminator (all 260 bytes when there is none).

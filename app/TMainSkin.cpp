@@ -48,13 +48,19 @@ TMainSkin::TMainSkin(const Parts& parts, const std::string& appDir, TPlayerSetti
 
 void TMainSkin::Load(bool fromRecord)
 {
-    if (fromRecord) {
-        SkinDir = settings_.SkinPathText();
-    } else {
-        SkinDir = DefaultDir();
-        settings_.SetSkinPath(SkinDir);
-    }
+    const std::string stored = fromRecord ? settings_.SkinPathText() : std::string();
+    SkinDir = stored.empty() ? DefaultDir() : stored;
+    if (!fromRecord)
+        StoreShown();
+    // A stored skin that fails now (on a drive not mounted yet, say) is replaced for this run
+    // only: the record goes on naming it.
     ApplyFilesOrFallBack();
+}
+
+void TMainSkin::StoreShown()
+{
+    if (!settings_.SetSkinPath(SkinDir))
+        settings_.SetSkinPath(std::string());
 }
 
 void TMainSkin::ApplyFilesOrFallBack()
@@ -65,13 +71,12 @@ void TMainSkin::ApplyFilesOrFallBack()
     } catch (...) {
         TApplication::HandleException();
     }
-    // A broken skin: the default skin instead, and the record remembers the skin shown.
+    // A broken skin: the default skin instead.
     const std::string fallback = DefaultDir();
     if (SkinDir != fallback) {
         SkinDir = fallback;
         try {
             ApplyFiles();
-            settings_.SetSkinPath(SkinDir);
             return;
         } catch (...) {
             TApplication::HandleException();

@@ -41,11 +41,15 @@ public:
     // default skin lies beneath it) and settings its record, which names the skin shown.
     TMainSkin(const Parts& parts, const std::string& appDir, TPlayerSettings& settings);
 
-    // Start-up: the skin directory the record names, or for a record made anew the default
-    // skin, which the record then names (a program directory too long for it leaves it empty).
+    // Start-up: the skin directory the record names (the default skin when it names none), or
+    // for a record made anew the default skin, which the record then names. The record is not
+    // changed when the skin fails and another stands in.
     void Load(bool fromRecord);
-    // Shows SkinDir's skin. A broken skin is reported and the default skin shown instead (the
-    // record then names it); when that fails too, the plain layout.
+    // The record names SkinDir; when that does not fit (a program directory too long for the
+    // record's field) it names none, which stands for the default skin.
+    void StoreShown();
+    // Shows SkinDir's skin. A broken skin is reported and the default skin shown instead;
+    // when that fails too, the plain layout.
     void ApplyFilesOrFallBack();
     // Shows SkinDir's skin; throws (EFileError, ERangeError) at the first file missing or wrong.
     void ApplyFiles();

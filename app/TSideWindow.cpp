@@ -38,6 +38,12 @@ void TSideWindow<Base>::FormClose()
 }
 
 template <class Base>
+bool TSideWindow<Base>::IsOpen() const
+{
+    return this->isVisible() || Form1->Settings.*shown_ != 0;
+}
+
+template <class Base>
 void TSideWindow<Base>::MakeToolWindow(int facePixels)
 {
     this->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

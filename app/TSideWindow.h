@@ -28,6 +28,9 @@ public:
     // Shown by the program: placed and restored again, the flag set. Closed: the flag cleared.
     virtual void FormShow();
     virtual void FormClose();
+    // Open as far as the listener knows: on screen, or put away with the main window in the
+    // notification area and coming back with it.
+    bool IsOpen() const;
 
 protected:
     // The global the other windows reach this one by (the first step of a constructor): it

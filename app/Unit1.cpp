@@ -243,13 +243,17 @@ void TForm1::StorePositions()
         Settings.PlaylistLeft = Form2->pos().x();
         Settings.PlaylistTop = Form2->pos().y();
     }
+    if (Form3 != nullptr)
+        Form3->StoreAtQuit();
+    if (Form4 != nullptr)
+        Form4->StoreAtQuit();
 }
 
 void TForm1::WriteSettingsFile()
 {
-    if (AppDir.empty())
-        return;
-    Settings.SaveToFile(AppDir + SettingsFileName);
+    const std::string path = AppDir + SettingsFileName;
+    if (!AppDir.empty() && !Settings.SaveToFile(path))
+        TApplication::ShowException("設定ファイル " + path + " を保存できませんでした。");
 }
 
 void TForm1::CloseWindowClick()
@@ -405,16 +409,7 @@ void TForm1::LoadSettingsAndSkin()
         move(Settings.MainLeft, Settings.MainTop);
         S3->setChecked(Settings.FastLoad != 0);
     } else {
-        Settings.MainLeft = pos().x();
-        Settings.MainTop = pos().y();
-        Settings.PlaylistLeft = pos().x();
-        Settings.PlaylistTop = pos().y();
-        Settings.LoopTimes = 0;
-        Settings.VolumeLevel = 10000;
-        Settings.PlaylistShown = 0;
-        Settings.LoopWindowShown = 0;
-        Settings.VolumeWindowShown = 0;
-        Settings.FastLoad = 0;
+        Settings = TPlayerSettings::FirstRun(pos().x(), pos().y());
     }
     SkinLoadDialog->setDirectory(QString::fromStdString(AppDir + "skin"));
     Skin->Load(stored);

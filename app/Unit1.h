@@ -153,9 +153,11 @@ public:
     void LoadSettingsAndSkin();
     // S1Click after the dialog: takes the directory of the chosen file as the new skin.
     void ChangeSkin(const std::string& chosenFile);
-    // Writes Settings to AppDir + "zkv108.info"; silently nothing when it cannot be written.
+    // Writes Settings to AppDir + "zkv108.info"; a message names the file when it cannot be
+    // written.
     void WriteSettingsFile();
-    // Takes the main and playlist windows' positions into Settings (before any window dies).
+    // Takes the main and playlist windows' positions, and the values the open loop-count and
+    // volume windows show, into Settings (before any window dies).
     void StorePositions();
 
     // The current entry (OggFileList's row, -1 for none).

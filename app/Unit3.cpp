@@ -52,3 +52,9 @@ void TForm3::FormClose()
     Form1->LoopSwitch = position != 0;
     TSideWindow::FormClose();
 }
+
+void TForm3::StoreAtQuit()
+{
+    if (IsOpen())
+        Form1->Settings.LoopTimes = static_cast<int32_t>(LoopCount->value());
+}

@@ -35,3 +35,9 @@ void TForm4::VolumeBarChange()
     Label1->setText(QString::number(position));
     Form1->OggStream.SetVolume(position - 10000);
 }
+
+void TForm4::StoreAtQuit()
+{
+    if (IsOpen())
+        Form1->Settings.VolumeLevel = VolumeBar->value();
+}

@@ -13,6 +13,9 @@ public:
     explicit TForm4(QWidget* parent = nullptr);
 
     void VolumeBarChange();
+    // Quit: the level the open window shows into Settings.VolumeLevel (a stored level outside
+    // the bar is shown at the bar's nearer end).
+    void StoreAtQuit();
 
     QScrollBar* VolumeBar = nullptr;
     QLabel* Label1 = nullptr;

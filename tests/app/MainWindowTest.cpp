@@ -9,6 +9,7 @@
 #include "TSpeedButton.h"
 #include "TestSkin.h"
 #include "Unit1.h"
+#include "Unit3.h"
 
 #include <QFileDialog>
 #include <QFontInfo>
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSpinBox>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -237,6 +239,59 @@ TEST_F(MainWindow, StoredSkinDirectoryIsUsedUnchanged)
     EXPECT_EQ(f.Settings.VolumeLevel, 500);
 }
 
+TEST_F(MainWindow, TheOpenLoopWindowsCountIsStoredAtQuit)
+{
+    TPlayerSettings s = TPlayerSettings::FirstRun(0, 0);
+    s.LoopTimes = 2;
+    ASSERT_TRUE(s.SaveToFile(appDir + "zkv108.info"));
+    Start().MLoopSetClick();
+    Form3->LoopCount->setValue(4);
+    Quit();  // the window still open
+    EXPECT_EQ(StoredSettings().LoopTimes, 4);
+    Start();
+    EXPECT_EQ(Form3->LoopCount->value(), 4);
+    EXPECT_FALSE(form1->LoopSwitch);
+}
+
+TEST_F(MainWindow, SettingsAreWrittenThroughALinkAndAFailureIsReportedByName)
+{
+    const std::string target = FreshDir("kept") + "zkv108.info";
+    std::filesystem::create_symlink(target, appDir + "zkv108.info");
+    Start().move(77, 66);
+    Quit();
+    EXPECT_TRUE(std::filesystem::is_symlink(appDir + "zkv108.info"));
+    TPlayerSettings s;
+    ASSERT_TRUE(s.LoadFromFile(target));
+    EXPECT_EQ(s.MainLeft, 77);
+
+    Start();
+    std::filesystem::remove(target);
+    std::filesystem::create_directory(target);  // a directory in the file's place
+    messages.clear();
+    Quit();
+    EXPECT_EQ(messages, std::vector<std::string>{"設定ファイル " + appDir + "zkv108.info を保存できませんでした。"});
+}
+
+// The default skin's path no longer fits the record from a program folder of 246 bytes on.
+TEST_F(MainWindow, AProgramFolderTooLongForTheSkinPathStoresNoneAndStartsQuietly)
+{
+    const std::string base = appDir;
+    for (size_t folder : {245u, 246u}) {
+        appDir = base + std::string(150, 'a') + "/";
+        appDir += std::string(folder - appDir.size(), 'b') + "/";
+        TestSkin{}.Write(appDir + "skin/default/");
+        Start();
+        Quit();
+        const std::string stored = folder < 246 ? appDir + "skin/default/" : "";
+        EXPECT_EQ(StoredSettings().SkinPathText(), stored) << folder;
+        messages.clear();
+        Start();
+        EXPECT_EQ(form1->size(), QSize(120, 50));
+        EXPECT_FALSE(HasMessage("skin.ini"));
+        Quit();
+    }
+}
+
 // ---- Skins ----
 
 TEST_F(MainWindow, SkinPlacesLabelsAndButtonsAndColoursTheText)
@@ -295,7 +350,18 @@ TEST_F(MainWindow, BrokenSkinShowsTheErrorAndFallsBackToTheDefault)
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(f.Skin->SkinDir, appDir + "skin/default/");
     EXPECT_EQ(f.size(), QSize(120, 50));
+    // The listener saw the choice fail: the record names the skin shown, not to fail again.
     EXPECT_EQ(f.Settings.SkinPathText(), appDir + "skin/default/");
+
+    // A stored skin that fails at start-up (a drive not mounted yet) stands aside for one run.
+    Quit();
+    TPlayerSettings s = StoredSettings();
+    ASSERT_TRUE(s.SetSkinPath(broken));
+    ASSERT_TRUE(s.SaveToFile(appDir + "zkv108.info"));
+    Start();
+    EXPECT_EQ(form1->size(), QSize(120, 50));
+    Quit();
+    EXPECT_EQ(StoredSettings().SkinPathText(), broken);
 }
 
 TEST_F(MainWindow, WithoutAnyUsableSkinThePlainWindowRemains)
