@@ -3,9 +3,11 @@
 #include "OggDataLib.h"
 
 #include "AtomicFile.h"
+#include "ChannelDownmix.h"
 #include "ERangeError.h"
 #include "OggWuvorbisLib.h"
 #include "Paths.h"
+#include "RateConverter.h"
 
 #include <bit>
 #include <cstring>
@@ -62,6 +64,9 @@ void TOggData::Init()
     Rate = 0;
     TotalTime = 0.0f;
     PcmBytes = 0;
+    Converter.reset();
+    Downmix.reset();
+    ResetConversion();
     if (FileData) {
         if (_VorbisfileDll) {
             // Closing the decoder state destroys FileData through the close callback.
@@ -111,6 +116,7 @@ bool TOggData::LoadOgg(TMemoryStream* stream)
     // From here the decoder state owns the stream and destroys it when it is closed.
     owned.release();
     GetOggInfo();
+    SetUpConversion();
     Loaded = true;
     return true;
 }

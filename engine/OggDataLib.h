@@ -9,11 +9,16 @@
 #include "wuvorbis.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
+
+class TChannelDownmix;
+class TRateConverter;
 
 enum TPLAYSTATE : int32_t { psNONE = 0, psSTOP = 1, psPLAY = 2, psLOOP = 3 };
 
@@ -90,9 +95,12 @@ public:
     // copies it to first and then to second (the part of a range that wraps around a ring
     // buffer's end; empty when there is none). With silent the destination gets zeros instead;
     // the block is rendered all the same, so the decoder, the loops and the fades move on.
-    void RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent);
-    // The decoder's output can be rendered: 44100 Hz, one or two channels. Other streams render
-    // as silence.
+    // Returns the bytes of the block that hold the piece's sound: less than a block where the
+    // piece ended inside it, 0 where it had already ended or a finished fade paused it.
+    int32_t RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent);
+    // The decoder's output can be rendered: one to eight channels (mixed down to two) at any rate
+    // libsoxr takes (converted to 44100 Hz; 44100 Hz streams are used as they are). A stream that
+    // cannot be rendered ends at its first block, as a piece that has no data.
     bool Renderable() const;
     bool IsBusy();
     void Play(bool loop);
@@ -154,10 +162,27 @@ public:
     TOggLoop Loops[16]{};
 
 private:
+    // The loop step over n bytes of stereo frames at the stream's own rate at p: decodes up to
+    // each due loop end, jumps, and decodes on. Returns the bytes decoded.
+    int32_t RenderSource(uint8_t* p, int32_t n);
+    // For a stream at another rate: fills n bytes at 44100 Hz at p through the rate converter,
+    // taking source frames from RenderSource as it needs them. Returns the bytes of sound.
+    int32_t RenderConverted(uint8_t* p, int32_t n);
+    // Chooses the path for the stream just opened: the converter and the downmix it needs.
+    void SetUpConversion();
+    // Forgets the frames between the decoder and the output (a seek, a stop, a new start).
+    void ResetConversion();
+    // The data has ended or can no longer be decoded: the piece ends (at once on the direct
+    // path, once the converter has given out its last frames on the converted one); with rewind
+    // the decoder goes back to the start for a later Play.
+    void EndOfData(bool rewind);
+    // Bytes per second of stereo frames at the stream's own rate.
+    int32_t SourceBytesPerSecond() const;
     // Decodes len bytes at dest, handling the end of the data; stopAtEnd ends the range early
     // (returning what was decoded) instead of restarting or stopping, for the part before a jump.
     int32_t FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd = false);
-    // One decoder read of at most m bytes of stereo output at dest.
+    // One decoder read of at most m bytes of stereo output at dest (mono doubled, more channels
+    // mixed down), at the stream's own rate.
     int32_t ReadBlock(uint8_t* dest, int32_t m);
     void ApplyVolume(PLRWavePack frames, int32_t count);
     // Sets a fading level (OggVolume, an entry of OggEQ): with fade, a fade to value by step per
@@ -195,6 +220,19 @@ private:
 
     // Mono samples are decoded here before being doubled into the output.
     uint8_t MonoScratch[4096]{};
+    // Streams of three or more channels are decoded here before being mixed down.
+    std::vector<int16_t> MixScratch;
+    std::unique_ptr<TChannelDownmix> Downmix;
+    // The converted path (under RenderLock): the converter, the source frames decoded but not
+    // yet taken by it (SourceAt .. SourceEnd of SourceFrames), whether the current RenderSource
+    // call met the end of the data, and whether the source has ended and only the converter's
+    // last frames are left to give out.
+    std::unique_ptr<TRateConverter> Converter;
+    std::vector<int16_t> SourceFrames;
+    size_t SourceAt = 0;
+    size_t SourceEnd = 0;
+    bool DataEnded = false;
+    bool SourceEnded = false;
     // Guards the read-modify-write of the fade level and the equaliser gains, which the caller's
     // thread sets while the render thread advances them.
     std::mutex GainLock;

@@ -3,6 +3,7 @@
 // analysis in OggDataEQ.cpp.
 #include "OggDataLib.h"
 #include "OggWuvorbisLib.h"
+#include "RateConverter.h"
 #include "TickCount.h"
 
 #include <algorithm>
@@ -18,6 +19,10 @@ constexpr double kRestartSeconds = 0.001;
 // Jumps taken within one block at most: each is a decoder seek, and loops of a few
 // milliseconds are not music; this bounds the work of a block whatever the table holds.
 constexpr int32_t kMaxJumpsPerBlock = 256;
+// The decoder's result for data lost from the stream (OV_HOLE), and how many in a row are
+// passed over before the data counts as failed.
+constexpr int32_t kHole = -3;
+constexpr int32_t kMaxHoles = 64;
 
 // Round to nearest, ties to even (the default rounding mode), as a 64-bit integer.
 int64_t RoundEven(double v)
@@ -37,13 +42,15 @@ void TOggData::Rendering()
     RenderingToPointer(Offset(), half);
 }
 
-void TOggData::RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent)
+int32_t TOggData::RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent)
 {
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
     const auto half = static_cast<size_t>(RenderBuffer->Size() / 2);
     if (half > 0)
         std::memset(Memory() + (RenderOffset.load() == 0 ? half : 0), 0, half);
-    Rendering();
+    // Rendering's two steps, keeping what the render reports.
+    RenderOffset.store(RenderOffset.load() == 0 ? static_cast<int32_t>(half) : 0);
+    const int32_t rendered = std::max(RenderingToPointer(Offset(), static_cast<int32_t>(half)), 0);
 
     const uint8_t* block = Offset();
     auto put = [&](std::span<uint8_t> to, size_t from, size_t n) {
@@ -57,11 +64,7 @@ void TOggData::RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, 
     const size_t n1 = std::min(first.size(), half);
     put(first, 0, n1);
     put(second, n1, std::min(second.size(), half - n1));
-}
-
-bool TOggData::Renderable() const
-{
-    return Rate == OutputFormat::Rate && (Channels == 1 || Channels == 2);
+    return rendered;
 }
 
 bool TOggData::IsBusy()
@@ -88,8 +91,29 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
     Busy.store(true);
     RenderTick.store(TickCount::Get());
 
-    const float t = (_VorbisfileDll != nullptr) ? static_cast<float>(_VorbisfileDll->wu_ov_time_tell(&VorbisFile))
-                                                 : 0.0f;
+    const int32_t result = Converter ? RenderConverted(p, n) : RenderSource(p, n);
+
+    ApplyEQ(reinterpret_cast<PLRWavePack>(p), n);
+    ApplyVolume(reinterpret_cast<PLRWavePack>(p), n / 4);
+
+    Busy.store(false);
+    return result;
+}
+
+int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
+{
+    // Converted streams take the decoder's position whole, so that a loop end becomes the same
+    // source frame wherever a chunk of source happens to begin; on the direct path it is the
+    // float the block has always been measured from.
+    auto tell = [&]() -> double {
+        if (_VorbisfileDll == nullptr)
+            return 0.0;
+        const double exact = _VorbisfileDll->wu_ov_time_tell(&VorbisFile);
+        return Converter ? exact : static_cast<double>(static_cast<float>(exact));
+    };
+    const double t = tell();
+    const int32_t bytesPerSecond = SourceBytesPerSecond();
+    DataEnded = false;
 
     // Loop points that playback has passed are armed again for the next time they are reached.
     for (int32_t i = 0; i < 16; ++i)
@@ -102,28 +126,17 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
     // there, so that a loop shorter than a block keeps looping instead of playing on past its end.
     uint8_t* cursor = p;
     int32_t remaining = n;
-    float now = t;
+    double now = t;
     int32_t result = 0;
-    bool failed = false;
-    auto account = [&](int32_t r) {
-        if (failed)
-            return;
-        if (r < 0) {
-            result = r;
-            failed = true;
-        } else {
-            result += r;
-        }
-    };
     for (int32_t jumps = 0; jumps < kMaxJumpsPerBlock && remaining > 0; ++jumps) {
-        const double span = static_cast<double>(remaining) / kBytesPerSecond;
+        const double span = static_cast<double>(remaining) / bytesPerSecond;
         int32_t due = -1;
         for (int32_t i = 0; i < 16 && due < 0; ++i) {
             const TOggLoop& e = Loops[i];
             // A loop end beyond the end of the stream is never reached; the small margin keeps an
             // end written as the stream's own length (rounded to a float) due.
             const bool inStream = e.LoopEnd <= TotalTime + 0.001f;
-            const bool inSpan = e.LoopEnd >= now && static_cast<double>(now) + span >= e.LoopEnd;
+            const bool inSpan = e.LoopEnd >= now && now + span >= e.LoopEnd;
             const bool left = e.RepeatCount == -1 || e.RepeatCount > LoopCounter[i].load();
             if (inStream && inSpan && left)
                 due = i;
@@ -133,29 +146,27 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
         const TOggLoop& e = Loops[due];
         if (e.RepeatCount != -1)
             LoopCounter[due].fetch_add(1);
-        int64_t len = RoundEven((static_cast<double>(e.LoopEnd) - static_cast<double>(now)) * kBytesPerSecond);
+        int64_t len = RoundEven((static_cast<double>(e.LoopEnd) - now) * bytesPerSecond);
         len = std::clamp<int64_t>(len & ~int64_t{3}, 0, remaining);
         // If the data ends before the loop end (an end at the stream's own end), the jump is
         // taken right there, so the join stays gapless and playback does not stop.
-        const int32_t first = FillBlock(cursor, static_cast<int32_t>(len), true);
-        account(first);
-        const int32_t taken = first < 0 ? static_cast<int32_t>(len) : first;
+        const int32_t taken = FillBlock(cursor, static_cast<int32_t>(len), true);
+        result += taken;
         cursor += taken;
         remaining -= taken;
+        if (DataEnded)
+            break;
         if (_VorbisfileDll == nullptr || _VorbisfileDll->wu_ov_time_seek(&VorbisFile, e.LoopStart) < 0)
             break;  // a start the decoder cannot seek to: play on from here
-        now = static_cast<float>(_VorbisfileDll->wu_ov_time_tell(&VorbisFile));
+        now = tell();
         // A jump that advanced nothing (a loop of no length) is not repeated within the block.
         if (taken == 0 && jumps > 0)
             break;
     }
-    if (remaining > 0)
-        account(FillBlock(cursor, remaining));
-
-    ApplyEQ(reinterpret_cast<PLRWavePack>(p), n);
-    ApplyVolume(reinterpret_cast<PLRWavePack>(p), n / 4);
-
-    Busy.store(false);
+    if (remaining > 0 && !DataEnded)
+        result += FillBlock(cursor, remaining);
+    else if (remaining > 0)
+        std::memset(cursor, 0, static_cast<size_t>(remaining));
     return result;
 }
 
@@ -212,28 +223,28 @@ int32_t TOggData::FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd)
     // has no data to repeat, and the block must end instead of spinning.
     bool restarted = false;
     int32_t sinceRestart = 0;
+    int32_t holes = 0;
     while (remaining > 0) {
         const int32_t r = ReadBlock(dest, remaining);
-        if (r < 0) {
-            // Nothing could be decoded into the rest of the range: silence.
-            std::memset(dest, 0, static_cast<size_t>(remaining));
-            return r;
-        }
-        if (r == 0) {
-            if (stopAtEnd)
-                return len - remaining;
-            const bool dead = restarted && sinceRestart == 0;
-            if (LoopPlay.load() && !dead) {
-                if (_VorbisfileDll != nullptr)
-                    _VorbisfileDll->wu_ov_time_seek(&VorbisFile, kRestartSeconds);
-                restarted = true;
-                sinceRestart = 0;
-                continue;
-            }
-            Playing.store(false);
-            LoopPlay.store(false);
-            if (!dead && _VorbisfileDll != nullptr)
+        // A hole is data lost from the stream (a damaged or missing page); the decoder goes on
+        // after it. Only an endless run of them is taken as the data failing.
+        if (r == kHole && ++holes < kMaxHoles)
+            continue;
+        if (r == 0 && stopAtEnd)
+            return len - remaining;
+        const bool dead = restarted && sinceRestart == 0;
+        if (r == 0 && LoopPlay.load() && !dead) {
+            if (_VorbisfileDll != nullptr)
                 _VorbisfileDll->wu_ov_time_seek(&VorbisFile, kRestartSeconds);
+            restarted = true;
+            sinceRestart = 0;
+            continue;
+        }
+        if (r <= 0) {
+            // The end of the data, or data that cannot be decoded (a decoder error, a stream that
+            // cannot be rendered): the piece ends either way, so that the player moves on rather
+            // than play silence for ever. Repeating would only bring the failure round again.
+            EndOfData(!dead);
             std::memset(dest, 0, static_cast<size_t>(remaining));
             return len - remaining;
         }
@@ -241,33 +252,20 @@ int32_t TOggData::FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd)
         dest += used;
         remaining -= used;
         sinceRestart += used;
+        holes = 0;
     }
     return len;
 }
 
-int32_t TOggData::ReadBlock(uint8_t* dest, int32_t m)
+void TOggData::EndOfData(bool rewind)
 {
-    if (_VorbisfileDll == nullptr || !Renderable())
-        return -1;
-    int32_t bitstream = 0;
-    if (Channels == 2)
-        return _VorbisfileDll->wu_ov_read(&VorbisFile, reinterpret_cast<char*>(dest), m, 0, 2, 1, &bitstream);
-    // One channel: decoded into the scratch memory, then each sample doubled into a frame.
-    const int32_t want = std::min<int32_t>((m / 2) & ~1, static_cast<int32_t>(sizeof(MonoScratch)));
-    if (want <= 0)
-        return 0;
-    const int32_t r =
-        _VorbisfileDll->wu_ov_read(&VorbisFile, reinterpret_cast<char*>(MonoScratch), want, 0, 2, 1, &bitstream);
-    if (r <= 0)
-        return r;
-    const int32_t samples = std::min(r, want) / 2;
-    const auto* in = reinterpret_cast<const int16_t*>(MonoScratch);
-    auto* out = reinterpret_cast<PLRWavePack>(dest);
-    for (int32_t i = 0; i < samples; ++i) {
-        out[i].L = in[i];
-        out[i].R = in[i];
-    }
-    return samples * 4;
+    DataEnded = true;
+    LoopPlay.store(false);
+    // A converted stream plays on until the converter has given out what it holds.
+    if (!Converter)
+        Playing.store(false);
+    if (rewind && _VorbisfileDll != nullptr)
+        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, kRestartSeconds);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -290,6 +288,7 @@ void TOggData::Stop()
     Pause();
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
     TimeSeek(0.0f);
+    ResetConversion();
     for (auto& c : LoopCounter)
         c.store(0);
     if (RenderBuffer && RenderBuffer->Size() > 0)
@@ -317,8 +316,10 @@ void TOggData::TimeSeek(float seconds)
     if (_VorbisfileDll->wu_ov_time_seek(&VorbisFile, seconds) < 0 && atEnd) {
         // The decoder takes only times before the end; the stream's length rounded to a float
         // can lie on or past it, so land on the last frame instead.
-        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, static_cast<double>(seconds) - 1.0 / OutputFormat::Rate);
+        const double frame = 1.0 / (Rate > 0 ? Rate : OutputFormat::Rate);
+        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, static_cast<double>(seconds) - frame);
     }
+    ResetConversion();
 }
 
 float TOggData::TimeTell()
@@ -326,7 +327,17 @@ float TOggData::TimeTell()
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
     if (FileData == nullptr || _VorbisfileDll == nullptr)
         return 0.0f;
-    return static_cast<float>(_VorbisfileDll->wu_ov_time_tell(&VorbisFile));
+    double t = _VorbisfileDll->wu_ov_time_tell(&VorbisFile);
+    if (Converter) {
+        // The next frame to be rendered: the decoder has gone on by the source frames waiting
+        // for the converter and the frames inside it. Once the data has ended, the decoder has
+        // gone back to the start; what is left is the end of the piece.
+        if (SourceEnded)
+            t = TotalTime;
+        t -= static_cast<double>(SourceEnd - SourceAt) / Rate + Converter->Delay() / OutputFormat::Rate;
+        t = std::max(t, 0.0);
+    }
+    return static_cast<float>(t);
 }
 
 float TOggData::GetOutputTime()

@@ -156,17 +156,26 @@ TEST(QvRender, StopsAtTheEndAndHonoursItsOptions)
     }
 }
 
-TEST(QvRender, UnsupportedStreamsRenderSilence)
+TEST(QvRender, OtherRatesRenderAndUnrenderableStreamsEnd)
 {
-    const auto in = fixture::WriteTemp(fixture::Encode(fixture::Noise(1.0, 2, 48000, 0.4, 2)), "r48.ogg");
+    // 48000 Hz: converted, 2.5 s of sound in three blocks, then the end.
+    const auto in = fixture::WriteTemp(fixture::Encode(fixture::Sine(2.5, {1000.0}, 2, 48000)), "r48.ogg");
     const std::string out = fixture::TempDir() + "/r48.wav";
     ASSERT_EQ(Qv({"render", in, out}).code, 0);
     auto s = ReadWave(out);
+    ASSERT_EQ(s.size(), 3 * kBlockSamples);
+    const size_t end = 2 * 110250;
+    EXPECT_GT(*std::max_element(s.begin() + end - 2000, s.begin() + end), 8000);
+    for (size_t i = end; i < s.size(); ++i)
+        ASSERT_EQ(s[i], 0) << i;
+
+    // Nine channels cannot be mixed down: one silent block, however long the render asked for.
+    const auto nine = fixture::WriteTemp(fixture::Encode(fixture::Sine(1.0, {440.0}, 9)), "r9.ogg");
+    ASSERT_EQ(Qv({"render", nine, out, "--seconds", "3"}).code, 0);
+    s = ReadWave(out);
     ASSERT_EQ(s.size(), kBlockSamples);
     for (int16_t v : s)
         ASSERT_EQ(v, 0);
-    ASSERT_EQ(Qv({"render", in, out, "--seconds", "3"}).code, 0);
-    EXPECT_EQ(ReadWave(out).size(), 3 * kBlockSamples);
 }
 
 TEST(QvRender, ErrorsAndUsage)

@@ -193,22 +193,6 @@ TEST(Render, MonoFileIsDoubledIntoBothChannels)
     }
 }
 
-TEST(Render, UnsupportedRateRendersSilenceAndFails)
-{
-    static const Sample s = Make(fixture::Noise(1.0, 2, 48000, 0.5, 3), "rate48.ogg");
-    TOggData d(kRing);
-    ASSERT_TRUE(d.LoadOgg(s.path));
-    EXPECT_FALSE(d.Renderable());
-    d.Play(false);
-    std::vector<int32_t> results;
-    auto out = Render(d, 2, &results);
-    EXPECT_EQ(results[0], -1);
-    EXPECT_EQ(results[1], -1);
-    for (int16_t v : out)
-        ASSERT_EQ(v, 0);
-    EXPECT_EQ(d.GetPlayState(), psPLAY);
-}
-
 TEST(Render, WholeFileRepeatCrossesTheEndWithoutAGap)
 {
     const Sample& s = Short();
