@@ -1,5 +1,6 @@
 // Rendering one second through TOggData::RenderingToPointer against the baseline of ov_read of
-// the same second of the same file in memory; the equaliser as a multiple of real time, beside
+// the same second of the same file in memory, for a 44100 Hz file (the direct path) and a
+// 48000 Hz one (converted to 44100 Hz); the equaliser as a multiple of real time, beside
 // the bare 256-point transforms it is built on; GetOutputGraph calls per second.
 // Prints the ratios at the end.
 #include "MeanReporter.h"
@@ -11,6 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -23,20 +25,25 @@ namespace {
 constexpr int32_t kSecond = OutputFormat::BytesPerSecond;
 constexpr double kFrom = 5.0;  // the second that every benchmark decodes
 
-const std::vector<uint8_t>& Bytes()
+constexpr int kOtherRate = 48000;
+
+// The benchmark file at 44100 Hz, or at the other rate.
+const std::vector<uint8_t>& Bytes(int rate = OutputFormat::Rate)
 {
     static const std::vector<uint8_t> bytes =
         fixture::Encode(fixture::Noise(20.0, 2, OutputFormat::Rate, 0.3, 17), {"TITLE=bench"}, 0.4f);
-    return bytes;
+    static const std::vector<uint8_t> other =
+        fixture::Encode(fixture::Noise(20.0, 2, kOtherRate, 0.3, 17), {"TITLE=bench"}, 0.4f);
+    return rate == OutputFormat::Rate ? bytes : other;
 }
 
 // A TOggData playing the benchmark file, loaded from memory.
 struct Player {
     TOggData data{OutputFormat::StreamBufferBytes};
-    Player()
+    explicit Player(int rate = OutputFormat::Rate)
     {
         auto stream = std::make_unique<TMemoryStream>();
-        stream->Write(Bytes().data(), Bytes().size());
+        stream->Write(Bytes(rate).data(), Bytes(rate).size());
         stream->SetPosition(0);
         data.LoadOgg(stream.release());  // with the decoder library loaded, LoadOgg takes it
         data.Play(false);
@@ -95,24 +102,27 @@ double ThreadCpuSeconds()
 }
 
 // The machine is shared, so the ratio is taken from pairs measured back to back (in alternating
-// order) rather than from two benchmarks run minutes apart under different load.
+// order) rather than from two benchmarks run minutes apart under different load. ov_read decodes
+// the same second of the file, at the file's own rate.
 double pairedRatio = 0.0;
+double pairedRatioOther = 0.0;
 
-void BM_PairedFlatVsOvRead(benchmark::State& state)
+void PairedVsOvRead(benchmark::State& state, int rate, double& ratio)
 {
-    MemoryOgg ogg(Bytes());
+    MemoryOgg ogg(Bytes(rate));
     if (!ogg.IsOpen()) {
         state.SkipWithError("libvorbisfile cannot open the file");
         return;
     }
-    Player p;
-    std::vector<char> out(kSecond);
+    Player p(rate);
+    const int32_t sourceSecond = rate * OutputFormat::BytesPerFrame;
+    std::vector<char> out(std::max(kSecond, sourceSecond));
     double ovTime = 0.0, renderTime = 0.0;
     int64_t n = 0;
     auto ovSecond = [&] {
         ov_time_seek(ogg.File(), kFrom);
         const double t0 = ThreadCpuSeconds();
-        benchmark::DoNotOptimize(ogg.Read(out.data(), kSecond));
+        benchmark::DoNotOptimize(ogg.Read(out.data(), sourceSecond));
         ovTime += ThreadCpuSeconds() - t0;
     };
     auto renderSecond = [&] {
@@ -131,11 +141,22 @@ void BM_PairedFlatVsOvRead(benchmark::State& state)
         }
     }
     if (ovTime > 0.0) {
-        pairedRatio = renderTime / ovTime;
-        state.counters["ratio"] = pairedRatio;
+        ratio = renderTime / ovTime;
+        state.counters["ratio"] = ratio;
     }
 }
+
+void BM_PairedFlatVsOvRead(benchmark::State& state)
+{
+    PairedVsOvRead(state, OutputFormat::Rate, pairedRatio);
+}
 BENCHMARK(BM_PairedFlatVsOvRead)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_Paired48kHzVsOvRead(benchmark::State& state)
+{
+    PairedVsOvRead(state, kOtherRate, pairedRatioOther);
+}
+BENCHMARK(BM_Paired48kHzVsOvRead)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 // The equaliser alone on one second of decoded audio.
 void BM_ApplyEQ(benchmark::State& state)
@@ -210,6 +231,9 @@ int main(int argc, char** argv)
                     flat / ov);
     if (pairedRatio > 0)
         std::printf("rendering one second, flat equaliser / ov_read of the same second: %.3f (paired)\n", pairedRatio);
+    if (pairedRatioOther > 0)
+        std::printf("rendering one second of a 48000 Hz file / ov_read of the same second: %.3f (paired)\n",
+                    pairedRatioOther);
     if (eq > 0)
         std::printf("rendering with the equaliser on: %.0fx real time (%.3f of ov_read)\n", 1.0 / eq,
                     ov > 0 ? eq / ov : 0.0);
