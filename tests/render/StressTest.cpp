@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <random>
 #include <thread>
 
@@ -17,12 +18,16 @@ TEST(RenderStress, RenderingWhileTheCallerSeeksStopsPlaysAndLoads)
     _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll");
     const auto stereo = fixture::Encode(fixture::Noise(3.0, 2, 44100, 0.4, 4));
     const auto mono = fixture::Encode(fixture::Sine(1.5, {500.0}, 1));
+    const auto other = fixture::Encode(fixture::Noise(2.0, 6, 48000, 0.3, 5));
     auto looped = fixture::ContainerHeader({{0.5f, 1.25f, -1}, {0.2f, 2.9f, 3}});
+    auto converted = looped;
     looped.insert(looped.end(), stereo.begin(), stereo.end());
+    converted.insert(converted.end(), other.begin(), other.end());
     const std::string files[] = {
         fixture::WriteTemp(stereo, "stress-stereo.ogg"),
         fixture::WriteTemp(mono, "stress-mono.ogg"),
         fixture::WriteTemp(looped, "stress-loop.qv"),
+        fixture::WriteTemp(converted, "stress-six48.qv"),
         fixture::WriteTemp({'j', 'u', 'n', 'k'}, "stress-junk.ogg"),
     };
 
@@ -58,7 +63,7 @@ TEST(RenderStress, RenderingWhileTheCallerSeeksStopsPlaysAndLoads)
         d.Play(i % 2 == 0);
         if (i % 3 == 0) {
             try {
-                d.LoadOgg(files[rng() % 4]);
+                d.LoadOgg(files[rng() % std::size(files)]);
             } catch (const std::exception&) {
                 // the junk file: the object is left empty until the next load
             }

@@ -89,7 +89,6 @@ int QvRender(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
     int blocks = kDefaultBlocks;
-    bool blocksGiven = false;
     bool repeat = false;
     bool seek = false;
     float seekTo = 0.0f;
@@ -107,7 +106,6 @@ int QvRender(const std::vector<std::string>& args)
                 std::fprintf(stderr, "--seconds wants a whole number from 0 to %d\n", kMaxBlocks);
                 return QvUsage;
             }
-            blocksGiven = true;
         } else if (a == "--seek") {
             if (!hasValue || !QvParseFloat(args[++i], seekTo)) {
                 std::fprintf(stderr, "--seek wants a time in seconds\n");
@@ -140,9 +138,6 @@ int QvRender(const std::vector<std::string>& args)
     TOggData data(OutputFormat::StreamBufferBytes);
     if (!QvOpen(data, files[0]))
         return QvFailed;
-    // A stream the engine cannot render gives silence; without a length, one block says so.
-    if (!data.Renderable() && !blocksGiven)
-        blocks = 1;
     if (seek)
         data.TimeSeek(seekTo);
     data.Play(repeat);
