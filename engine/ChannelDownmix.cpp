@@ -44,8 +44,6 @@ TChannelDownmix::TChannelDownmix(int channels) : Channels(std::clamp(channels, 0
 
 void TChannelDownmix::Mix(const int16_t* in, int32_t frames, int16_t* out) const
 {
-    // Frame i is read whole before frame i is written; out may be in, as out[2i+1] < in[n*i] for
-    // every i past the first, and frame 0 is read before it is written.
     for (int32_t i = 0; i < frames; ++i) {
         const int16_t* f = in + static_cast<size_t>(i) * Channels;
         float l = 0.0f, r = 0.0f;

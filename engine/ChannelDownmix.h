@@ -19,7 +19,7 @@ public:
     static bool Supports(int channels) { return channels >= 1 && channels <= MaxChannels; }
 
     explicit TChannelDownmix(int channels);
-    // frames frames of the source layout at in, as interleaved stereo at out (which may be in).
+    // frames frames of the source layout at in, as interleaved stereo at out (not overlapping in).
     void Mix(const int16_t* in, int32_t frames, int16_t* out) const;
 
 private:
