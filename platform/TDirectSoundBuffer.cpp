@@ -4,6 +4,7 @@
 #include "TDirectSoundNotify.h"
 #include "TEvent.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -40,7 +41,14 @@ HRESULT TDirectSoundBuffer::GetCurrentPosition(DWORD* play, DWORD* write)
 {
     std::lock_guard lock(mixer_->Lock());
     if (play != nullptr) {
-        *play = playing_ ? play_ : pos_;
+        *play = pos_;
+        if (playing_) {
+            // A callback takes 70 ms at once; the cursor moves through it as the time passes
+            // since, and never past what was taken.
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - takenAt_).count();
+            const auto passed = static_cast<DWORD>(std::clamp(seconds, 0.0, 1.0) * DSOutputRate) * FrameBytes;
+            *play = (play_ + std::min(passed, taken_)) % size_;
+        }
     }
     if (write != nullptr) {
         *write = pos_;
@@ -114,6 +122,7 @@ HRESULT TDirectSoundBuffer::Play(DWORD reserved, DWORD /*priority*/, DWORD flags
     if (!playing_) {
         playing_ = true;
         play_ = pos_;
+        taken_ = 0;
     }
     return DS_OK;
 }
@@ -238,6 +247,8 @@ void TDirectSoundBuffer::MixInto(int32_t* acc, int frames)
         }
     }
     play_ = from;
+    taken_ = taken;
+    takenAt_ = std::chrono::steady_clock::now();
     SignalPassed(from, taken);
     if (!looping_ && pos_ == 0 && taken != 0) {
         // A one-shot buffer that reached its end stops, ready to play again from the start.

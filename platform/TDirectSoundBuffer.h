@@ -5,6 +5,7 @@
 // under the device's lock, so a writer never shares bytes with the callback.
 #include "TDirectSoundBufferBase.h"
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -52,7 +53,9 @@ private:
 
     // Guarded by the mixer's lock.
     DWORD pos_ = 0;   // next byte the callback takes: the write cursor
-    DWORD play_ = 0;  // start of what the callback took last: the play cursor
+    DWORD play_ = 0;  // start of what the callback took last
+    DWORD taken_ = 0;  // how much it took
+    std::chrono::steady_clock::time_point takenAt_;
     bool playing_ = false;
     bool looping_ = false;
     LONG volume_ = 0;

@@ -24,6 +24,10 @@ std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
     want.samples = static_cast<Uint16>(DSOutputFrames);
     want.callback = &TDirectSoundMixer::Callback;
     want.userdata = mixer.get();
+    // The callback thread's priority is left to SDL, which asks for the highest ordinary one
+    // (nice -20 where the process may, through RealtimeKit where it may not). Forcing real-time
+    // scheduling instead (SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL) left the thread at nice 0
+    // where the system refuses real-time threads, as containers do.
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts to whatever the hardware takes, so the callback always
     // sees 44100 Hz signed 16-bit stereo.

@@ -1,6 +1,6 @@
 #pragma once
 // The SDL audio device behind a DirectSound object: 44100 Hz, signed 16-bit, stereo, a callback of
-// about 1024 frames that mixes every playing secondary buffer. One mutex guards the mix and the
+// DSOutputFrames frames that mixes every playing secondary buffer. One mutex guards the mix and the
 // state of every buffer of the device, so that a buffer that Stop or Release has returned from is
 // never touched again by the callback.
 #include <SDL.h>

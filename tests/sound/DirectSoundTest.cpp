@@ -331,3 +331,26 @@ TEST(Event, WakesAWaiterOnAnotherThreadEveryTime)
     }
     other.join();
 }
+
+TEST_F(DirectSoundDummy, PlayCursorMovesBetweenCallbacksAndStaysBehindWriteCursor)
+{
+    ComPtr<IDirectSoundBuffer> buffer;
+    ASSERT_EQ(MakeBuffer(device.p, 2 * Second, 0, &buffer), DS_OK);
+    ASSERT_EQ(buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    std::vector<DWORD> seen;
+    const DWORD callback = DSOutputFrames * 4;
+    for (int i = 0; i < 100; ++i) {
+        DWORD play = 0;
+        DWORD write = 0;
+        ASSERT_EQ(buffer->GetCurrentPosition(&play, &write), DS_OK);
+        // The play cursor runs at most one callback behind the write cursor, never ahead of it.
+        EXPECT_LE((write + 2 * Second - play) % (2 * Second), callback) << i;
+        if (seen.empty() || seen.back() != play) {
+            seen.push_back(play);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // Half a second holds about seven callbacks; the cursor shows many more places than that.
+    EXPECT_GT(seen.size(), 30u);
+    ASSERT_EQ(buffer->Stop(), DS_OK);
+}

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <iostream>
 #include <random>
 #include <string>
 #include <thread>
@@ -209,4 +211,36 @@ TEST_F(Capture, FiftyPausesAtRandomMomentsInsertOnlySilence)
     }
     EXPECT_EQ(k, expected.size()) << "the capture ends before the piece";
     EXPECT_GT(silent, 44100u / 10) << "the pauses were never heard";
+}
+
+TEST_F(Capture, PauseAndStopFallSilentWithin100Ms)
+{
+    const std::string path = fixture::WriteTemp(fixture::Encode(fixture::Noise(4.3)), "latency.ogg");
+    const std::string out = fixture::TempDir() + "/latency.raw";
+    // How much the device had written when each command was given; what it writes after that
+    // was mixed before the command and can no longer be taken back.
+    std::vector<size_t> given;
+    const Frames heard = PlayCaptured(path, out, -1, [&](TDSOggStream& stream) {
+        std::this_thread::sleep_for(800ms);
+        given.push_back(std::filesystem::file_size(out) / 4);
+        stream.Pause();
+        std::this_thread::sleep_for(400ms);
+        stream.Pause();
+        std::this_thread::sleep_for(800ms);
+        given.push_back(std::filesystem::file_size(out) / 4);
+        stream.Stop();
+        std::this_thread::sleep_for(400ms);
+    });
+    for (const size_t at : given) {
+        ASSERT_LT(at + 44100 / 4, heard.size());
+        ASSERT_NE(heard[at - 1], 0u) << "no sound when the command was given";
+        size_t last = at;  // the first silent frame after the command
+        for (size_t i = at; i < at + 44100 / 4; ++i) {
+            if (heard[i] != 0) {
+                last = i + 1;
+            }
+        }
+        std::cout << "sound went on for " << (last - at) * 1000 / 44100 << " ms after the command\n";
+        EXPECT_LT(last - at, 44100u / 10);
+    }
 }
