@@ -1,0 +1,91 @@
+# shellcheck shell=bash
+# A private PulseAudio server with a null sink, for the scripts that play through a real sound
+# server while every core is busy. Source it after tests/support/xsession.sh and xsession_init
+# (which give $work and stop what is started here, listed in xsession_pids, at exit); then:
+#
+#   pulse_start               the daemon, from $work only (no system or user configuration);
+#                             exits 77 (skipped) when a tool is missing or it cannot start
+#   pulse_piece BIN SECONDS   $work/piece.ogg, noise without a silent frame, SECONDS + 2 long,
+#                             and $work/rendered.wav, qvtool render of its first SECONDS - 1 (a
+#                             player counts its time from its start, before the sound is heard)
+#   pulse_record_and_load SECONDS
+#                             parec on the sink's monitor into $work/recording.raw, and
+#                             stress-ng on every core for SECONDS + 10
+#   pulse_watch PID [SECONDS] until PID ends (or SECONDS have passed): $held, the most
+#                             milliseconds of sound the server held for its clients, which go on
+#                             being heard after a pause
+#   pulse_check               the recording holds the rendering with no gap (pulse_compare.py),
+#                             and $held stayed under 100 ms
+
+pulse_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+pulse_skip() { echo "SKIPPED: $*"; exit 77; }
+
+pulse_start() {
+  local tool
+  for tool in pulseaudio parec pactl stress-ng oggenc python3; do
+    command -v "$tool" >/dev/null || pulse_skip "$tool is not installed (scripts/install-deps.sh installs it)"
+  done
+  export HOME="$work" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" PULSE_RUNTIME_PATH="$work/pulse"
+  export PULSE_SERVER="unix:$work/pulse/native"
+  unset DBUS_SESSION_BUS_ADDRESS
+  chmod 700 "$work"
+  cat >"$work/null.pa" <<'PA'
+load-module module-null-sink sink_name=capture format=s16le rate=44100 channels=2
+load-module module-native-protocol-unix
+set-default-sink capture
+PA
+  # Run as root it warns that it is meant for system mode, and runs; system mode would need the
+  # system bus and a pulse user.
+  pulseaudio -n -F "$work/null.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+    --disallow-exit --system=false --log-target=file:"$work/pulse.log" &
+  xsession_pids+=($!)
+  local _
+  for _ in $(seq 50); do
+    pactl info >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  cat "$work/pulse.log" 2>/dev/null
+  pulse_skip "the PulseAudio daemon did not start"
+}
+
+pulse_piece() {
+  python3 - "$work/noise.raw" "$(($2 + 2))" <<'PY'
+import random, struct, sys
+random.seed(7)
+n = int(sys.argv[2]) * 44100 * 2
+values = [random.randint(-9000, 9000) or 1 for _ in range(n)]
+open(sys.argv[1], "wb").write(struct.pack(f"<{n}h", *values))
+PY
+  oggenc -Q -r -B 16 -C 2 -R 44100 -q 4 -o "$work/piece.ogg" "$work/noise.raw" || exit 1
+  "$1/qvtool" render "$work/piece.ogg" "$work/rendered.wav" --seconds "$(($2 - 1))" || exit 1
+}
+
+pulse_record_and_load() {
+  parec --device=capture.monitor --format=s16le --rate=44100 --channels=2 --raw --latency-msec=20 \
+    >"$work/recording.raw" &
+  pulse_recorder=$!
+  xsession_pids+=($pulse_recorder)
+  stress-ng --cpu "$(nproc)" --timeout "$(($1 + 10))s" --quiet &
+  xsession_pids+=($!)
+  sleep 1
+}
+
+pulse_watch() {
+  held=0
+  local now end=$((SECONDS + ${2:-100000}))
+  sleep 2
+  while kill -0 "$1" 2>/dev/null && [ "$SECONDS" -lt "$end" ]; do
+    now=$(pactl list sink-inputs | awk '/Buffer Latency|Sink Latency/ {s += $3} END {print int(s / 1000)}')
+    [ "${now:-0}" -gt "$held" ] && held=$now
+    sleep 0.5
+  done
+  echo "the server held at most $held ms of sound"
+}
+
+pulse_check() {
+  kill "$pulse_recorder" 2>/dev/null
+  wait "$pulse_recorder" 2>/dev/null
+  python3 "$pulse_dir/pulse_compare.py" "$work/recording.raw" "$work/rendered.wav" || exit 1
+  [ "$held" -lt 100 ] || { echo "a pause would be heard $held ms late"; exit 1; }
+}
