@@ -3,13 +3,8 @@
 # the server played must hold qvtool render's blocks of the same file with no gap.
 #   pulse-play.sh BIN_DIR [SECONDS]      exit 77: skipped, no server could run here
 set -u
-bin=$1
-seconds=${2:-60}
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-. "$here/../support/xsession.sh"
-. "$here/pulse-server.sh"
-xsession_init
-pulse_start
+. "$(dirname "${BASH_SOURCE[0]}")/pulse-server.sh"
+pulse_begin "$@"
 pulse_piece "$bin" "$seconds"
 pulse_record_and_load "$seconds"
 SDL_AUDIODRIVER=pulseaudio "$bin/qvtool" play "$work/piece.ogg" --seconds "$seconds" &

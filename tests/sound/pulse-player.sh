@@ -4,13 +4,8 @@
 # server played must hold qvtool render's blocks of it with no gap.
 #   pulse-player.sh BIN_DIR [SECONDS]    exit 77: skipped, no server could run here
 set -u
-bin=$1
-seconds=${2:-60}
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-. "$here/../support/xsession.sh"
-. "$here/pulse-server.sh"
-xsession_init
-pulse_start
+. "$(dirname "${BASH_SOURCE[0]}")/pulse-server.sh"
+pulse_begin "$@"
 # A program directory of its own: no settings file, so the volume is at full.
 xsession_sandbox "$bin"
 pulse_piece "$bin" "$seconds"

@@ -1,10 +1,12 @@
 # shellcheck shell=bash
 # A private PulseAudio server with a null sink, for the scripts that play through a real sound
-# server while every core is busy. Source it after tests/support/xsession.sh and xsession_init
-# (which give $work and stop what is started here, listed in xsession_pids, at exit); then:
+# server while every core is busy. Source it; it brings tests/support/xsession.sh with it, whose
+# $work and cleanup it uses (what is started here is listed in xsession_pids and stopped at exit):
 #
-#   pulse_start               the daemon, from $work only (no system or user configuration);
-#                             exits 77 (skipped) when a tool is missing or it cannot start
+#   pulse_begin BIN_DIR [SECONDS]
+#                             $bin and $seconds (60 by default), xsession_init, and the daemon,
+#                             from $work only (no system or user configuration); exits 77
+#                             (skipped) when a tool is missing or the daemon cannot start
 #   pulse_piece BIN SECONDS   $work/piece.ogg, noise without a silent frame, SECONDS + 2 long,
 #                             and $work/rendered.wav, qvtool render of its first SECONDS - 1 (a
 #                             player counts its time from its start, before the sound is heard)
@@ -18,10 +20,14 @@
 #                             and $held stayed under 100 ms
 
 pulse_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$pulse_dir/../support/xsession.sh"
 
 pulse_skip() { echo "SKIPPED: $*"; exit 77; }
 
-pulse_start() {
+pulse_begin() {
+  bin=$1
+  seconds=${2:-60}
+  xsession_init
   local tool
   for tool in pulseaudio parec pactl stress-ng oggenc python3; do
     command -v "$tool" >/dev/null || pulse_skip "$tool is not installed (scripts/install-deps.sh installs it)"
