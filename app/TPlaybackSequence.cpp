@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 namespace {
 constexpr float SkipSeconds = 5.0f;
@@ -24,21 +25,49 @@ TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
     if (index < 0 || index >= playlist_.Count())
         return TStart::Ignored;
     nextPlayArmed_ = false;
+    settleChecks_ = 0;
     stream_.SetMute(false);
     const std::string path = playlist_.PathAt(index);
     bool played = false;
+    failureText_.clear();
     try {
         played = stream_.Play(path, false);
+    } catch (const std::exception& e) {
+        failureText_ = e.what();
     } catch (...) {
-        // Nothing follows until the user acts: the checks must not take the stream's empty
-        // state for a piece that ended or looped.
-        CurrentExt.clear();
-        throw;
     }
+    if (!played) {
+        CurrentExt.clear();
+        failedIndex_ = index;
+        return TStart::Failed;
+    }
+    failedInRow_ = 0;
     playlist_.Select(index);
     const std::string ext = Paths::ExtractFileExt(path);
     CurrentExt = ext == ".OGG" ? ".ogg" : ext == ".QV" ? ".qv" : ext;
-    return played ? TStart::Started : TStart::Failed;
+    return TStart::Started;
+}
+
+bool TPlaybackSequence::StartFailed()
+{
+    ClearPasses();
+    if (++failedInRow_ >= playlist_.Count()) {
+        // A whole round without a single piece: stop here instead of trying them for ever.
+        failedInRow_ = 0;
+        stream_.Stop();
+        return false;
+    }
+    // The entry after the one that failed, which is not the current one when it was asked for
+    // directly (a double-click in the playlist).
+    playlist_.SetCurrent(failedIndex_);
+    Advance();
+    return true;
+}
+
+void TPlaybackSequence::Seeked()
+{
+    LastSecond = static_cast<float>(CaptionText::Truncated(stream_.GetOutputTime()));
+    settleChecks_ = 3;
 }
 
 bool TPlaybackSequence::ButtonPressed(int tag)
@@ -60,9 +89,15 @@ bool TPlaybackSequence::ButtonPressed(int tag)
         return NextPressed();
     case 5:
         // Only a rewind past the start stops the piece; that goes to the previous entry.
-        return stream_.Rewind(SkipSeconds) && BackPressed();
+        if (stream_.Rewind(SkipSeconds))
+            return BackPressed();
+        Seeked();
+        return false;
     case 6:
-        return stream_.Forward(SkipSeconds) && NextPressed();
+        if (stream_.Forward(SkipSeconds))
+            return NextPressed();
+        Seeked();
+        return false;
     default:
         return false;
     }
@@ -170,7 +205,10 @@ bool TPlaybackSequence::Timer3Tick(int loopCount)
     if (stream_.IsPlaying() && !stream_.IsPaused() && CurrentExt == ".qv") {
         const auto c = static_cast<int32_t>(CaptionText::Truncated(stream_.GetOutputTime()));
         ShownSeconds = c;
-        if (static_cast<float>(c) < LastSecond && loopCount != Endless)
+        const bool settling = settleChecks_ > 0;
+        if (settling)
+            --settleChecks_;
+        if (!settling && static_cast<float>(c) < LastSecond && loopCount != Endless)
             ++LoopsDone;
         if (loopCount < LoopsDone && loopCount != Endless) {
             stream_.FadeOut(ClosingFadeSeconds);

@@ -20,12 +20,17 @@ public:
     enum class TStart {
         Ignored,  // no such entry: nothing was changed
         Started,  // the entry plays
-        Failed,   // the file could not be played at all (missing, or no sound buffer)
+        Failed,   // the entry cannot be played: missing, not Ogg Vorbis, no sound buffer
     };
-    // Starts entry index from its beginning. Data that is not Ogg Vorbis throws, leaving
-    // CurrentExt empty so that the checks do not take the silence for an ended piece; the entry
-    // is not selected then. A Failed start still selects the entry.
+    // Starts entry index from its beginning. A failed start leaves CurrentExt empty, so that the
+    // checks do not take the silence for an ended piece, and FailureText() says why.
     TStart PlayEntry(int index);
+    // Why the last start failed: the error's own message, or "" when the file could not be
+    // played at all.
+    const std::string& FailureText() const { return failureText_; }
+    // After a failed start: the entry stays in the list and the next one is tried (true: play
+    // the current entry), unless every entry of the list has failed in a row (false: stopped).
+    bool StartFailed();
 
     // The seven transport buttons by their tag (0 play .. 6 five seconds forward); nothing for
     // an empty list or an unknown tag.
@@ -40,6 +45,10 @@ public:
     bool PlayFirst();
     // The playlist window was cleared or the current piece deleted: no passes, no file type.
     void Reset();
+
+    // The user moved the play position (five seconds back or forward, or any seek): the output
+    // time jumps, and that is no loop pass. The next checks take the new time as their base.
+    void Seeked();
 
     // Timer1: takes the heard time into ShownSeconds and ShownTenths from one reading. False
     // while paused or after a piece ended: the shown time stands still then.
@@ -70,4 +79,10 @@ private:
     IStreamPlayer& stream_;
     IPlaylistCursor& playlist_;
     bool nextPlayArmed_ = false;
+    std::string failureText_;
+    int failedInRow_ = 0;
+    int failedIndex_ = -1;
+    // Loop checks still to pass after a seek without counting a pass: the heard time may reach
+    // the new place only once the sound already buffered has played.
+    int settleChecks_ = 0;
 };

@@ -471,26 +471,13 @@ void TForm1::FollowSequence(bool playCurrent)
 
 void TForm1::PlayEntry(int index)
 {
-    TPlaybackSequence::TStart start = TPlaybackSequence::TStart::Ignored;
-    try {
-        start = Sequence.PlayEntry(index);
-    } catch (...) {
-        // Not Ogg Vorbis: the message is shown and the program goes on; the display keeps its
-        // texts.
-        SyncNextPlayTimer();
-        TApplication::HandleException();
-        return;
-    }
+    const TPlaybackSequence::TStart start = Sequence.PlayEntry(index);
     SyncNextPlayTimer();
     if (start == TPlaybackSequence::TStart::Ignored)
         return;
     if (start == TPlaybackSequence::TStart::Failed) {
-        // The program ends. While the message is up its timers would go on and, finding
-        // nothing playing, try the next entry and show the message again: they stop first.
-        Timer3->stop();
-        NextPlayTimer->stop();
-        TApplication::ShowMessage("再生失敗");
-        CloseWindowClick();
+        EntryFailed(index);
+        return;
     }
     const std::string name = Form2 != nullptr && Form2->Playlist
                                  ? Form2->Playlist->Name(index)
@@ -502,6 +489,24 @@ void TForm1::PlayEntry(int index)
     SetTrayTip(caption);
     DisplayText::SetLabelCaption(LTitle, CaptionText::PadCaption(caption));
     DisplayText::SetLabelCaption(LTotalTime, CaptionText::TimeText(OggStream.GetTotalTime()));
+}
+
+void TForm1::EntryFailed(int index)
+{
+    // The entry stays in the list and the next one is tried; a list of which nothing plays
+    // stops after one round. The display keeps its texts.
+    std::string message = "再生失敗: " + Paths::ExtractFileName(PlaylistCursor.PathAt(index));
+    if (!Sequence.FailureText().empty())
+        message += "\n" + Sequence.FailureText();
+    // The next entry starts from the event loop, so the music goes on while the message box
+    // waits for its click; a failure meanwhile shows no second box.
+    if (Sequence.StartFailed())
+        QTimer::singleShot(0, this, [this] { PlayEntry(CurrentEntry()); });
+    if (failureShown_)
+        return;
+    failureShown_ = true;
+    TApplication::ShowMessage(message);
+    failureShown_ = false;
 }
 
 void TForm1::bPlayClick(TSpeedButton* sender)

@@ -189,6 +189,9 @@ private:
     // current entry plays when the command asks for it.
     void FollowSequence(bool playCurrent);
     void SyncNextPlayTimer();
+    // Entry index could not be played: says so and goes on with the next one.
+    void EntryFailed(int index);
+    bool failureShown_ = false;  // a failure's message box is up
 
     void SetupMenusAndTimers();
     void SetupFonts();

@@ -22,6 +22,8 @@ public:
     // Marks the piece as ended: the pause time becomes its length and the rest of the buffer
     // plays silence.
     virtual void MarkFinished() = 0;
+    // True from the start of a piece until the last of its sound has been heard (not merely
+    // rendered); false while paused and after a stop.
     virtual bool IsPlaying() = 0;
     // True while paused and after a piece was marked finished.
     virtual bool IsPaused() = 0;

@@ -3,6 +3,7 @@
 #include "SjisConv.h"
 #include "TEvent.h"
 
+#include <cmath>
 #include <system_error>
 
 namespace {
@@ -144,6 +145,9 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     OggData->Play(Loop);
     PauseTime = 0.0f;
     BufferHeld = false;
+    RefillSkipped = false;
+    BlockCalls = 0;
+    EndBlockCall = -1;
     try {
         Thread = std::thread(&TDSOggStream::StreamThread, this);
     } catch (const std::system_error&) {
@@ -162,6 +166,7 @@ void TDSOggStream::Stop()
         }
         std::lock_guard lock(BufferLock);
         BufferHeld = true;
+        EndBlockCall = -1;  // a stopped piece has nothing more to be heard
         PlayBuffer->Stop();
     }
 }
@@ -171,6 +176,7 @@ void TDSOggStream::Pause()
     if (!OggData) {
         return;
     }
+    std::lock_guard refill(RefillLock);
     if (OggData->GetPlayState() != psSTOP) {
         OggData->Pause();
         float at = OggData->TimeTell();
@@ -188,7 +194,12 @@ void TDSOggStream::Pause()
         return;
     }
     if (PauseTime != 0.0f) {
-        OggData->TimeSeek(PauseTime);
+        // Nothing is decoded while paused, so the decoder is still where the pause left it,
+        // unless a stop has rewound it since. A pause before the first block stands at 0.001
+        // with the decoder at 0; seeking there would drop its first frames.
+        if (std::fabs(OggData->TimeTell() - PauseTime) > 0.002f) {
+            OggData->TimeSeek(PauseTime);
+        }
         OggData->Play(Loop);
         if (Notify != nullptr && Events[0] && Events[1]) {
             const DSBPOSITIONNOTIFY positions[2] = {{0, Events[0].get()}, {BufferSize / 2, Events[1].get()}};
@@ -197,9 +208,16 @@ void TDSOggStream::Pause()
         if (PlayBuffer != nullptr) {
             std::lock_guard lock(BufferLock);
             BufferHeld = false;
+            EndBlockCall = -1;  // an end noted while the pause was being taken was none
             PlayBuffer->Play(0, 0, DSBPLAY_LOOPING);
         }
         PauseTime = 0.0f;
+        if (RefillSkipped && Events[0] && Events[1]) {
+            // The thread checks the cursor on either event and refills the half that is due.
+            RefillSkipped = false;
+            Events[0]->Set();
+            Events[1]->Set();
+        }
     }
 }
 
@@ -230,7 +248,46 @@ float TDSOggStream::GetTotalTime()
 
 bool TDSOggStream::IsPlaying()
 {
-    return OggData && OggData->GetPlayState() != psSTOP;
+    if (!OggData)
+        return false;
+    // While a block is being copied the data may just have stopped at its end, before the end
+    // is noted: that is no end heard yet.
+    return OggData->GetPlayState() != psSTOP || Copying.load() || EndUnheard();
+}
+
+bool TDSOggStream::EndUnheard()
+{
+    // The data stops when its last block is rendered, one to two seconds before that block is
+    // heard. The piece plays on until the play cursor has passed the end of its sound: the
+    // block copy after the end block's own copy starts as the cursor enters the end block, and
+    // the one after that as it leaves it.
+    std::lock_guard lock(BufferLock);
+    if (EndBlockCall < 0 || BufferHeld || PlayBuffer == nullptr)
+        return false;
+    const int64_t cursorIn = BlockCalls.load() - 2;  // the copy that wrote the block being played
+    if (cursorIn < EndBlockCall)
+        return true;
+    if (cursorIn > EndBlockCall)
+        return false;
+    // The notification that starts a copy comes with the chunk of sound that reaches the block,
+    // so the cursor may still stand just before the end block: only a cursor inside it counts.
+    DWORD play = 0;
+    PlayBuffer->GetCurrentPosition(&play, nullptr);
+    return play < EndBlockStart || play >= EndBlockStart + BufferSize / 2 || play < EndOffset;
+}
+
+void TDSOggStream::NoteEnd(int block, int64_t call, bool wasPlaying, int32_t rendered)
+{
+    if (!wasPlaying || OggData->GetPlayState() != psSTOP)
+        return;
+    // A pause or stop taken meanwhile is no end of the piece.
+    std::lock_guard lock(BufferLock);
+    if (BufferHeld)
+        return;
+    const DWORD half = BufferSize / 2;
+    EndBlockStart = static_cast<DWORD>(block) * half;
+    EndOffset = EndBlockStart + std::min(static_cast<DWORD>(rendered), half);
+    EndBlockCall = call;
 }
 
 bool TDSOggStream::Rewind(float seconds)
@@ -348,21 +405,27 @@ bool TDSOggStream::Block_Copy(int block)
     // mark that arrives while it renders applies from the next block on, so the block that holds
     // the end of a piece, or the last block decoded before a pause, is not lost.
     const bool silent = PauseTime.load() != 0.0f || Mute.load();
+    const int64_t call = BlockCalls.fetch_add(1);
+    Copying = true;
+    const bool wasPlaying = OggData->GetPlayState() != psSTOP;
     void* p1 = nullptr;
     void* p2 = nullptr;
     DWORD n1 = 0;
     DWORD n2 = 0;
     if (FAILED(PlayBuffer->Lock(static_cast<DWORD>(block) * half, half, &p1, &n1, &p2, &n2, 0))) {
         // The block is rendered all the same, as every block is, heard or not.
-        OggData->RenderBlock({}, {}, true);
+        NoteEnd(block, call, wasPlaying, OggData->RenderBlock({}, {}, true));
+        Copying = false;
         Trace.Trace("Block_Copy:バッファーのロックに失敗\n");
         return false;
     }
     // The same step as qvtool render's, under the data's render lock: TOggData::Stop clears the
     // render memory from the GUI thread, and the analysis of the output reads it.
-    OggData->RenderBlock({static_cast<uint8_t*>(p1), n1},
-                         {static_cast<uint8_t*>(p2), p2 != nullptr ? n2 : 0}, silent);
+    const int32_t rendered = OggData->RenderBlock({static_cast<uint8_t*>(p1), n1},
+                                                  {static_cast<uint8_t*>(p2), p2 != nullptr ? n2 : 0}, silent);
     PlayBuffer->Unlock(p1, n1, p2, n2);
+    NoteEnd(block, call, wasPlaying, rendered);
+    Copying = false;
     return true;
 }
 
@@ -372,8 +435,11 @@ uint32_t TDSOggStream::StreamThread(TDSOggStream* stream)
     // The leave event comes first so that it wins over notifications that are also set.
     TEvent* const events[3] = {stream->Events[2].get(), stream->Events[0].get(), stream->Events[1].get()};
 
-    if (!stream->Block_Copy(0)) {
-        return 1;
+    {
+        std::lock_guard refill(stream->RefillLock);
+        if (!stream->Block_Copy(0)) {
+            return 1;
+        }
     }
     {
         std::lock_guard lock(stream->BufferLock);
@@ -387,20 +453,25 @@ uint32_t TDSOggStream::StreamThread(TDSOggStream* stream)
         bool copied = true;
         if (which == 0) {
             return 0;
-        } else if (which == 1) {
-            // Block 0 is playing now: refill block 1, unless this signal came out of turn.
+        } else if (which == 1 || which == 2) {
+            // Block 0 is playing now (the first event): refill block 1, or the other way round;
+            // unless this signal came out of turn. A held buffer (paused or stopped) gets no
+            // refill; a resume signals again for it.
+            std::lock_guard refill(stream->RefillLock);
             DWORD write = 0;
             stream->PlayBuffer->GetCurrentPosition(nullptr, &write);
-            if (write < half && block0Newest) {
-                copied = stream->Block_Copy(1);
-                block0Newest = false;
+            const int block = which == 1 ? 1 : 0;
+            const bool due = block == 1 ? write < half && block0Newest : write >= half && !block0Newest;
+            bool held = false;
+            {
+                std::lock_guard lock(stream->BufferLock);
+                held = stream->BufferHeld;
             }
-        } else if (which == 2) {
-            DWORD write = 0;
-            stream->PlayBuffer->GetCurrentPosition(nullptr, &write);
-            if (write >= half && !block0Newest) {
-                copied = stream->Block_Copy(0);
-                block0Newest = true;
+            if (due && held) {
+                stream->RefillSkipped = true;
+            } else if (due) {
+                copied = stream->Block_Copy(block);
+                block0Newest = block == 0;
             }
         } else {
             stream->Stop();

@@ -71,6 +71,10 @@ public:
 
 private:
     bool Block_Copy(int block);
+    // The piece's sound ended in a block that the play cursor has not yet passed.
+    bool EndUnheard();
+    // After a block copy: when the data stopped by itself in it, where its sound ends.
+    void NoteEnd(int block, int64_t call, bool wasPlaying, int32_t rendered);
     static uint32_t StreamThread(TDSOggStream* stream);
 
     TTraceChannel Trace;
@@ -94,4 +98,19 @@ private:
     // starts it only when it is not held; the lock makes the check and the start one step.
     std::mutex BufferLock;
     bool BufferHeld = false;
+    // Held by the stream thread across a refill (deciding whether to copy, and the copy) and by
+    // Pause across all of a pause or a resume, so that no refill sees half of either: one that
+    // saw the pause time set and the buffer still running wrote a silent block heard after the
+    // resume, one that saw the data running and the pause time not yet cleared lost a block.
+    // While the buffer is held the thread leaves the refill to the resume (RefillSkipped).
+    std::mutex RefillLock;
+    bool RefillSkipped = false;
+    // Block copies started since the play began, and, once the data has ended by itself, the
+    // copy that wrote the end (-1: none), where that block starts in the ring and where its
+    // sound ends. The last three are under BufferLock.
+    std::atomic<int64_t> BlockCalls{0};
+    std::atomic<bool> Copying{false};  // a block copy is under way
+    int64_t EndBlockCall = -1;
+    DWORD EndBlockStart = 0;
+    DWORD EndOffset = 0;
 };

@@ -6,6 +6,7 @@
 #include "Unit2.h"
 
 #include <QTimer>
+#include <cstdlib>
 
 namespace playback_test {
 
@@ -14,6 +15,20 @@ void PlaybackTest::Start(Device device)
     CloseWindows();
     apptest::UseDevice(device);
     OpenWindows();
+    StopTimers();
+}
+
+void PlaybackTest::StartCapturing(const std::string& captureFile)
+{
+    CloseWindows();
+    apptest::UseDevice(Device::Fast);
+    ::setenv("SDL_DISKAUDIOFILE", captureFile.c_str(), 1);
+    OpenWindows();
+    StopTimers();
+}
+
+void PlaybackTest::StopTimers()
+{
     for (QTimer* t : {form1->Timer1, form1->Timer2, form1->Timer3, form1->NextPlayTimer})
         t->stop();
 }

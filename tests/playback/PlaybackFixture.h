@@ -25,7 +25,10 @@ protected:
     }
     // Throws away the running windows and builds them again on the given device.
     void Start(Device device);
+    // The same on the fast device, with what it plays written to captureFile.
+    void StartCapturing(const std::string& captureFile);
 
+    void StopTimers();
     // Appends entries through the playlist window's own rule.
     void Add(const std::vector<std::string>& paths);
     std::vector<std::string> Paths() const;

@@ -139,16 +139,62 @@ TEST_F(Sequence, StartingAnEntrySelectsItAndNamesItsFileType)
     EXPECT_EQ(seq.CurrentExt, ".qv");
     seq.PlayEntry(2);
     EXPECT_EQ(seq.CurrentExt, ".Ogg") << "other mixtures of case stay as written";
-    // A file that cannot be played at all is still selected (the window then ends the program).
+    // A file that cannot be played, or data that is not Ogg Vorbis: the entry is not selected,
+    // the reason is kept, and nothing is taken for an ended piece afterwards.
     EXPECT_EQ(seq.PlayEntry(3), TPlaybackSequence::TStart::Failed);
-    EXPECT_EQ(list.selected, 3);
-    // Data that is not Ogg Vorbis: the error goes to the caller, the entry is not selected and
-    // nothing is taken for an ended piece afterwards.
-    EXPECT_THROW(seq.PlayEntry(4), std::runtime_error);
-    EXPECT_EQ(list.selected, 3);
+    EXPECT_EQ(seq.FailureText(), "");
+    EXPECT_EQ(seq.PlayEntry(4), TPlaybackSequence::TStart::Failed);
+    EXPECT_EQ(seq.FailureText(), "ファイルの読み込みに失敗");
+    EXPECT_EQ(list.selected, 2);
     EXPECT_EQ(seq.CurrentExt, "");
     Second();
     EXPECT_FALSE(seq.NextPlayArmed());
+}
+
+TEST_F(Sequence, ABadEntryIsPassedOverAndARoundOfThemStops)
+{
+    Load({"a.ogg", "missing.ogg", "notogg.ogg", "d.ogg"});
+    // What the window does on a failed start: go on with the next entry while one is left.
+    auto play = [&](int index) {
+        int tries = 0;
+        while (seq.PlayEntry(index) == TPlaybackSequence::TStart::Failed && ++tries < 10) {
+            if (!seq.StartFailed())
+                return false;
+            index = list.Current();
+        }
+        return true;
+    };
+    Follow(seq.NextPressed() && play(list.Current()));
+    EXPECT_EQ(Playing(), "d.ogg") << "both bad entries passed over";
+    EXPECT_EQ(list.paths.size(), 4u);
+
+    list.paths = {"missing1.ogg", "notogg.ogg", "missing2.qv"};
+    list.Select(0);
+    EXPECT_FALSE(play(0)) << "a round of failures stops";
+    EXPECT_FALSE(stream.playing);
+    EXPECT_EQ(seq.CurrentExt, "");
+    for (int i = 0; i < 3; ++i)
+        Second();
+    EXPECT_EQ(Playing(), "d.ogg");
+}
+
+TEST_F(Sequence, ASeekBackIsNoLoopPass)
+{
+    Load({"loop.qv", "b.ogg"});
+    stream.output = 9.5f;
+    Second(0);
+    Follow(seq.ButtonPressed(5));  // five seconds back
+    // The heard time reaches the new place only once the buffered sound has played.
+    for (float t : {9.8f, 4.9f, 5.9f, 6.9f, 7.9f}) {
+        stream.output = t;
+        Second(0);
+    }
+    EXPECT_EQ(seq.LoopsDone, 0);
+    EXPECT_EQ(seq.CurrentExt, ".qv") << "with loop count 0 a counted pass would have faded";
+    // A real jump back still counts.
+    stream.output = 2.0f;
+    Second(0);
+    EXPECT_EQ(seq.CurrentExt, "qv");
 }
 
 TEST_F(Sequence, BackAndNextWrapAndSkipsPastTheEndsMoveOn)
