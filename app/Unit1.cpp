@@ -437,7 +437,7 @@ void TForm1::ChangeSkin(const std::string& chosenFile)
     Skin->ApplyFilesOrFallBack();
     show();
     DragOrigin = pos();
-    Settings.SetSkinPath(Skin->SkinDir);
+    Skin->StoreShown();
 }
 
 // ---- Playback: the transport buttons, the tray menu and the timers ----
