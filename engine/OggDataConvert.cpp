@@ -87,6 +87,7 @@ int32_t TOggData::RenderConverted(uint8_t* p, int32_t n)
                 break;
             }
         } else {
+            markBase_ = static_cast<int32_t>(done + static_cast<size_t>(Converter->Delay())) * OutputFormat::BytesPerFrame;
             const int32_t got = RenderSource(reinterpret_cast<uint8_t*>(SourceFrames.data()),
                                              static_cast<int32_t>(kSourceChunkFrames) * OutputFormat::BytesPerFrame);
             SourceAt = 0;

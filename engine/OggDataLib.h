@@ -109,6 +109,16 @@ public:
     void TimeSeek(float seconds);
     float TimeTell();
     float GetOutputTime();
+    // Where the sound of the last rendered block comes from in the piece: from each mark's byte
+    // offset in the block on, the piece's time runs on from the mark's time. The first mark is
+    // at offset 0 and each loop jump inside the block adds one. Empty when the block held no
+    // sound. (On converted streams a jump is marked where the source jumped, not where the
+    // converter's delay lets it be heard: some milliseconds early.)
+    struct TTimeMark {
+        int32_t Offset;
+        float Time;
+    };
+    std::vector<TTimeMark> BlockMarks();
     TPLAYSTATE GetPlayState();
     void SetVolume(float volume);
     void SetVolume(float volume, float fadeSeconds);
@@ -229,6 +239,12 @@ private:
     // last frames are left to give out.
     std::unique_ptr<TRateConverter> Converter;
     std::vector<int16_t> SourceFrames;
+    std::vector<TTimeMark> blockMarks_;
+    // A loop jump sourceBytes into what RenderSource writes, to the piece's time `to`.
+    void MarkJump(int32_t sourceBytes, double to);
+    // Output bytes of the current block made before the source chunk being decoded, so that a
+    // jump in that chunk can be marked in block bytes.
+    int32_t markBase_ = 0;
     size_t SourceAt = 0;
     size_t SourceEnd = 0;
     bool DataEnded = false;

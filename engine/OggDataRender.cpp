@@ -90,8 +90,13 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
         return 0;
     Busy.store(true);
     RenderTick.store(TickCount::Get());
+    blockMarks_.clear();
+    blockMarks_.push_back({0, TimeTell()});
+    markBase_ = 0;
 
     const int32_t result = Converter ? RenderConverted(p, n) : RenderSource(p, n);
+    if (result <= 0)
+        blockMarks_.clear();
 
     ApplyEQ(reinterpret_cast<PLRWavePack>(p), n);
     ApplyVolume(reinterpret_cast<PLRWavePack>(p), n / 4);
@@ -159,6 +164,7 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
         if (_VorbisfileDll == nullptr || _VorbisfileDll->wu_ov_time_seek(&VorbisFile, e.LoopStart) < 0)
             break;  // a start the decoder cannot seek to: play on from here
         now = tell();
+        MarkJump(static_cast<int32_t>(cursor - p), now);
         // A jump that advanced nothing (a loop of no length) is not repeated within the block.
         if (taken == 0 && jumps > 0)
             break;
@@ -338,6 +344,24 @@ float TOggData::TimeTell()
         t = std::max(t, 0.0);
     }
     return static_cast<float>(t);
+}
+
+void TOggData::MarkJump(int32_t sourceBytes, double to)
+{
+    int64_t offset = sourceBytes;
+    if (Converter) {
+        // Source frames become output frames at the rate's ratio, after what the converter holds.
+        const int64_t frames = sourceBytes / OutputFormat::BytesPerFrame;
+        offset = markBase_ + frames * OutputFormat::Rate / Rate * OutputFormat::BytesPerFrame;
+    }
+    if (offset < static_cast<int64_t>(RenderBuffer->Size() / 2))
+        blockMarks_.push_back({static_cast<int32_t>(offset), static_cast<float>(to)});
+}
+
+std::vector<TOggData::TTimeMark> TOggData::BlockMarks()
+{
+    std::lock_guard<std::recursive_mutex> lock(RenderLock);
+    return blockMarks_;
 }
 
 float TOggData::GetOutputTime()

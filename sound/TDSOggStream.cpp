@@ -3,6 +3,7 @@
 #include "SjisConv.h"
 #include "TEvent.h"
 
+#include <algorithm>
 #include <cmath>
 #include <system_error>
 
@@ -148,6 +149,8 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     RefillSkipped = false;
     BlockCalls = 0;
     EndBlockCall = -1;
+    HalfMarks[0].clear();
+    HalfMarks[1].clear();
     try {
         Thread = std::thread(&TDSOggStream::StreamThread, this);
     } catch (const std::system_error&) {
@@ -238,7 +241,29 @@ void TDSOggStream::SetVolume(int32_t volume)
 
 float TDSOggStream::GetOutputTime()
 {
-    return OggData ? OggData->GetOutputTime() : 0.0f;
+    if (!OggData)
+        return 0.0f;
+    // The time of the sound being played: the play cursor mapped through the marks of the
+    // block it is in, so that a loop jump shows when it is heard, not when it is rendered.
+    // The write cursor is the end of what has gone to the device; the play cursor, the start of
+    // it, may still stand in the half the stream thread has just begun to refill.
+    if (PlayBuffer != nullptr) {
+        DWORD play = 0;
+        PlayBuffer->GetCurrentPosition(nullptr, &play);
+        const DWORD half = BufferSize / 2;
+        const int block = play >= half ? 1 : 0;
+        const auto offset = static_cast<int32_t>(play - static_cast<DWORD>(block) * half);
+        std::lock_guard lock(BufferLock);
+        const auto& marks = HalfMarks[block];
+        if (!marks.empty()) {
+            auto mark = marks.begin();
+            for (auto m = marks.begin(); m != marks.end() && m->Offset <= offset; ++m)
+                mark = m;
+            const double t = mark->Time + static_cast<double>(offset - mark->Offset) / OutputFormat::BytesPerSecond;
+            return static_cast<float>(std::min(t, static_cast<double>(OggData->TotalTime)));
+        }
+    }
+    return OggData->GetOutputTime();
 }
 
 float TDSOggStream::GetTotalTime()
@@ -250,9 +275,15 @@ bool TDSOggStream::IsPlaying()
 {
     if (!OggData)
         return false;
+    if (OggData->GetPlayState() != psSTOP)
+        return true;
+    // Paused or stopped by the caller: nothing more is heard.
+    std::lock_guard lock(BufferLock);
+    if (BufferHeld || PlayBuffer == nullptr)
+        return false;
     // While a block is being copied the data may just have stopped at its end, before the end
     // is noted: that is no end heard yet.
-    return OggData->GetPlayState() != psSTOP || Copying.load() || EndUnheard();
+    return Copying.load() || EndUnheard();
 }
 
 bool TDSOggStream::EndUnheard()
@@ -261,8 +292,7 @@ bool TDSOggStream::EndUnheard()
     // heard. The piece plays on until the play cursor has passed the end of its sound: the
     // block copy after the end block's own copy starts as the cursor enters the end block, and
     // the one after that as it leaves it.
-    std::lock_guard lock(BufferLock);
-    if (EndBlockCall < 0 || BufferHeld || PlayBuffer == nullptr)
+    if (EndBlockCall < 0)
         return false;
     const int64_t cursorIn = BlockCalls.load() - 2;  // the copy that wrote the block being played
     if (cursorIn < EndBlockCall)
@@ -274,6 +304,13 @@ bool TDSOggStream::EndUnheard()
     DWORD play = 0;
     PlayBuffer->GetCurrentPosition(&play, nullptr);
     return play < EndBlockStart || play >= EndBlockStart + BufferSize / 2 || play < EndOffset;
+}
+
+void TDSOggStream::KeepMarks(int block)
+{
+    auto marks = OggData->BlockMarks();
+    std::lock_guard lock(BufferLock);
+    HalfMarks[block] = std::move(marks);
 }
 
 void TDSOggStream::NoteEnd(int block, int64_t call, bool wasPlaying, int32_t rendered)
@@ -424,6 +461,7 @@ bool TDSOggStream::Block_Copy(int block)
     const int32_t rendered = OggData->RenderBlock({static_cast<uint8_t*>(p1), n1},
                                                   {static_cast<uint8_t*>(p2), p2 != nullptr ? n2 : 0}, silent);
     PlayBuffer->Unlock(p1, n1, p2, n2);
+    KeepMarks(block);
     NoteEnd(block, call, wasPlaying, rendered);
     Copying = false;
     return true;

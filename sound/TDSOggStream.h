@@ -71,10 +71,12 @@ public:
 
 private:
     bool Block_Copy(int block);
-    // The piece's sound ended in a block that the play cursor has not yet passed.
+    // The piece's sound ended in a block that the play cursor has not yet passed. Under BufferLock.
     bool EndUnheard();
     // After a block copy: when the data stopped by itself in it, where its sound ends.
     void NoteEnd(int block, int64_t call, bool wasPlaying, int32_t rendered);
+    // After a block copy: where the sound of that half of the ring comes from in the piece.
+    void KeepMarks(int block);
     static uint32_t StreamThread(TDSOggStream* stream);
 
     TTraceChannel Trace;
@@ -111,6 +113,7 @@ private:
     std::atomic<int64_t> BlockCalls{0};
     std::atomic<bool> Copying{false};  // a block copy is under way
     int64_t EndBlockCall = -1;
+    std::vector<TOggData::TTimeMark> HalfMarks[2];  // under BufferLock
     DWORD EndBlockStart = 0;
     DWORD EndOffset = 0;
 };
