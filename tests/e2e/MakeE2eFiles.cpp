@@ -1,5 +1,6 @@
-// Writes the two short pieces the end-to-end test plays: DIR/first.ogg (3 s, titled "First")
-// and DIR/second.ogg (2 s, titled "Second"), tones that are easy to tell apart.
+// Writes the short pieces the end-to-end tests play: DIR/first.ogg (3 s, titled "First") and
+// DIR/second.ogg (2 s, titled "Second"), tones that are easy to tell apart, DIR/rate48k.ogg
+// (2 s at 48000 Hz, "Rate48k") and DIR/mono22k.ogg (1.5 s of one channel at 22050 Hz, "Mono22k").
 #include "OggFixture.h"
 
 #include <cstdio>
@@ -23,7 +24,11 @@ int main(int argc, char** argv)
     }
     const std::string dir = argv[1];
     const bool ok = Write(dir + "/first.ogg", fixture::Encode(fixture::Sine(3.0, {440.0, 660.0}), {"TITLE=First"}, 0.4f)) &&
-                    Write(dir + "/second.ogg", fixture::Encode(fixture::Sine(2.0, {523.25, 784.0}), {"TITLE=Second"}, 0.4f));
+                    Write(dir + "/second.ogg", fixture::Encode(fixture::Sine(2.0, {523.25, 784.0}), {"TITLE=Second"}, 0.4f)) &&
+                    Write(dir + "/rate48k.ogg",
+                          fixture::Encode(fixture::Sine(2.0, {330.0, 495.0}, 2, 48000), {"TITLE=Rate48k"}, 0.4f)) &&
+                    Write(dir + "/mono22k.ogg",
+                          fixture::Encode(fixture::Sine(1.5, {587.0}, 1, 22050), {"TITLE=Mono22k"}, 0.4f));
     if (!ok) {
         std::fprintf(stderr, "make_e2e_files: cannot write into %s\n", dir.c_str());
         return 1;
