@@ -23,12 +23,8 @@ echo "playing [2] Rate48k after the missing entry"
 xsession_window '^\[3\] Mono22k$' 20 >/dev/null || fail "the 22050 Hz mono piece did not follow"
 echo "playing [3] Mono22k"
 sleep 3
-kill -TERM "$player_pid"
-for _ in $(seq 100); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$player_pid" 2>/dev/null && fail "the program is still running 10 s after SIGTERM"
-status=0
-wait "$player_pid" || status=$?
-player_pid=""
-[ "$status" = 0 ] || fail "the program ended with status $status"
+xsession_signal_player TERM
+[ "$player_status" = running ] && fail "the program is still running 10 s after SIGTERM"
+[ "$player_status" = 0 ] || fail "the program ended with status $player_status"
 echo "SIGTERM: exit status 0"
 python3 "$here/compare_capture.py" "$work/capture.raw" "$work/rate48k.wav" "$work/mono22k.wav"

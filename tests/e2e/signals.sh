@@ -17,13 +17,9 @@ for sig in TERM HUP INT; do
   xsession_start_player "$work/first.ogg"
   wid="$(xsession_window '^\[1\] First$' 20)" || fail "SIG$sig: the piece did not start playing"
   xdotool windowmove --sync "$wid" "$x" 70
-  kill -"$sig" "$player_pid"
-  for _ in $(seq 100); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$player_pid" 2>/dev/null && fail "SIG$sig: the program is still running after 10 s"
-  status=0
-  wait "$player_pid" || status=$?
-  player_pid=""
-  [ "$status" = 0 ] || fail "SIG$sig: the program ended with status $status"
+  xsession_signal_player "$sig"
+  [ "$player_status" = running ] && fail "SIG$sig: the program is still running after 10 s"
+  [ "$player_status" = 0 ] || fail "SIG$sig: the program ended with status $player_status"
   place="$(python3 -c 'import struct, sys; print("%d,%d" % struct.unpack_from("<2i", open(sys.argv[1], "rb").read()))' "$app/zkv108.info")"
   [ "$place" = "$x,70" ] || fail "SIG$sig: the settings file holds the place $place, not $x,70"
   echo "SIG$sig: exit status 0, the settings file holds the place $x,70"

@@ -90,6 +90,18 @@ xsession_start_player() {
   player_pid=$!
 }
 
+# Sends the running player a signal and waits up to 10 s for it to end; player_status is then
+# its exit status, or "running".
+xsession_signal_player() {
+  kill -"$1" "$player_pid"
+  for _ in $(seq 100); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
+  player_status=running
+  kill -0 "$player_pid" 2>/dev/null && return
+  player_status=0
+  wait "$player_pid" || player_status=$?
+  player_pid=""
+}
+
 xsession_window() {
   local wid
   wid="$(timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" | head -n1)" || true
