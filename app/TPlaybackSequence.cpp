@@ -35,6 +35,7 @@ TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
     } catch (const std::exception& e) {
         failureText_ = e.what();
     } catch (...) {
+        // An error without a message: the entry is named all the same.
     }
     if (!played) {
         CurrentExt.clear();
