@@ -18,6 +18,10 @@ namespace {
 constexpr size_t kSourceChunkFrames = 4096;
 // Frames of three or more channels decoded at a time before being mixed down.
 constexpr int32_t kMixFrames = 1024;
+// Rates converted: those of real audio. A header may claim any 32-bit rate; outside this range
+// the stream is not rendered (and ends), rather than overflow the byte counts made from it.
+constexpr int32_t kMinRate = 1000;
+constexpr int32_t kMaxRate = 768000;
 
 }
 
@@ -38,7 +42,7 @@ void TOggData::SetUpConversion()
     Converter.reset();
     Downmix.reset();
     ResetConversion();
-    if (!TChannelDownmix::Supports(Channels) || Rate <= 0)
+    if (!TChannelDownmix::Supports(Channels) || Rate < kMinRate || Rate > kMaxRate)
         return;
     if (Channels > 2) {
         Downmix = std::make_unique<TChannelDownmix>(Channels);
