@@ -17,6 +17,9 @@ for sig in TERM HUP INT; do
   xsession_start_player "$work/first.ogg"
   wid="$(xsession_window '^\[1\] First$' 20)" || fail "SIG$sig: the piece did not start playing"
   xdotool windowmove --sync "$wid" "$x" 70
+  # --sync waits for the X server; the program learns its new place from the event that
+  # follows, which a loaded machine may deliver a little later.
+  sleep 1
   xsession_signal_player "$sig"
   [ "$player_status" = running ] && fail "SIG$sig: the program is still running after 10 s"
   [ "$player_status" = 0 ] || fail "SIG$sig: the program ended with status $player_status"
