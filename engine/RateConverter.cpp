@@ -16,12 +16,11 @@ TRateConverter::TRateConverter(double inputRate)
 {
     // 16-bit in and out, interleaved. No dither: the output is rounded, so that a block rendered
     // twice is the same bytes, and the converter adds nothing the source did not hold.
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
-    soxr_io_spec_t spec = io;
-    spec.flags |= SOXR_NO_DITHER;
+    soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    io.flags |= SOXR_NO_DITHER;
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     soxr_error_t error = nullptr;
-    Soxr.reset(soxr_create(inputRate, OutputFormat::Rate, OutputFormat::Channels, &error, &spec, &quality, nullptr));
+    Soxr.reset(soxr_create(inputRate, OutputFormat::Rate, OutputFormat::Channels, &error, &io, &quality, nullptr));
     if (error != nullptr || !Soxr)
         throw std::runtime_error(std::string("soxr: ") + (error ? error : "cannot create"));
 }
