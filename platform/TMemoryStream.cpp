@@ -1,6 +1,7 @@
 #include "TMemoryStream.h"
 
 #include "EFileError.h"
+#include "TRegularFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -59,29 +60,9 @@ struct FileCloser {
 
 void TMemoryStream::LoadFromFile(const std::string& path)
 {
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    if (!f)
-        throw EFileError::CannotOpen(path);
-    if (std::fseek(f.get(), 0, SEEK_END) != 0)
-        throw EFileError::CannotOpen(path);
-    long size = std::ftell(f.get());
-    if (size < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0)
-        throw EFileError::CannotOpen(path);
-    // Refused before anything is allocated: with memory overcommitted the allocation itself
-    // may succeed and the process be killed while the file is read in.
-    if (size > MaxLoadSize())
-        throw EFileError("ファイル " + path + " はメモリーに読み込めない大きさです。");
-    std::vector<uint8_t> bytes;
-    try {
-        bytes.resize(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        throw EFileError("ファイル " + path + " はメモリーに読み込めない大きさです。");
-    } catch (const std::length_error&) {
-        throw EFileError("ファイル " + path + " はメモリーに読み込めない大きさです。");
-    }
-    if (size > 0 && std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
-        throw EFileError("ファイル " + path + " を読み込めません。");
-    data_ = std::move(bytes);
+    // Refused before anything is allocated when too large: with memory overcommitted the
+    // allocation itself may succeed and the process be killed while the file is read in.
+    data_ = TRegularFile::Read(path, MaxLoadSize());
     position_ = 0;
 }
 
