@@ -75,6 +75,13 @@ public:
     bool LoadOgg(TMemoryStream* stream);  // ownership passes on success and on decoder failure
     void GetOggInfo();
     static void LPPCharToStringList(TStringList& list, char** strings);
+    // The comment lines of a file's first stream, appended to comments, read from its headers
+    // alone: the file is read once from the front (behind a container header) and only as far
+    // as the stream's three headers reach, never into memory whole. False when no regular file of
+    // that name exists (comments untouched). Throws what LoadOgg throws for the same file: ERangeError
+    // when the headers are not those of a readable Ogg Vorbis stream, EFileError when the file
+    // cannot be read or is too large to be played.
+    static bool ReadComments(const std::string& fileName, TStringList& comments);
     // The render memory: two halves, rendered into in turn.
     uint8_t* Memory();
     int32_t MemorySize();

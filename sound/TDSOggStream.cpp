@@ -360,18 +360,28 @@ std::string TDSOggStream::GetTitle(const std::string& fileName)
     if (!Comments) {
         Comments = std::make_unique<TStringList>();
     }
-    auto data = std::make_unique<TOggData>(static_cast<int32_t>(BufferSize));
     Comments->Clear();
-    if (!data->LoadOgg(fileName)) {
+    TStringList lines;
+    if (!TOggData::ReadComments(fileName, lines)) {
         return std::string();
     }
-    if (data->CommentList) {
-        for (const std::string& line : data->CommentList->Lines()) {
-            Comments->Add(Utf8ToSjis(line));
-        }
+    for (const std::string& line : lines.Lines()) {
+        Comments->Add(Utf8ToSjis(DisplayCut(line)));
     }
-    data.reset();
     return Comments->Values("title");
+}
+
+std::string_view TDSOggStream::DisplayCut(std::string_view line)
+{
+    if (line.size() <= MaxCommentBytes) {
+        return line;
+    }
+    // Back to the lead byte of the character the limit falls in, so that it goes whole.
+    size_t cut = MaxCommentBytes;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return line.substr(0, cut);
 }
 
 void TDSOggStream::SetMute(bool mute)

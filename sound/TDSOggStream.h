@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 class TEvent;
@@ -42,9 +43,16 @@ public:
     bool IsPlaying() override;
     bool Rewind(float seconds) override;
     bool Forward(float seconds) override;
-    // The file's "title" comment in Shift-JIS, or empty text. Throws ERangeError for data that
-    // is not Ogg Vorbis.
+    // The file's "title" comment in Shift-JIS, or empty text. Only the stream's headers are read
+    // (TOggData::ReadComments). Throws ERangeError for data that is not Ogg Vorbis.
     std::string GetTitle(const std::string& fileName);
+    // Comment lines are cut to this many bytes, at a character boundary, before they are
+    // converted for display: a tag of megabytes would otherwise be converted, kept and scrolled
+    // whole. 512 bytes hold any title a window can show (about 170 Japanese characters).
+    static constexpr size_t MaxCommentBytes = 512;
+    // A comment line cut to MaxCommentBytes: before the lead byte of the character the limit
+    // falls in.
+    static std::string_view DisplayCut(std::string_view line);
     void SetMute(bool mute) override;
     // The piece has ended: PauseTime becomes its length (so the shown time stands still and a
     // play starts afresh) and the rest of the buffer plays silence.

@@ -1,0 +1,184 @@
+// TDSOggStream::GetTitle reads a file's headers alone: the title must be the one a whole load of
+// the file gives, for containers, comments spread over many pages, cut files and huge tags, while
+// only the front of the file is read and nothing that is not a regular file is opened.
+#include "EFileError.h"
+#include "ERangeError.h"
+#include "OggDataLib.h"
+#include "OggFixture.h"
+#include "OggWuvorbisLib.h"
+#include "SjisConv.h"
+#include "TDSOggStream.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <future>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class TitleLookup : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll"); }
+    void SetUp() override { stream.Init(nullptr); }
+
+    // The title as the whole load of the file finds it: every comment converted, then looked up.
+    static std::string TitleByWholeLoad(const std::string& path)
+    {
+        TOggData data(0);
+        if (!data.LoadOgg(path))
+            return "";
+        TStringList converted;
+        for (const std::string& line : data.CommentList->Lines())
+            converted.Add(Utf8ToSjis(TDSOggStream::DisplayCut(line)));
+        return converted.Values("title");
+    }
+
+    static std::vector<uint8_t> Piece(const std::vector<std::string>& comments, double seconds = 1.0)
+    {
+        return fixture::Encode(fixture::Sine(seconds), comments, 0.0f);
+    }
+
+    // Bytes this process has read through system calls so far.
+    static long long ReadBytes()
+    {
+        std::ifstream io("/proc/self/io");
+        std::string key;
+        long long value = 0;
+        while (io >> key >> value)
+            if (key == "rchar:")
+                return value;
+        return -1;
+    }
+
+    TDSOggStream stream;
+};
+
+TEST_F(TitleLookup, PlainFileAndContainerGiveTheTitleOfAWholeLoad)
+{
+    const std::vector<uint8_t> bytes = Piece({"ARTIST=x", "TITLE=\xE6\xA3\xAE\xE3\x81\xAE\xE6\x9B\xB2"});
+    const std::string plain = fixture::WriteTemp(bytes, "plain.ogg");
+    std::vector<uint8_t> qv = fixture::ContainerHeader({{0.2f, 0.8f, 2}});
+    qv.insert(qv.end(), bytes.begin(), bytes.end());
+    const std::string container = fixture::WriteTemp(qv, "looped.qv");
+
+    EXPECT_EQ(stream.GetTitle(plain), "\x90\x58\x82\xCC\x8B\xC8");
+    EXPECT_EQ(stream.GetTitle(container), "\x90\x58\x82\xCC\x8B\xC8");
+    EXPECT_EQ(stream.GetTitle(container), TitleByWholeLoad(container));
+    ASSERT_EQ(stream.GetComments()->Count(), 2);
+    EXPECT_EQ((*stream.GetComments())[0], "ARTIST=x");
+
+    // A container magic with less than a whole header behind it is no container: the bytes are
+    // taken as they are, and they are no Ogg stream.
+    const std::string shortMagic = fixture::MakeFile("short.qv", "OSTRAOGG" + std::string(100, '\0'));
+    EXPECT_THROW(stream.GetTitle(shortMagic), ERangeError);
+}
+
+TEST_F(TitleLookup, CommentsOverManyPagesAndMissingTitles)
+{
+    // Two comments of 40 KB before the title: the comment header spans several pages.
+    const std::string bulky = fixture::WriteTemp(
+        Piece({"A=" + std::string(40000, 'a'), "B=" + std::string(40000, 'b'), "Title=after the bulk"}), "bulky.ogg");
+    EXPECT_EQ(stream.GetTitle(bulky), "after the bulk");
+    EXPECT_EQ(stream.GetTitle(bulky), TitleByWholeLoad(bulky));
+    EXPECT_EQ(stream.GetComments()->Count(), 3);
+
+    const std::string none = fixture::WriteTemp(Piece({"ARTIST=nobody", "TITLES=no"}), "untitled.ogg");
+    EXPECT_EQ(stream.GetTitle(none), "");
+    EXPECT_EQ(stream.GetComments()->Count(), 2);
+    const std::string bare = fixture::WriteTemp(Piece({}), "bare.ogg");
+    EXPECT_EQ(stream.GetTitle(bare), "");
+    EXPECT_EQ(stream.GetComments()->Count(), 0);
+}
+
+TEST_F(TitleLookup, ACutFileAnswersAsItsWholeLoadDoes)
+{
+    // Cut anywhere from inside the headers to the middle of the sound: the lookup gives the
+    // whole load's title where that load opens the file, and refuses it where the load does.
+    const std::vector<uint8_t> bytes = Piece({"A=" + std::string(9000, 'a'), "TITLE=cut"}, 2.0);
+    int refused = 0;
+    int titled = 0;
+    for (size_t size : {size_t{20}, size_t{58}, size_t{200}, size_t{4000}, size_t{9100}, size_t{12000},
+                        bytes.size() / 2, bytes.size() - 1}) {
+        const std::string path = fixture::WriteTemp({bytes.begin(), bytes.begin() + static_cast<long>(size)},
+                                                    "cut" + std::to_string(size) + ".ogg");
+        bool loadRefused = false;
+        std::string whole;
+        try {
+            whole = TitleByWholeLoad(path);
+        } catch (const ERangeError&) {
+            loadRefused = true;
+        }
+        if (loadRefused) {
+            EXPECT_THROW(stream.GetTitle(path), ERangeError) << size;
+            ++refused;
+        } else {
+            EXPECT_EQ(stream.GetTitle(path), whole) << size;
+            EXPECT_EQ(whole, "cut") << size;
+            ++titled;
+        }
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(titled, 0);
+}
+
+TEST_F(TitleLookup, OnlyTheFrontOfAFileIsRead)
+{
+    // Most of a megabyte of noise at high quality; its headers are a few kilobytes.
+    const std::string path = fixture::WriteTemp(
+        fixture::Encode(fixture::Noise(12.0), {"TITLE=noise"}, 1.0f), "long.ogg");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    ASSERT_GT(st.st_size, 500000);
+    const long long before = ReadBytes();
+    ASSERT_GE(before, 0);
+    EXPECT_EQ(stream.GetTitle(path), "noise");
+    EXPECT_LT(ReadBytes() - before, 64 * 1024);
+}
+
+TEST_F(TitleLookup, AHugeTitleIsCutToItsDisplayLengthOnACharacterBoundary)
+{
+    // 12 MB of "あ" (three bytes in UTF-8, two in Shift-JIS).
+    std::string huge = "TITLE=";
+    for (int i = 0; i < 4 * 1000 * 1000; ++i)
+        huge += "\xE3\x81\x82";
+    const std::string path = fixture::WriteTemp(Piece({huge, "ARTIST=after"}), "huge-title.ogg");
+    const std::string title = stream.GetTitle(path);
+    // 512 bytes of the line hold "TITLE=" and 168 whole characters; the 169th is left out.
+    std::string expected;
+    for (int i = 0; i < 168; ++i)
+        expected += "\x82\xA0";
+    EXPECT_EQ(title, expected);
+    ASSERT_EQ(stream.GetComments()->Count(), 2);
+    EXPECT_EQ((*stream.GetComments())[1], "ARTIST=after");
+
+    EXPECT_EQ(TDSOggStream::DisplayCut(std::string(600, 'x')).size(), TDSOggStream::MaxCommentBytes);
+    EXPECT_EQ(TDSOggStream::DisplayCut("short"), "short");
+}
+
+TEST_F(TitleLookup, WhatIsNoRegularFileIsNotOpened)
+{
+    const std::string dir = fixture::FreshDir("notafile");
+    const std::string fifo = dir + "pipe.ogg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Run apart, so that a lookup that waits for a writer fails here instead of hanging the suite.
+    auto lookup = std::async(std::launch::async, [&] {
+        TDSOggStream other;
+        return other.GetTitle(fifo) + "|" + other.GetTitle(dir);
+    });
+    if (lookup.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // A writer that comes and goes lets a blocked open go on, so the suite can end.
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        FAIL() << "the lookup of a FIFO waited for a writer";
+    }
+    EXPECT_EQ(lookup.get(), "|");
+    EXPECT_EQ(stream.GetTitle(dir + "missing.ogg"), "");
+}
+
+}
