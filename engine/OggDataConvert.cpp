@@ -4,6 +4,7 @@
 #include "OggDataLib.h"
 
 #include "ChannelDownmix.h"
+#include "LoopTime.h"
 #include "OggWuvorbisLib.h"
 #include "RateConverter.h"
 
@@ -13,9 +14,9 @@
 
 namespace {
 
-// Source frames decoded at a time for the converter: small enough that a block's worth of
-// loop checks stays cheap, large enough that the decoder's reads are not cut short.
-constexpr size_t kSourceChunkFrames = 4096;
+// Source frames decoded at a time for the converter (LoopTime.h, where the loop arithmetic
+// that depends on it lives).
+constexpr size_t kSourceChunkFrames = static_cast<size_t>(LoopTime::SourceChunkFrames);
 // Frames of three or more channels decoded at a time before being mixed down.
 constexpr int32_t kMixFrames = 1024;
 // Rates converted: those of real audio. A header may claim any 32-bit rate; outside this range

@@ -2,6 +2,7 @@
 // Loading, the container and construction live in OggDataLib.cpp; the equaliser and the output
 // analysis in OggDataEQ.cpp.
 #include "OggDataLib.h"
+#include "LoopTime.h"
 #include "OggWuvorbisLib.h"
 #include "RateConverter.h"
 #include "TickCount.h"
@@ -23,12 +24,6 @@ constexpr int32_t kMaxJumpsPerBlock = 256;
 // passed over before the data counts as failed.
 constexpr int32_t kHole = -3;
 constexpr int32_t kMaxHoles = 64;
-
-// Round to nearest, ties to even (the default rounding mode), as a 64-bit integer.
-int64_t RoundEven(double v)
-{
-    return static_cast<int64_t>(std::nearbyint(v));
-}
 
 }
 
@@ -113,8 +108,7 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
     auto tell = [&]() -> double {
         if (_VorbisfileDll == nullptr)
             return 0.0;
-        const double exact = _VorbisfileDll->wu_ov_time_tell(&VorbisFile);
-        return Converter ? exact : static_cast<double>(static_cast<float>(exact));
+        return LoopTime::BlockTime(_VorbisfileDll->wu_ov_time_tell(&VorbisFile), Converter != nullptr);
     };
     const double t = tell();
     const int32_t bytesPerSecond = SourceBytesPerSecond();
@@ -138,10 +132,9 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
         int32_t due = -1;
         for (int32_t i = 0; i < 16 && due < 0; ++i) {
             const TOggLoop& e = Loops[i];
-            // A loop end beyond the end of the stream is never reached; the small margin keeps an
-            // end written as the stream's own length (rounded to a float) due.
-            const bool inStream = e.LoopEnd <= TotalTime + 0.001f;
-            const bool inSpan = e.LoopEnd >= now && now + span >= e.LoopEnd;
+            // A loop end beyond the end of the stream is never reached.
+            const bool inStream = LoopTime::EndInStream(e.LoopEnd, TotalTime);
+            const bool inSpan = LoopTime::EndInSpan(e.LoopEnd, now, span);
             const bool left = e.RepeatCount == -1 || e.RepeatCount > LoopCounter[i].load();
             if (inStream && inSpan && left)
                 due = i;
@@ -151,8 +144,7 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
         const TOggLoop& e = Loops[due];
         if (e.RepeatCount != -1)
             LoopCounter[due].fetch_add(1);
-        int64_t len = RoundEven((static_cast<double>(e.LoopEnd) - now) * bytesPerSecond);
-        len = std::clamp<int64_t>(len & ~int64_t{3}, 0, remaining);
+        const int64_t len = std::clamp<int64_t>(LoopTime::BytesToEnd(e.LoopEnd, now, bytesPerSecond), 0, remaining);
         // If the data ends before the loop end (an end at the stream's own end), the jump is
         // taken right there, so the join stays gapless and playback does not stop.
         const int32_t taken = FillBlock(cursor, static_cast<int32_t>(len), true);

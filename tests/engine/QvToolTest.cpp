@@ -89,7 +89,9 @@ TEST_F(QvTool, InfoOnAContainerListsTheEntriesThatAreSet)
     Result r = Qv({"info", path});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, InfoHead(1, 44100, fixture::ReferenceDecode(ogg).Frames(), vendor, 200) +
-                         "loop 0: 1.500000 1.750000 -1\nloop 2: 0.000000 0.000000 3\nloop 15: 0.100000 0.000000 0\n");
+                         "loop 0: 1.500000 1.750000 -1\nloop 0 frames: 66150 77175\n"
+                         "loop 2: 0.000000 0.000000 3\nloop 2 frames: 0 0\n"
+                         "loop 15: 0.100000 0.000000 0\nloop 15 frames: 4410 0\n");
 }
 
 TEST_F(QvTool, MakeWrapsAPlainFileAndReproducesAContainer)
@@ -113,7 +115,8 @@ TEST_F(QvTool, MakeWrapsAPlainFileAndReproducesAContainer)
     ASSERT_EQ(Qv({"make", first, second, "--loop", "3:4:1"}).code, 0);
     EXPECT_EQ(fixture::ReadFile(second), Concat(fixture::ContainerHeader({{3.0f, 4.0f, 1}}), fixture::ReadFile(Plain())));
     Result info = Qv({"info", second});
-    EXPECT_NE(info.out.find("data_start: 200\nseekable: 1\nloop 0: 3.000000 4.000000 1\ncomment: "), std::string::npos)
+    EXPECT_NE(info.out.find("data_start: 200\nseekable: 1\nloop 0: 3.000000 4.000000 1\n"
+                                "loop 0 frames: none none\ncomment: "), std::string::npos)
         << info.out;
 
     // A plain file made without loops gains an all-zero header of exactly 200 bytes.

@@ -3,9 +3,11 @@
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -118,16 +120,18 @@ std::vector<uint8_t> TQvWriter::Encode(const std::vector<float>& stereo, int rat
     return out;
 }
 
-bool TQvWriter::Write(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg) {
+bool TQvWriter::Write(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg,
+                      bool replace) {
     const std::string temp = path + ".part";
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
     bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
               std::fwrite(ogg.data(), 1, ogg.size(), f) == ogg.size();
     ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    // A hard link is made only where no file is: a file that appeared meanwhile is not replaced.
+    ok = ok && (replace ? std::rename(temp.c_str(), path.c_str()) == 0 : ::link(temp.c_str(), path.c_str()) == 0);
+    const int error = errno;
+    if (!ok || !replace) std::remove(temp.c_str());
+    errno = error;
+    return ok;
 }

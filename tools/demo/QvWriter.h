@@ -22,6 +22,9 @@ public:
     static std::vector<uint8_t> Encode(const std::vector<float>& stereo, int rate,
                                        const std::vector<std::string>& comments, float quality);
     // Writes header + Ogg bytes to `path` (beside it first, then renamed, so a failed build leaves
-    // no half-written file); false when the file cannot be written.
-    static bool Write(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg);
+    // no half-written file); false when the file cannot be written. Without `replace` a file
+    // already at `path` is left alone and the result is false (errno EEXIST). The header may be
+    // empty, for a plain Ogg file.
+    static bool Write(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg,
+                      bool replace = true);
 };

@@ -1,13 +1,20 @@
-// qvtool info FILE: the stream information, the loop table and the comments of a file, as
-// "key: value" lines.
+// qvtool info FILE: the stream information, the loop table (each entry also as the frames playback
+// jumps at and to) and the comments of a file, as "key: value" lines.
 #include "QvCommand.h"
 
+#include "LoopFit.h"
 #include "OggDataLib.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
+
+// A frame number, or "none" for a time that names no frame.
+std::string Frame(int64_t frame)
+{
+    return frame < 0 ? "none" : std::to_string(frame);
+}
 
 int QvInfo(const std::vector<std::string>& args)
 {
@@ -23,6 +30,7 @@ int QvInfo(const std::vector<std::string>& args)
     std::printf("vendor: %s\n", data.Vendor.c_str());
     std::printf("data_start: %lld\n", static_cast<long long>(data.DataStart));
     std::printf("seekable: %d\n", data.SeekAble() ? 1 : 0);
+    const TLoopFit fit(data.Rate, data.PcmBytes / OutputFormat::BytesPerFrame);
     for (int i = 0; i < 16; ++i) {
         const TOggLoop& l = data.Loops[i];
         static const TOggLoop zero{};
@@ -30,6 +38,9 @@ int QvInfo(const std::vector<std::string>& args)
             continue;
         std::printf("loop %d: %.6f %.6f %d\n", i, static_cast<double>(l.LoopStart), static_cast<double>(l.LoopEnd),
                     l.RepeatCount);
+        // The same points as the frames playback jumps at and to, at the stream's own rate.
+        std::printf("loop %d frames: %s %s\n", i, Frame(fit.StartFrame(l.LoopStart)).c_str(),
+                    Frame(fit.EndFrame(l.LoopEnd)).c_str());
     }
     for (const auto& line : data.CommentList->Lines()) {
         // The bytes as stored, whatever they are.

@@ -1,0 +1,236 @@
+// qvtool import, export and info, run as processes on files made at test time with loop tags as
+// other tools write them; the containers made are played through qvtool render.
+#include "OggFixture.h"
+#include "RunProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Result = fixture::RunResult;
+const auto Qv = fixture::RunQvtool;
+
+// The samples of a WAV file qvtool render wrote (16-bit stereo at 44100 Hz, a 44-byte header).
+std::vector<int16_t> Rendered(const std::string& path)
+{
+    const auto b = fixture::ReadFile(path);
+    std::vector<int16_t> s(b.size() > 44 ? (b.size() - 44) / 2 : 0);
+    if (!s.empty())
+        std::memcpy(s.data(), b.data() + 44, s.size() * 2);
+    return s;
+}
+
+// Entry k of a container: start, end, count.
+struct Entry {
+    float start;
+    float end;
+    int32_t count;
+};
+Entry EntryOf(const std::vector<uint8_t>& file, int k)
+{
+    Entry e{};
+    if (file.size() >= 200) {
+        std::memcpy(&e.start, file.data() + 8 + 12 * k, 4);
+        std::memcpy(&e.end, file.data() + 12 + 12 * k, 4);
+        std::memcpy(&e.count, file.data() + 16 + 12 * k, 4);
+    }
+    return e;
+}
+
+std::string Lines(const Result& r)
+{
+    return "stdout:\n" + r.out + "stderr:\n" + r.err;
+}
+
+// A 44100 Hz piece tagged the way game engines tag loops: the container made from it renders
+// its first frames as the source, jumps at exactly the tagged end to exactly the tagged start,
+// and goes on so, pass after pass, whatever frame a block happens to start at.
+TEST(QvImport, TaggedLoopRendersWithTheJumpAtTheTaggedFrame)
+{
+    constexpr int64_t kStart = 33333;
+    constexpr int64_t kEnd = 177777;
+    const std::string dir = fixture::FreshDir("import-44k");
+    const auto bytes = fixture::Encode(fixture::Noise(6.0), {"TITLE=noise", "LOOPSTART=33333", "LOOPLENGTH=144444"}, 0.1f);
+    const std::string ogg = dir + "noise.ogg";
+    fixture::WriteTemp(bytes, "import-44k.ogg");
+    fs::copy_file(fixture::TempDir() + "/import-44k.ogg", ogg);
+
+    Result r = Qv({"import", ogg});
+    ASSERT_EQ(r.code, 0) << Lines(r);
+    EXPECT_NE(r.out.find("loop from frame 33333 ("), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nconverted 1, skipped 0, failed 0\n"), std::string::npos) << r.out;
+    const std::string qv = dir + "noise.qv";
+    const auto made = fixture::ReadFile(qv);
+    // The Ogg stream is kept byte for byte behind the header.
+    ASSERT_EQ(made.size(), bytes.size() + 200);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), made.begin() + 200));
+    EXPECT_EQ(EntryOf(made, 0).count, -1);
+    EXPECT_EQ(EntryOf(made, 1).count, 0);
+
+    Result info = Qv({"info", qv});
+    EXPECT_NE(info.out.find("\nloop 0 frames: 33333 177777\n"), std::string::npos) << info.out;
+
+    ASSERT_EQ(Qv({"render", qv, dir + "out.wav", "--seconds", "12"}).code, 0);
+    const auto out = Rendered(dir + "out.wav");
+    const auto ref = fixture::ReferenceDecode(bytes);
+    ASSERT_EQ(out.size(), 12u * 44100 * 2);
+    int64_t wrong = 0;
+    int64_t firstWrong = -1;
+    for (int64_t k = 0; k < 12 * 44100; ++k) {
+        // Output frame k plays source frame k up to the end, then the loop round and round.
+        const int64_t source = k < kEnd ? k : kStart + (k - kEnd) % (kEnd - kStart);
+        for (int c = 0; c < 2; ++c)
+            if (out[2 * k + c] != static_cast<int16_t>(ref.samples[2 * source + c] * 254 / 256)) {
+                wrong += 1;
+                if (firstWrong < 0)
+                    firstWrong = k;
+            }
+    }
+    EXPECT_EQ(wrong, 0) << "first wrong output frame " << firstWrong;
+}
+
+// A 48000 Hz piece plays through the rate converter; its loop points are its own frames. The
+// piece is a tone up to the loop end and silence after it, so output that ever falls silent has
+// played past the loop.
+TEST(QvImport, A48kHzPieceLoopsThroughTheConverter)
+{
+    const std::string dir = fixture::FreshDir("import-48k");
+    fixture::Pcm pcm = fixture::Sine(5.0, {440.0, 660.0}, 2, 48000);
+    constexpr int64_t kEnd = 3 * 48000 + 17;
+    std::fill(pcm.samples.begin() + kEnd * 2, pcm.samples.end(), 0.0f);
+    const auto bytes = fixture::Encode(pcm, {"LOOP_BEGIN=48000", "LOOP_END=144017"}, 0.1f);
+    fixture::WriteTemp(bytes, "import-48k.ogg");
+    fs::copy_file(fixture::TempDir() + "/import-48k.ogg", dir + "tone.ogg");
+
+    Result r = Qv({"import", dir + "tone.ogg", "--count", "3"});
+    ASSERT_EQ(r.code, 0) << Lines(r);
+    const auto made = fixture::ReadFile(dir + "tone.qv");
+    EXPECT_EQ(EntryOf(made, 0).count, 3);
+    // Seconds at the piece's own rate.
+    EXPECT_NEAR(EntryOf(made, 0).start, 1.0, 1.0 / 48000);
+    EXPECT_NEAR(EntryOf(made, 0).end, 144017.0 / 48000, 1.0 / 48000);
+    Result info = Qv({"info", dir + "tone.qv"});
+    EXPECT_NE(info.out.find("rate: 48000\n"), std::string::npos);
+    EXPECT_NE(info.out.find("\nloop 0 frames: 48000 144017\n"), std::string::npos) << info.out;
+
+    // Three jumps: the tone sounds for 3 + 3 * 2 seconds, then the silence after the loop.
+    ASSERT_EQ(Qv({"render", dir + "tone.qv", dir + "out.wav", "--seconds", "11"}).code, 0);
+    const auto out = Rendered(dir + "out.wav");
+    ASSERT_EQ(out.size(), 11u * 44100 * 2);
+    auto level = [&](int64_t from) {
+        double sum = 0;
+        for (int64_t i = from * 2; i < (from + 441) * 2; ++i)
+            sum += static_cast<double>(out[i]) * out[i];
+        return std::sqrt(sum / 882);
+    };
+    const double expectedEnd = (3.0 + 3 * 2.0) * 44100;
+    for (int64_t at = 441; at + 441 < static_cast<int64_t>(out.size() / 2); at += 441) {
+        if (at + 441 < expectedEnd - 441) {
+            EXPECT_GT(level(at), 3000.0) << "silent at " << at / 44100.0 << " s";
+        } else if (at > expectedEnd + 441) {
+            EXPECT_LT(level(at), 50.0) << "sounding at " << at / 44100.0 << " s";
+        }
+    }
+}
+
+// Every file in the directory goes wrong its own way: each is named with what is wrong, nothing
+// is written, and the counts and the status say so.
+TEST(QvImport, BadInputGetsAClearMessageEach)
+{
+    const std::string dir = fixture::FreshDir("import-bad");
+    const auto tone = fixture::Sine(1.0, {300.0}, 1);
+    auto put = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        fixture::WriteTemp(bytes, "import-bad-" + name);
+        fs::copy_file(fixture::TempDir() + "/import-bad-" + name, dir + name);
+    };
+    put("letters.ogg", fixture::Encode(tone, {"LOOPSTART=abc", "LOOPLENGTH=10"}, 0.1f));
+    put("huge.ogg", fixture::Encode(tone, {"LOOP_START=1", "LOOP_END=123456789012345678901234567890"}, 0.1f));
+    put("backwards.OGG", fixture::Encode(tone, {"LoopStart=30000", "LoopEnd=20000"}, 0.1f));
+    put("beyond.oga", fixture::Encode(tone, {"LOOPSTART=44100"}, 0.1f));
+    put("empty.ogg", {});
+    put("text.ogg", std::vector<uint8_t>(300, 'x'));
+    put("untagged.ogg", fixture::Encode(tone, {"TITLE=plain"}, 0.1f));
+    put("notes.txt", {'h', 'i'});
+
+    Result r = Qv({"import", dir});
+    EXPECT_EQ(r.code, 1);
+    for (const char* message : {
+             "letters.ogg: LOOPSTART=abc: not a frame number",
+             "huge.ogg: LOOP_END=123456789012345678901234567890: too large a frame number",
+             "backwards.OGG: the loop start (30000) is not before its end (20000)",
+             "beyond.oga: the loop start (44100) is not before its end (44100)",
+             "empty.ogg: empty file, not Ogg Vorbis",
+             "text.ogg: not an Ogg Vorbis file",
+         })
+        EXPECT_NE(r.err.find(message), std::string::npos) << message << "\n" << Lines(r);
+    EXPECT_NE(r.out.find("untagged.ogg: no loop tags, skipped\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err.find("notes.txt"), std::string::npos);
+    EXPECT_TRUE(r.out.ends_with("converted 0, skipped 1, failed 6\n")) << r.out;
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_NE(entry.path().extension(), ".qv") << entry.path();
+
+    // Only skipped files: nothing converted is a failure too.
+    EXPECT_EQ(Qv({"import", dir + "untagged.ogg"}).code, 1);
+    // A directory without Ogg files, and a name that is not there.
+    const std::string none = fixture::FreshDir("import-none");
+    fs::create_directories(none + "sub");
+    r = Qv({"import", none, none + "missing.ogg"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("no Ogg files (.ogg, .oga) in this directory"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("missing.ogg: no such file or directory"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.ends_with("converted 0, skipped 0, failed 2\n")) << r.out;
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"import"}, {"import", dir, "--count", "0"}, {"import", dir, "--count", "-2"}, {"import", dir, "--out"},
+             {"import", dir, "--frobnicate"}})
+        EXPECT_EQ(Qv(args).code, 2) << args.back();
+}
+
+// Directories are walked to any depth; with --out the files found keep their places below it.
+// A start alone loops to the last frame, an end past it is taken as the last frame, and nothing
+// on disk is replaced unless --force says so.
+TEST(QvImport, DirectoriesOutputDirectoryAndExistingFiles)
+{
+    const std::string dir = fixture::FreshDir("import-tree");
+    const std::string out = fixture::FreshDir("import-tree-out");
+    fs::create_directories(dir + "a/b");
+    const auto tone = fixture::Sine(1.0);
+    const auto open = fixture::Encode(tone, {"LOOPSTART=1000"}, 0.1f);
+    const auto past = fixture::Encode(tone, {"LOOPDEFS=10,99999"}, 0.1f);
+    fixture::WriteTemp(open, "import-open.ogg");
+    fixture::WriteTemp(past, "import-past.ogg");
+    fs::copy_file(fixture::TempDir() + "/import-open.ogg", dir + "a/b/open.ogg");
+    fs::copy_file(fixture::TempDir() + "/import-past.ogg", dir + "a/past.ogg");
+    const int64_t frames = fixture::ReferenceDecode(open).Frames();
+
+    fixture::WriteTemp({'k', 'e', 'e', 'p'}, "import-keep");
+    fs::create_directories(out + "b");
+    fs::copy_file(fixture::TempDir() + "/import-keep", out + "b/open.qv");
+    Result r = Qv({"import", dir + "a", "--out", out});
+    EXPECT_EQ(r.code, 1) << Lines(r);
+    EXPECT_NE(r.err.find("open.qv already exists (--force replaces it)"), std::string::npos) << r.err;
+    EXPECT_EQ(fixture::ReadText(out + "b/open.qv"), "keep");
+    EXPECT_NE(r.out.find("loop end 99999 lies past the last frame"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.ends_with("converted 1, skipped 0, failed 1\n")) << r.out;
+    EXPECT_NE(Qv({"info", out + "past.qv"}).out.find("loop 0 frames: 10 " + std::to_string(frames) + "\n"),
+              std::string::npos);
+
+    r = Qv({"import", dir + "a", "--out", out, "--force"});
+    EXPECT_EQ(r.code, 0) << Lines(r);
+    EXPECT_NE(Qv({"info", out + "b/open.qv"}).out.find("loop 0 frames: 1000 " + std::to_string(frames) + "\n"),
+              std::string::npos);
+    // Beside the input without --out; the same file twice in one run is not written twice.
+    r = Qv({"import", dir + "a/past.ogg", dir + "a/past.ogg"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(fs::exists(dir + "a/past.qv"));
+    EXPECT_NE(r.err.find("was written earlier in this run"), std::string::npos) << r.err;
+}
+
+}
