@@ -1,0 +1,243 @@
+// qvtool find-loop and check, run as processes on pieces made at test time: a section of known
+// length repeated (tonal, noisy, percussive, after an intro), encoded to Vorbis.
+#include "LoopFit.h"
+#include "LoopPiece.h"
+#include "OggFixture.h"
+#include "RunProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using fixture::Kind;
+using fixture::Pcm;
+using fixture::Piece;
+using fixture::Section;
+const auto Qv = fixture::RunQvtool;
+
+struct Row {
+    double start = 0, end = 0, length = 0, db = 0;
+    long long startFrame = -1, endFrame = -1, frames = -1;
+};
+
+// The proposals find-loop printed, best first.
+std::vector<Row> Rows(const std::string& out)
+{
+    std::vector<Row> rows;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        Row r;
+        int n = 0;
+        if (std::sscanf(line.c_str(), "%d %lf %lld %lf %lld %lf %lld %lf", &n, &r.start, &r.startFrame, &r.end,
+                        &r.endFrame, &r.length, &r.frames, &r.db) == 8)
+            rows.push_back(r);
+    }
+    return rows;
+}
+
+std::string Write(const Pcm& pcm, const std::string& name, float quality = 0.4f)
+{
+    return fixture::WriteTemp(fixture::Encode(pcm, {}, quality), name);
+}
+
+// A container of the Ogg bytes with one entry looping frames start .. end for ever.
+std::string Container(const std::vector<uint8_t>& ogg, int rate, int64_t start, int64_t end, const std::string& name)
+{
+    const TLoopFit fit(rate, 0);
+    std::vector<uint8_t> bytes = fixture::ContainerHeader({{fit.Start(start).Time, fit.End(end).Time, -1}});
+    bytes.insert(bytes.end(), ogg.begin(), ogg.end());
+    return fixture::WriteTemp(bytes, name);
+}
+
+constexpr double kIntro = 3.1;
+// A period that is no round number of anything: 4.28 s.
+constexpr int64_t kPeriod = 4 * 44100 + 12345;
+
+struct Case {
+    const char* name;
+    Kind kind;
+    double intro;
+    double maxDb;
+};
+
+class FindLoop : public ::testing::TestWithParam<Case> {};
+
+// The loop found is the section: its length within 2 frames of the period, its start where the
+// repeat is (after the intro), its join below -40 dB. Noise is the exception the encoder makes:
+// it keeps noise by its spectrum, not its waveform, so the two passes of the same noise differ
+// by some -30 dB even at the highest quality, and that is what its join scores.
+TEST_P(FindLoop, FindsTheRepeatedSection)
+{
+    const Case c = GetParam();
+    const std::string file = Write(Piece(c.kind, c.intro, kPeriod, 2), std::string(c.name) + ".ogg", 1.0f);
+    const auto r = Qv({"find-loop", file, "--top", "2"});
+    ASSERT_EQ(r.code, 0) << r.out << r.err;
+    const std::vector<Row> rows = Rows(r.out);
+    ASSERT_FALSE(rows.empty()) << r.out;
+    const Row& best = rows[0];
+    EXPECT_NEAR(best.frames, kPeriod, 2) << r.out;
+    EXPECT_EQ(best.endFrame - best.startFrame, best.frames);
+    EXPECT_LE(best.db, c.maxDb) << r.out;
+    EXPECT_GE(best.startFrame, static_cast<long long>(c.intro * 44100) - 2048) << r.out;
+    EXPECT_NEAR(best.start, best.startFrame / 44100.0, 1e-4);
+    EXPECT_NEAR(best.length, best.frames / 44100.0, 1e-4);
+    // What find-loop proposes, check confirms.
+    const std::string qv = fixture::TempDir() + "/" + c.name + ".qv";
+    const auto w = Qv({"find-loop", file, "--top", "1", "--write", qv});
+    ASSERT_EQ(w.code, 0) << w.out << w.err;
+    const auto k = Qv({"check", qv});
+    EXPECT_EQ(k.code, 0) << k.out << k.err;
+    EXPECT_NE(k.out.find("seamless"), std::string::npos) << k.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pieces, FindLoop,
+                         ::testing::Values(Case{"tonal", Kind::Tonal, 0.0, -40.0},
+                                           Case{"percussive", Kind::Percussive, 0.0, -40.0},
+                                           Case{"intro", Kind::Percussive, kIntro, -40.0},
+                                           Case{"noisy", Kind::Noisy, kIntro, -25.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A 48000 Hz piece plays through the converter: the loop is found in the file's own frames and
+// its join is judged on the converted sound.
+TEST(FindLoopConverted, FindsTheRepeatInTheFilesOwnFrames)
+{
+    const int64_t period = 4 * 48000 + 777;
+    const std::string file = Write(Piece(Kind::Tonal, kIntro, period, 2, 48000), "piece48.ogg", 1.0f);
+    const auto r = Qv({"find-loop", file});
+    ASSERT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("48000 Hz"), std::string::npos);
+    const std::vector<Row> rows = Rows(r.out);
+    ASSERT_FALSE(rows.empty()) << r.out;
+    EXPECT_NEAR(rows[0].frames, period, 2) << r.out;
+    EXPECT_LE(rows[0].db, -40.0) << r.out;
+    EXPECT_NEAR(rows[0].start, rows[0].startFrame / 48000.0, 1e-4);
+}
+
+TEST(FindLoopRefusal, APieceThatNeverRepeatsGetsNoLoop)
+{
+    Pcm pcm;
+    pcm.samples = Section(Kind::Tonal, 12 * 44100, 44100, 5);
+    const auto r = Qv({"find-loop", Write(pcm, "norepeat.ogg")});
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.out.find("no "), std::string::npos) << r.out;
+    EXPECT_TRUE(Rows(r.out).empty()) << r.out;
+}
+
+TEST(FindLoopRefusal, WriteNeverReplacesAFileUnlessForced)
+{
+    const std::string file = Write(Piece(Kind::Tonal, 0.0, kPeriod, 2), "force.ogg");
+    const std::string qv = fixture::TempDir() + "/force.qv";
+    { std::FILE* f = std::fopen(qv.c_str(), "wb"); std::fputs("mine", f); std::fclose(f); }
+    const auto refused = Qv({"find-loop", file, "--write", qv});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("already exists"), std::string::npos) << refused.err;
+    EXPECT_EQ(fixture::ReadText(qv), "mine");
+
+    const auto forced = Qv({"find-loop", file, "--write", qv, "--force"});
+    ASSERT_EQ(forced.code, 0) << forced.err;
+    const std::vector<uint8_t> written = fixture::ReadFile(qv);
+    ASSERT_GT(written.size(), 204u);
+    EXPECT_EQ(std::memcmp(written.data(), "OSTRAOGG", 8), 0);
+    int32_t count = 0;
+    std::memcpy(&count, written.data() + 16, 4);
+    EXPECT_EQ(count, -1);
+    // The stream goes in unchanged.
+    const std::vector<uint8_t> ogg = fixture::ReadFile(file);
+    EXPECT_TRUE(std::equal(ogg.begin(), ogg.end(), written.begin() + 200));
+    EXPECT_EQ(written.size(), ogg.size() + 200);
+}
+
+TEST(Check, TheDemoIsSeamless)
+{
+    const std::string demo = fixture::BinDir() + "/demo/demo.qv";
+    const auto r = Qv({"check", demo});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("entry 0:"), std::string::npos);
+    EXPECT_NE(r.out.find("seamless"), std::string::npos) << r.out;
+}
+
+TEST(Check, ALoopAThousandFramesOffIsAudible)
+{
+    const std::vector<uint8_t> demo = fixture::ReadFile(fixture::BinDir() + "/demo/demo.qv");
+    ASSERT_GT(demo.size(), 200u);
+    const std::vector<uint8_t> ogg(demo.begin() + 200, demo.end());
+    // The demo loops 8 s .. 24 s.
+    for (int64_t shift : {-1000, 1000}) {
+        const auto r = Qv({"check", Container(ogg, 44100, 8 * 44100, 24 * 44100 + shift, "off.qv")});
+        EXPECT_EQ(r.code, 1) << shift << r.out;
+        EXPECT_NE(r.out.find("audible"), std::string::npos) << r.out;
+    }
+    const std::vector<uint8_t> tonal = fixture::Encode(Piece(Kind::Tonal, kIntro, kPeriod, 2), {}, 1.0f);
+    const auto start = static_cast<int64_t>(kIntro * 44100) + 5000;
+    const auto good = Qv({"check", Container(tonal, 44100, start, start + kPeriod, "good.qv")});
+    EXPECT_EQ(good.code, 0) << good.out;
+    const auto bad = Qv({"check", Container(tonal, 44100, start, start + kPeriod + 1000, "bad.qv")});
+    EXPECT_EQ(bad.code, 1) << bad.out;
+}
+
+// A loop to the piece's very end has nothing after it: what leads up to the end is compared
+// with what leads up to the start.
+TEST(Check, ALoopToTheLastFrameIsJudgedByWhatLeadsUpToIt)
+{
+    Pcm pcm = Piece(Kind::Tonal, kIntro, kPeriod, 2);
+    pcm.samples.resize(pcm.samples.size() - 2 * 2 * 44100);  // without the tail after the second pass
+    const auto total = static_cast<int64_t>(pcm.samples.size() / 2);
+    const std::vector<uint8_t> ogg = fixture::Encode(pcm, {}, 1.0f);
+    const auto good = Qv({"check", Container(ogg, 44100, total - kPeriod, total, "toend.qv")});
+    EXPECT_EQ(good.code, 0) << good.out;
+    EXPECT_NE(good.out.find("seamless"), std::string::npos) << good.out;
+    const auto bad = Qv({"check", Container(ogg, 44100, total - kPeriod + 1000, total, "toend-bad.qv")});
+    EXPECT_EQ(bad.code, 1) << bad.out;
+}
+
+TEST(Check, EntriesThatCannotBeJudgedOrNeverJump)
+{
+    const std::vector<uint8_t> ogg = fixture::Encode(fixture::Sine(2.0), {}, 0.0f);
+    auto container = [&](const std::vector<fixture::LoopEntry>& loops, const std::string& name) {
+        std::vector<uint8_t> bytes = fixture::ContainerHeader(loops);
+        bytes.insert(bytes.end(), ogg.begin(), ogg.end());
+        return fixture::WriteTemp(bytes, name);
+    };
+    const auto none = Qv({"check", container({{0.5f, 1.0f, 0}, {0.2f, 0.4f, -2}}, "inactive.qv")});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_NE(none.err.find("no active loop entry"), std::string::npos) << none.err;
+    const auto never = Qv({"check", container({{0.5f, 9.0f, -1}}, "never.qv")});
+    EXPECT_EQ(never.code, 1);
+    EXPECT_NE(never.out.find("never jumps"), std::string::npos) << never.out;
+    const auto plain = Qv({"check", fixture::WriteTemp(ogg, "plain.ogg")});
+    EXPECT_EQ(plain.code, 1);
+    EXPECT_NE(plain.err.find("not a looped-Ogg container"), std::string::npos) << plain.err;
+}
+
+TEST(BadInput, ClearMessagesForFilesThatAreNotPieces)
+{
+    const std::string empty = fixture::MakeFile("empty.ogg", "");
+    const std::string text = fixture::MakeFile("text.ogg", "just some words, not a sound file at all");
+    const std::string missing = fixture::TempDir() + "/missing.ogg";
+    for (const char* command : {"check", "find-loop"}) {
+        const auto e = Qv({command, empty});
+        EXPECT_EQ(e.code, 1);
+        EXPECT_NE(e.err.find("empty"), std::string::npos) << e.err;
+        const auto t = Qv({command, text});
+        EXPECT_EQ(t.code, 1);
+        EXPECT_NE(t.err.find("not an Ogg Vorbis file"), std::string::npos) << t.err;
+        const auto m = Qv({command, missing});
+        EXPECT_EQ(m.code, 1);
+        EXPECT_NE(m.err.find("no such file"), std::string::npos) << m.err;
+    }
+    EXPECT_EQ(Qv({"find-loop", empty, "--top", "0"}).code, 2);
+    EXPECT_EQ(Qv({"find-loop", empty, "--min", "x"}).code, 2);
+    EXPECT_EQ(Qv({"check"}).code, 2);
+}
+
+}

@@ -1,0 +1,180 @@
+// qvtool find-loop IN [--min SECONDS] [--top N] [--write OUT.qv] [--force]: finds where a piece
+// repeats itself and proposes seamless loops, best first; --write stores the best as entry 0 of
+// a new container, looping for ever.
+#include "QvCommand.h"
+
+#include "LoopFit.h"
+#include "LoopJoin.h"
+#include "LoopSearch.h"
+#include "QvWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr float kDefaultMinSeconds = 2.0f;
+constexpr int kDefaultTop = 3;
+constexpr int kMaxTop = 20;
+
+struct TProposal {
+    TLoopSearch::TCandidate Found;
+    TOggLoop Entry{};
+    TLoopJoin::TScore Score;
+    int64_t Missed = 0;  // frames by which the float times can miss the frames, at worst
+};
+
+// The candidate in the stream's own frames, its loop times, and its join as playback renders it.
+// On a converted stream the search's frames (at the output rate) map to source frames only to
+// within a frame, so the ends either side are tried too and the best join is kept.
+TProposal Propose(const TLoopJoin& join, const TLoopSearch::TCandidate& c)
+{
+    const double toSource = static_cast<double>(join.Rate()) / OutputFormat::Rate;
+    const auto start = static_cast<int64_t>(std::llround(static_cast<double>(c.Start) * toSource));
+    const auto length = static_cast<int64_t>(std::llround(static_cast<double>(c.Length) * toSource));
+    const TLoopFit fit(join.Rate(), join.TotalFrames());
+    const int reach = join.Rate() == OutputFormat::Rate ? 0 : 1;
+    TProposal best;
+    bool any = false;
+    for (int d = -reach; d <= reach; ++d) {
+        const int64_t end = std::min(start + length + d, join.TotalFrames());
+        const TLoopFit::TPoint s = fit.Start(start);
+        const TLoopFit::TPoint e = fit.End(end);
+        TProposal p;
+        p.Found = c;
+        p.Entry = {s.Time, e.Time, -1};
+        p.Missed = std::max(s.Error, e.Error);
+        p.Score = join.Score(p.Entry);
+        if (!p.Score.Judged)
+            continue;
+        if (!any || p.Score.Db < best.Score.Db)
+            best = p, any = true;
+    }
+    if (!any)
+        best.Found = c;
+    return best;
+}
+
+bool ParseTop(const std::string& text, int& out)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || errno != 0 || *end != '\0' || v < 1 || v > kMaxTop)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+int QvFindLoop(const std::vector<std::string>& args)
+{
+    std::string in, out;
+    float minSeconds = kDefaultMinSeconds;
+    int top = kDefaultTop;
+    bool force = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--min") {
+            if (!hasValue || !QvParseFloat(args[++i], minSeconds) || minSeconds < 0.1f || minSeconds > 86400.0f) {
+                std::fprintf(stderr, "--min wants a length in seconds, from 0.1\n");
+                return QvUsage;
+            }
+        } else if (a == "--top") {
+            if (!hasValue || !ParseTop(args[++i], top)) {
+                std::fprintf(stderr, "--top wants a whole number from 1 to %d\n", kMaxTop);
+                return QvUsage;
+            }
+        } else if (a == "--write") {
+            if (!hasValue || args[i + 1].empty()) {
+                std::fprintf(stderr, "--write wants the name of the container to write\n");
+                return QvUsage;
+            }
+            out = args[++i];
+        } else if (a == "--force") {
+            force = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            std::fprintf(stderr, "unknown option %s\n", a.c_str());
+            return QvUsage;
+        } else if (in.empty()) {
+            in = a;
+        } else {
+            return QvUsage;
+        }
+    }
+    if (in.empty())
+        return QvUsage;
+    // Refused before any work: a container already there is kept unless asked.
+    std::error_code ec;
+    if (!out.empty() && !force && std::filesystem::exists(out, ec)) {
+        std::fprintf(stderr, "%s already exists: not overwritten (--force replaces it)\n", out.c_str());
+        return QvFailed;
+    }
+
+    const TLoopJoin join(in);
+    const std::vector<int16_t> sound = join.RenderAll();
+    TLoopSearch search(sound, OutputFormat::Rate, static_cast<int64_t>(std::ceil(minSeconds * OutputFormat::Rate)));
+    // More than asked for: some may turn out audible once rendered.
+    std::vector<TProposal> proposals;
+    int audible = 0;
+    double bestAudible = 0.0;
+    for (const TLoopSearch::TCandidate& c : search.Find(static_cast<size_t>(top) * 2 + 2)) {
+        TProposal p = Propose(join, c);
+        if (p.Score.Seamless()) {
+            proposals.push_back(p);
+        } else if (p.Score.Judged) {
+            bestAudible = audible++ == 0 ? p.Score.Db : std::min(bestAudible, p.Score.Db);
+        }
+        if (proposals.size() >= static_cast<size_t>(top))
+            break;
+    }
+
+    const double rate = join.Rate();
+    std::printf("%s: %d Hz, %.3f s; seamless means a join score at most %.1f dB\n", in.c_str(), join.Rate(),
+                static_cast<double>(join.TotalFrames()) / rate, TLoopJoin::AudibleDb);
+    if (proposals.empty()) {
+        if (audible > 0)
+            std::printf("no seamless loop: the best repeat found joins at %.1f dB, which is audible\n", bestAudible);
+        else
+            std::printf("no repeat found of at least %.1f s\n", static_cast<double>(minSeconds));
+        return QvFailed;
+    }
+    std::printf("%-3s %12s %10s %12s %10s %12s %10s %8s\n", "#", "start s", "frame", "end s", "frame", "length s",
+                "frames", "join dB");
+    for (size_t i = 0; i < proposals.size(); ++i) {
+        const TProposal& p = proposals[i];
+        const int64_t s = p.Score.StartFrame, e = p.Score.EndFrame;
+        std::printf("%-3zu %12.6f %10lld %12.6f %10lld %12.6f %10lld %8.1f\n", i + 1,
+                    static_cast<double>(p.Entry.LoopStart), static_cast<long long>(s),
+                    static_cast<double>(p.Entry.LoopEnd), static_cast<long long>(e), static_cast<double>(e - s) / rate,
+                    static_cast<long long>(e - s), p.Score.Db);
+        if (p.Missed > 0)
+            std::printf("    (the float times can miss these frames by up to %lld)\n", static_cast<long long>(p.Missed));
+    }
+
+    if (!out.empty()) {
+        const TOggLoop& best = proposals.front().Entry;
+        const std::vector<uint8_t> header = TQvWriter::Header({TQvLoop{best.LoopStart, best.LoopEnd, -1}});
+        if (!TQvWriter::Write(out, header, join.OggBytes(), force)) {
+            if (errno == EEXIST)
+                std::fprintf(stderr, "%s already exists: not overwritten (--force replaces it)\n", out.c_str());
+            else
+                std::fprintf(stderr, "%s: cannot be written (%s)\n", out.c_str(), std::strerror(errno));
+            return QvFailed;
+        }
+        std::printf("wrote %s: entry 0 loops %.6f .. %.6f s for ever\n", out.c_str(), static_cast<double>(best.LoopStart),
+                    static_cast<double>(best.LoopEnd));
+    }
+    return QvOk;
+}
+
+QvRegistrar registrar{"find-loop", "find-loop IN [--min SECONDS] [--top N] [--write OUT.qv] [--force]", QvFindLoop};
+
+}
