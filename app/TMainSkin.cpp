@@ -5,11 +5,10 @@
 #include "TApplication.h"
 #include "TSpeedButton.h"
 #include "TStringList.h"
+#include "TWindowShape.h"
 
 #include <QLabel>
-#include <QList>
 #include <QPixmap>
-#include <QRegion>
 #include <QWidget>
 #include <algorithm>
 
@@ -38,7 +37,7 @@ void SetFontColor(QLabel* label, uint32_t color)
 }
 
 TMainSkin::TMainSkin(const Parts& parts, const std::string& appDir, TPlayerSettings& settings)
-    : parts_(parts), appDir_(appDir), settings_(settings)
+    : parts_(parts), appDir_(appDir), settings_(settings), shape_(new TWindowShape(parts.Window))
 {
     for (TSpeedButton* b : parts_.Buttons)
         plainLayout_.push_back({b, b->geometry(), b->palette()});
@@ -98,9 +97,10 @@ void TMainSkin::ApplyFiles()
     parts_.Face->setPixmap(QPixmap::fromImage(FaceImage));
     parts_.Face->resize(FaceImage.size());
     parts_.Window->resize(FaceImage.size());
-    BuildWindowRegion();
     for (TSpeedButton* b : parts_.Buttons)
         ApplyButtonSkin(b);
+    // Last: the outline takes the black of the glyphs and texts as they are now placed.
+    BuildWindowRegion();
 }
 
 void TMainSkin::ReadSkinIni()
@@ -125,35 +125,9 @@ void TMainSkin::ReadSkinIni()
 
 void TMainSkin::BuildWindowRegion()
 {
-    QWidget* window = parts_.Window;
-    const int w = FaceImage.width();
-    const int h = FaceImage.height();
-    if (w <= 0 || h <= 0) {
-        window->clearMask();
-        return;
-    }
-    // Every pixel of exactly the top-left pixel's colour is cut away, in runs along each row.
-    const QRgb key = FaceImage.pixel(0, 0) & 0xFFFFFFu;
-    QList<QRect> runs;
-    for (int y = 0; y < h; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(FaceImage.constScanLine(y));
-        int x = 0;
-        while (x < w) {
-            if ((line[x] & 0xFFFFFFu) != key) {
-                ++x;
-                continue;
-            }
-            const int x0 = x;
-            while (x < w && (line[x] & 0xFFFFFFu) == key)
-                ++x;
-            runs.append(QRect(x0, y, x - x0, 1));
-        }
-    }
-    // The runs are disjoint and lie inside the face, so taking them away from the whole
-    // rectangle is the same as combining each into it by exclusive-or.
-    QRegion cut;
-    cut.setRects(runs.constData(), static_cast<int>(runs.size()));
-    window->setMask(QRegion(0, 0, w, h).subtracted(cut));
+    std::vector<QWidget*> changing{parts_.Title, parts_.Time, parts_.TotalTime};
+    changing.insert(changing.end(), parts_.Buttons.begin(), parts_.Buttons.end());
+    shape_->Build(FaceImage, changing);
 }
 
 void TMainSkin::ApplyButtonSkin(TSpeedButton* button)
@@ -171,7 +145,7 @@ void TMainSkin::RestorePlainLayout()
 {
     FaceImage = QImage();
     parts_.Face->clear();
-    parts_.Window->clearMask();
+    shape_->Clear();
     parts_.Window->resize(258, 110);
     for (const PlainPlace& place : plainLayout_) {
         place.Widget->setGeometry(place.Geometry);

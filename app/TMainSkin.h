@@ -17,6 +17,7 @@
 class QLabel;
 class QWidget;
 class TSpeedButton;
+class TWindowShape;
 
 // Where a skin puts one transport button.
 struct TButtonLayout {
@@ -55,7 +56,8 @@ public:
     void ApplyFiles();
     // skin.ini: the labels placed and coloured, the button layouts read.
     void ReadSkinIni();
-    // The window's shape: the face less the runs of its key colour.
+    // The window's shape: the face less its key-coloured pixels and less every pure black pixel
+    // of the window as drawn (black is the window's transparent colour).
     void BuildWindowRegion();
     void ApplyButtonSkin(TSpeedButton* button);
     // The window as its definition lays it out, without any skin.
@@ -78,4 +80,5 @@ private:
     const std::string& appDir_;
     TPlayerSettings& settings_;
     std::vector<PlainPlace> plainLayout_;
+    TWindowShape* shape_;  // owned by the window
 };

@@ -9,6 +9,7 @@
 #include "SjisConv.h"
 #include "TApplication.h"
 #include "TFileIntake.h"
+#include "TFirstPlacement.h"
 #include "TSpeedButton.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -410,6 +411,7 @@ void TForm1::LoadSettingsAndSkin()
         S3->setChecked(Settings.FastLoad != 0);
     } else {
         Settings = TPlayerSettings::FirstRun(pos().x(), pos().y());
+        new TFirstPlacement(this, Settings, []() -> QWidget* { return Form2; });
     }
     SkinLoadDialog->setDirectory(QString::fromStdString(AppDir + "skin"));
     Skin->Load(stored);
@@ -432,10 +434,10 @@ void TForm1::ChangeSkin(const std::string& chosenFile)
     if (dir.size() >= TPlayerSettings::SkinPathSize)
         throw ERangeError("スキンのフォルダのパスが長すぎます (" + std::to_string(dir.size()) +
                           " バイト、259 バイトまで)");
-    hide();
+    // The window stays mapped while its skin changes; nothing is drawn before the change is
+    // complete. Unmapped and mapped again, a window restored from the taskbar came back iconic.
     Skin->SkinDir = dir;
     Skin->ApplyFilesOrFallBack();
-    show();
     DragOrigin = pos();
     Skin->StoreShown();
 }

@@ -3,6 +3,7 @@
 // window still exists, then the windows from the last to the main window). SIGTERM, SIGINT and
 // SIGHUP end the loop as the quit command does, so they take the same orderly end.
 #include "AppIcon.h"
+#include "DisplayPlatform.h"
 #include "OggWuvorbisLib.h"
 #include "TApplication.h"
 #include "TSignalBridge.h"
@@ -16,6 +17,7 @@
 
 int main(int argc, char** argv)
 {
+    DisplayPlatform::Apply(argc, argv);
     TApplication app(argc, argv);
     try {
         QApplication::setApplicationName(QStringLiteral("OstraDivUvirar"));

@@ -424,6 +424,54 @@ TEST_F(MainWindow, RegionCutsExactlyTheKeyColouredRuns)
     EXPECT_EQ(area, 200 - 1 - 20 - 5);
 }
 
+// Black is the window's transparent colour: black face pixels and the pixels of a text drawn in
+// black are cut away too; a face whose outline no display would take is refused, and the
+// default skin stands in.
+TEST_F(MainWindow, BlackPixelsAreCutAndAnOverlyComplexFaceIsRefused)
+{
+    TestSkin skin;
+    skin.face = QSize(200, 60);
+    skin.paint = [](QImage& img) {
+        for (int x = 150; x < 154; ++x)
+            img.setPixelColor(x, 10, QColor(0, 0, 0));
+        img.setPixelColor(160, 10, QColor(1, 0, 0));  // near black is not black
+    };
+    skin.ini["TIME_COLOR"] = "0,0,0";
+    skin.Write(appDir + "skin/default/");
+    TForm1& f = Start();
+    const QRegion shown = f.mask();
+    for (int x = 150; x < 154; ++x)
+        EXPECT_FALSE(shown.contains(QPoint(x, 10))) << x;
+    EXPECT_TRUE(shown.contains(QPoint(160, 10)));
+    const QRect time = f.LTime->geometry();
+    int cut = 0;
+    for (int y = time.top(); y <= time.bottom(); ++y)
+        for (int x = time.left(); x <= time.right(); ++x)
+            cut += shown.contains(QPoint(x, y)) ? 0 : 1;
+    EXPECT_GT(cut, 20) << "the black time text is not cut";
+
+    // The time text changes: the cut follows it.
+    const QRegion before = f.mask();
+    f.LTime->setText(QStringLiteral("8:88.8"));
+    f.LTime->repaint();
+    ASSERT_TRUE(apptest::WaitWithEvents([&] { return f.mask() != before; }, std::chrono::seconds(2)));
+
+    const std::string busy = FreshDir("busy-skin");
+    TestSkin checker;
+    checker.face = QSize(600, 400);
+    checker.keyCorner = 0;
+    checker.paint = [](QImage& img) {
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = (y % 2); x < img.width(); x += 2)
+                img.setPixelColor(x, y, QColor(255, 0, 255));
+    };
+    checker.Write(busy);
+    messages.clear();
+    f.ChangeSkin(busy + "skin.ini");
+    EXPECT_TRUE(HasMessage("複雑"));
+    EXPECT_EQ(f.Skin->SkinDir, appDir + "skin/default/");
+}
+
 TEST_F(MainWindow, ChoosingAnyIniInASkinDirectoryReadsItsSkinIniAndStoresThePath)
 {
     const std::string light = FreshDir("light");
