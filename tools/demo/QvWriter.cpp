@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -122,9 +124,18 @@ std::vector<uint8_t> TQvWriter::Encode(const std::vector<float>& stereo, int rat
 
 bool TQvWriter::Write(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg,
                       bool replace) {
-    const std::string temp = path + ".part";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
+    // A name of its own beside the target, made only where no file is, so that no file of the
+    // user's is ever written over on the way.
+    std::string temp = path + ".part-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    ::fchmod(fd, 0644);
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        ::close(fd);
+        std::remove(temp.c_str());
+        return false;
+    }
     bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
               std::fwrite(ogg.data(), 1, ogg.size(), f) == ogg.size();
     ok = (std::fclose(f) == 0) && ok;
