@@ -252,7 +252,7 @@ void TForm1::StorePositions()
 
 void TForm1::WriteSettingsFile()
 {
-    const std::string path = AppDir + SettingsFileName;
+    const std::string path = Paths::MakeSettingsDir(AppDir) + SettingsFileName;
     if (!AppDir.empty() && !Settings.SaveToFile(path))
         TApplication::ShowException("設定ファイル " + path + " を保存できませんでした。");
 }
@@ -404,7 +404,7 @@ void TForm1::SetTrayTip(const std::string& sjis)
 
 void TForm1::LoadSettingsAndSkin()
 {
-    const std::string path = AppDir + SettingsFileName;
+    const std::string path = Paths::SettingsDir(AppDir) + SettingsFileName;
     const bool stored = Settings.LoadFromFile(path);
     if (stored) {
         move(Settings.MainLeft, Settings.MainTop);

@@ -153,8 +153,8 @@ public:
     void LoadSettingsAndSkin();
     // S1Click after the dialog: takes the directory of the chosen file as the new skin.
     void ChangeSkin(const std::string& chosenFile);
-    // Writes Settings to AppDir + "zkv108.info"; a message names the file when it cannot be
-    // written.
+    // Writes Settings to "zkv108.info" in Paths::SettingsDir(AppDir) (beside a portable copy, per
+    // user for an installed one); a message names the file when it cannot be written.
     void WriteSettingsFile();
     // Takes the main and playlist windows' positions, and the values the open loop-count and
     // volume windows show, into Settings (before any window dies).

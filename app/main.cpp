@@ -5,6 +5,7 @@
 #include "AppIcon.h"
 #include "DisplayPlatform.h"
 #include "OggWuvorbisLib.h"
+#include "ProgramOptions.h"
 #include "TApplication.h"
 #include "TSignalBridge.h"
 #include "Unit1.h"
@@ -17,6 +18,9 @@
 
 int main(int argc, char** argv)
 {
+    // --help and --version need no display.
+    if (const auto answered = ProgramOptions::Answer(argc, argv, stdout))
+        return *answered;
     DisplayPlatform::Apply(argc, argv);
     TApplication app(argc, argv);
     try {

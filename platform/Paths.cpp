@@ -1,6 +1,9 @@
 #include "Paths.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -10,6 +13,23 @@ namespace Paths {
 
 namespace {
 bool IsSeparator(char c) { return c == '/'; }
+
+std::string WithSeparator(std::string dir)
+{
+    if (!dir.empty() && !IsSeparator(dir.back()))
+        dir += '/';
+    return dir;
+}
+
+// The user's home: $HOME, or the password database's entry when HOME is unset or empty.
+std::string HomeDir()
+{
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/')
+        return home;
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw != nullptr && pw->pw_dir != nullptr ? std::string(pw->pw_dir) : std::string();
+}
 
 size_t LastSeparator(const std::string& path)
 {
@@ -82,6 +102,30 @@ std::string ProgramDir()
     if (ec)
         return GetCurrentDir() + "/";
     return ExtractFilePath(exe.string());
+}
+
+std::string SettingsDir(const std::string& appDir)
+{
+    const std::string dir = WithSeparator(appDir);
+    if (dir.empty() || !FileExists(dir + InstalledMarker))
+        return dir;
+    // Only an absolute XDG_CONFIG_HOME counts; a relative one is to be ignored.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/')
+        return WithSeparator(config) + "ostradivuvirar/";
+    const std::string home = HomeDir();
+    if (home.empty())
+        return dir;
+    return WithSeparator(home) + ".config/ostradivuvirar/";
+}
+
+std::string MakeSettingsDir(const std::string& appDir)
+{
+    const std::string dir = SettingsDir(appDir);
+    for (size_t i = 1; i < dir.size(); ++i)
+        if (IsSeparator(dir[i]))
+            ::mkdir(dir.substr(0, i).c_str(), 0700);  // an existing one answers EEXIST: fine
+    return dir;
 }
 
 }

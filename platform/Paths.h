@@ -20,6 +20,19 @@ std::string ExtractFileName(const std::string& path);
 std::string ExtractFileExt(const std::string& path);
 // True when a regular file (or a link to one) of that name exists.
 bool FileExists(const std::string& path);
-// The directory of the running program, with trailing separator.
+// The real directory of the running program (symbolic links resolved, so a link to the program
+// elsewhere still finds its files), with trailing separator.
 std::string ProgramDir();
+
+// The file the install step leaves beside an installed program. Its presence is what makes a
+// copy "installed"; who runs it (root included) and whether its folder is writable do not count.
+inline constexpr const char* InstalledMarker = "installed";
+// The directory of the settings file, with trailing separator. A portable copy (the build tree,
+// a copied folder) keeps its settings beside itself, in appDir. An installed copy keeps them per
+// user: $XDG_CONFIG_HOME/ostradivuvirar/, or ~/.config/ostradivuvirar/ when that variable is
+// unset, empty or not absolute; appDir again when no home directory is known at all.
+std::string SettingsDir(const std::string& appDir);
+// SettingsDir, with the directory and any missing parents made first (0700, as is usual for a
+// user's configuration), for writing. Failure is left to the write that follows.
+std::string MakeSettingsDir(const std::string& appDir);
 }

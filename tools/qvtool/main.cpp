@@ -3,6 +3,7 @@
 
 #include "OggDataLib.h"
 #include "OggWuvorbisLib.h"
+#include "OstraVersion.h"
 #include "Paths.h"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ void PrintUsage(std::FILE* to)
         std::fprintf(to, "%s qvtool %s\n", first ? "usage:" : "      ", c.usage.c_str());
         first = false;
     }
-    std::fprintf(to, "       qvtool --help\n");
+    std::fprintf(to, "       qvtool --help\n       qvtool --version\n");
 }
 }
 
@@ -64,6 +65,10 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         PrintUsage(stdout);
+        return QvOk;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("qvtool %s\n", OSTRA_VERSION);
         return QvOk;
     }
     const QvCommand* command = nullptr;
