@@ -35,7 +35,7 @@ TEST(LoopTags, EveryFormGivesItsFrames)
              {{"LoopStart=1", "LoopEnd=2"}, 1, 2},
              {{"loop_start=3", "loop_end=4"}, 3, 4},
              {{"LOOPDEFS=5,600"}, 5, 600},
-             {{"lp= 5 , 601 "}, 5, 601},
+             {{"lp= 5 , 601\r\n"}, 5, 601},
              // The first form in order wins; LOOPLENGTH goes before LOOPEND.
              {{"lp=1,2", "LOOPEND=90", "LOOPLENGTH=10", "LOOPSTART=20"}, 20, 30},
          }) {

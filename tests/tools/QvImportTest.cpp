@@ -184,11 +184,12 @@ TEST(QvImport, BadInputGetsAClearMessageEach)
     // A directory without Ogg files, and a name that is not there.
     const std::string none = fixture::FreshDir("import-none");
     fs::create_directories(none + "sub");
-    r = Qv({"import", none, none + "missing.ogg"});
+    r = Qv({"import", none, none + "missing.ogg", "/dev/null"});
     EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("/dev/null: not a regular file"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("no Ogg files (.ogg, .oga) in this directory"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("missing.ogg: no such file or directory"), std::string::npos) << r.err;
-    EXPECT_TRUE(r.out.ends_with("converted 0, skipped 0, failed 2\n")) << r.out;
+    EXPECT_TRUE(r.out.ends_with("converted 0, skipped 0, failed 3\n")) << r.out;
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"import"}, {"import", dir, "--count", "0"}, {"import", dir, "--count", "-2"}, {"import", dir, "--out"},
              {"import", dir, "--frobnicate"}})

@@ -38,10 +38,12 @@ std::optional<std::string> Value(const std::vector<std::string>& comments, const
 
 std::string Trim(const std::string& s)
 {
-    const size_t a = s.find_first_not_of(" \t");
+    // Blanks around a number, and the line end some editors leave in a tag, are no part of it.
+    const char* blank = " \t\r\n";
+    const size_t a = s.find_first_not_of(blank);
     if (a == std::string::npos)
         return "";
-    return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+    return s.substr(a, s.find_last_not_of(blank) - a + 1);
 }
 
 // A frame number: decimal digits only, at most kMaxFrames. On failure says why in `why`.

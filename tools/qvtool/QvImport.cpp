@@ -73,8 +73,10 @@ std::vector<TJob> Collect(const std::vector<std::string>& inputs, const std::str
             std::sort(found.begin(), found.end());
             for (const auto& f : found)
                 jobs.push_back({f, target(f, f.parent_path().lexically_relative(in))});
-        } else if (fs::exists(in, ec)) {
+        } else if (fs::is_regular_file(in, ec)) {
             jobs.push_back({in, target(in, "")});
+        } else if (fs::exists(in, ec)) {
+            Fail(counts, input, "not a regular file");
         } else {
             Fail(counts, input, "no such file or directory");
         }
