@@ -45,11 +45,6 @@ std::vector<Row> Rows(const std::string& out)
     return rows;
 }
 
-std::string Write(const Pcm& pcm, const std::string& name, float quality = 0.4f)
-{
-    return fixture::WriteTemp(fixture::Encode(pcm, {}, quality), name);
-}
-
 // A container of the Ogg bytes with one entry looping frames start .. end for ever.
 std::string Container(const std::vector<uint8_t>& ogg, int rate, int64_t start, int64_t end, const std::string& name)
 {
@@ -57,6 +52,11 @@ std::string Container(const std::vector<uint8_t>& ogg, int rate, int64_t start, 
     std::vector<uint8_t> bytes = fixture::ContainerHeader({{fit.Start(start).Time, fit.End(end).Time, -1}});
     bytes.insert(bytes.end(), ogg.begin(), ogg.end());
     return fixture::WriteTemp(bytes, name);
+}
+
+std::string Write(const Pcm& pcm, const std::string& name, float quality = 0.4f)
+{
+    return fixture::WriteTemp(fixture::Encode(pcm, {}, quality), name);
 }
 
 constexpr double kIntro = 3.1;
@@ -121,6 +121,15 @@ TEST(FindLoopConverted, FindsTheRepeatInTheFilesOwnFrames)
     EXPECT_NEAR(rows[0].frames, period, 2) << r.out;
     EXPECT_LE(rows[0].db, -40.0) << r.out;
     EXPECT_NEAR(rows[0].start, rows[0].startFrame / 48000.0, 1e-4);
+
+    // check judges the converted join the same way, and a loop 1000 frames off is heard.
+    const std::vector<uint8_t> ogg = fixture::ReadFile(file);
+    const auto start = rows[0].startFrame;
+    const auto good = Qv({"check", Container(ogg, 48000, start, start + period, "good48.qv")});
+    EXPECT_EQ(good.code, 0) << good.out;
+    EXPECT_NE(good.out.find("frame " + std::to_string(start) + ")"), std::string::npos) << good.out;
+    const auto bad = Qv({"check", Container(ogg, 48000, start, start + period + 1000, "bad48.qv")});
+    EXPECT_EQ(bad.code, 1) << bad.out;
 }
 
 TEST(FindLoopRefusal, APieceThatNeverRepeatsGetsNoLoop)

@@ -1,12 +1,12 @@
 #pragma once
 // TLoopJoin: how the join of a loop sounds, measured on what the player renders there.
 //
-// The join score compares the sound played across the jump with the sound it stands in for:
-// after the jump, with what the piece plays after the loop's end when it is not looped; before
-// the jump, with what the piece plays before the loop's start. The squared difference over the
-// frames where the two can differ, relative to the energy of the piece there, is the score in
-// dB. Each sound is rendered by the engine at the output rate, so a converted stream (48000 Hz,
-// say) is judged with its resampling, and the jump lands where playback lands it.
+// The join score compares the sound played after the jump with what the piece plays after the
+// loop's end when it is not looped: the squared difference over the frames after the jump,
+// relative to the energy of the piece there, in dB, below 5 kHz. A loop that ends at the piece's
+// last frame has nothing after it; there what leads up to the end is compared with what leads
+// up to the start. Each sound is rendered by the engine at the output rate, so a converted stream
+// (48000 Hz, say) is judged with its resampling, and the jump lands where playback lands it.
 #include "OggDataLib.h"
 
 #include <cstdint>
@@ -16,10 +16,10 @@
 class TLoopJoin {
 public:
     // A join scoring above this is audible. A join that does not line up scores near 0 dB (the
-    // two sounds unrelated) and one a few frames off -10 dB or more on bright sound; a join that
-    // lines up exactly still differs by the encoder's own noise, which the two places of the
-    // piece carry independently: -25 dB and below on music at moderate quality, up to -15 dB on
-    // pure noise, which the encoder keeps only by its spectrum.
+    // two sounds unrelated), one two frames off some -12 dB on music. A join that lines up
+    // exactly still differs by the encoder's own noise, which the two places of the piece carry
+    // independently: -25 dB and below on music at moderate quality, up to -15 dB on pure noise,
+    // which the encoder keeps only by its spectrum.
     static constexpr double AudibleDb = -15.0;
     // The lowest score given: the join is identical to the straight sound (within this).
     static constexpr double FloorDb = -120.0;
