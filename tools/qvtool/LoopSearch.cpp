@@ -24,6 +24,10 @@ constexpr int32_t kAverageSteps = 9;
 constexpr int64_t kRefineFrames = 16384;
 // A lag whose best alignment leaves more than this share of the energy is no repeat.
 constexpr double kMaxRefinedShare = 0.5;
+// Envelope steps compared with each other at most: a longer piece is followed in longer steps.
+constexpr int32_t kMaxSteps = 10000;
+// Places a join is slid over before its sums are made afresh.
+constexpr int64_t kResum = 65536;
 // Candidates' lengths closer than this are the same loop.
 constexpr int64_t kSameLength = 4;
 
@@ -97,6 +101,23 @@ void TLoopSearch::MakeEnvelope()
                 b[bandOf[k]] += br * br + bi * bi;
         }
     }
+    // A long piece is followed in longer steps, so that comparing every step with every other
+    // stays within a few seconds of work: each step then sums a few transforms.
+    step_ = Hop;
+    if (steps_ > kMaxSteps) {
+        const int32_t group = (steps_ + kMaxSteps - 1) / kMaxSteps;
+        const int32_t merged = steps_ / group;
+        for (int32_t j = 0; j < merged; ++j)
+            for (int32_t b = 0; b < bands_; ++b) {
+                float sum = 0.0f;
+                for (int32_t k = 0; k < group; ++k)
+                    sum += power[static_cast<size_t>(j * group + k) * bands_ + b];
+                power[static_cast<size_t>(j) * bands_ + b] = sum;
+            }
+        steps_ = merged;
+        step_ = Hop * group;
+        power.resize(static_cast<size_t>(steps_) * bands_);
+    }
     // Three steps together: a repeat a fraction of a step off still sees the same sound.
     float loudest = 0.0f;
     envelope_.assign(power.size(), 0.0f);
@@ -116,8 +137,8 @@ void TLoopSearch::MakeEnvelope()
 
 std::vector<TLoopSearch::TLag> TLoopSearch::CoarseLags(size_t count) const
 {
-    const auto minLag = static_cast<int32_t>((minFrames_ + Hop - 1) / Hop);
-    const auto minRun = static_cast<int32_t>(std::ceil(kMinStretchSeconds * rate_ / Hop));
+    const auto minLag = static_cast<int32_t>((minFrames_ + step_ - 1) / step_);
+    const auto minRun = static_cast<int32_t>(std::ceil(kMinStretchSeconds * rate_ / step_));
     if (steps_ < minLag + minRun)
         return {};
     const int32_t B = bands_;
@@ -196,10 +217,10 @@ std::vector<TLoopSearch::TLag> TLoopSearch::CoarseLags(size_t count) const
 int64_t TLoopSearch::RefineLag(const TLag& lag) const
 {
     const int64_t frames = Frames();
-    const int64_t coarse = static_cast<int64_t>(lag.Lag) * Hop;
-    const int64_t reach = 2 * Hop;
-    const int64_t stretchFrom = static_cast<int64_t>(lag.From) * Hop;
-    const int64_t stretchTo = static_cast<int64_t>(lag.To) * Hop + Window;
+    const int64_t coarse = static_cast<int64_t>(lag.Lag) * step_;
+    const int64_t reach = 2 * step_;
+    const int64_t stretchFrom = static_cast<int64_t>(lag.From) * step_;
+    const int64_t stretchTo = static_cast<int64_t>(lag.To) * step_ + Window;
     const int64_t width = std::min(kRefineFrames, stretchTo - stretchFrom);
     // The middle of the stretch, kept where the sound a lag later (and the reach) exists.
     int64_t at = (stretchFrom + stretchTo - width) / 2;
@@ -286,39 +307,36 @@ TLoopSearch::TCandidate TLoopSearch::PlaceJoin(const TLag& lag, int64_t length) 
 {
     TCandidate c;
     c.Length = length;
-    c.Repeated = static_cast<double>(lag.To - lag.From) * Hop;
-    c.Db = 0.0;
-    const int64_t frames = Frames();
+    c.Repeated = static_cast<double>(lag.To - lag.From) * step_;
+    c.Start = -1;
     const int64_t w = JoinSide;
-    const int64_t from = std::max<int64_t>(static_cast<int64_t>(lag.From) * Hop, w);
-    const int64_t to = std::min<int64_t>(static_cast<int64_t>(lag.To) * Hop + Window, frames - length - w);
-    if (to < from) {
-        c.Start = -1;
+    const int64_t from = std::max<int64_t>(static_cast<int64_t>(lag.From) * step_, w);
+    const int64_t to = std::min<int64_t>(static_cast<int64_t>(lag.To) * step_ + Window, Frames() - length - w);
+    if (to < from)
         return c;
-    }
-    // Running sums of the difference between the sound and the sound `length` later, and of
-    // their level, over the stretch and a side beyond each end.
-    const int64_t base = from - w;
-    const auto span = static_cast<size_t>(to + w - base + 1);
-    std::vector<double> diff(span + 1, 0.0), level(span + 1, 0.0);
-    for (size_t i = 0; i < span; ++i) {
-        const int64_t f = base + static_cast<int64_t>(i);
-        double d = 0.0, l = 0.0;
+    // The difference between the sound and the sound `length` later, and their level, summed
+    // over the side after each candidate join (as the join score judges it) and slid along.
+    auto add = [&](int64_t f, double sign, double& diff, double& level) {
         for (int ch = 0; ch < 2; ++ch) {
             const double a = Sample(f, ch), b = Sample(f + length, ch);
-            d += (a - b) * (a - b);
-            l += 0.5 * (a * a + b * b);
+            diff += sign * (a - b) * (a - b);
+            level += sign * 0.5 * (a * a + b * b);
         }
-        diff[i + 1] = diff[i] + d;
-        level[i + 1] = level[i] + l;
-    }
+    };
     // The same floor as the join score: a silence is judged against -60 dB of sound.
     const double floor = 2.0 * static_cast<double>(w) * 1e-6;
-    double bestShare = -1.0;
+    double diff = 0.0, level = 0.0, bestShare = -1.0;
     for (int64_t t = from; t <= to; ++t) {
-        // Judged as the join score judges it: the side after the jump.
-        const auto lo = static_cast<size_t>(t - base), hi = static_cast<size_t>(t + w - base);
-        const double share = (diff[hi] - diff[lo]) / std::max(level[hi] - level[lo], floor);
+        // Summed afresh now and then, so that sliding does not gather rounding.
+        if ((t - from) % kResum == 0) {
+            diff = level = 0.0;
+            for (int64_t f = t; f < t + w; ++f)
+                add(f, 1.0, diff, level);
+        } else {
+            add(t - 1, -1.0, diff, level);
+            add(t + w - 1, 1.0, diff, level);
+        }
+        const double share = std::max(diff, 0.0) / std::max(level, floor);
         if (bestShare < 0.0 || share < bestShare)
             bestShare = share, c.Start = t;
     }

@@ -2,9 +2,9 @@
 // TLoopSearch: finds where a piece repeats itself, as loop candidates: a start frame and a length
 // such that the sound around start + length continues as the sound around start does.
 //
-// First coarsely, on a spectral envelope of the piece (band levels every 1024 frames): every lag
-// is compared with the piece shifted by it, and the lags under which a long stretch of the piece
-// matches are kept. Then each lag is refined to the exact frame by the least squared difference
+// First coarsely, on a spectral envelope of the piece (band levels every 1024 frames, or some
+// multiple of that for a piece of more than a few minutes): every lag is compared with the piece
+// shifted by it, and the lags under which a long stretch of the piece matches are kept. Then each lag is refined to the exact frame by the least squared difference
 // between the sound at the stretch and the sound a lag later (a cross-correlation through the
 // FFT), and the join is put where that difference is least relative to the sound around it.
 #include <cstddef>
@@ -13,7 +13,7 @@
 
 class TLoopSearch {
 public:
-    // Frames between two envelope values, and the length of the transform behind each.
+    // Frames between two transforms of the envelope, and the length of each.
     static constexpr int32_t Hop = 1024;
     static constexpr int32_t Window = 2048;
     // Frames either side of a join over which it is judged when the join is placed.
@@ -53,5 +53,6 @@ private:
     int64_t minFrames_;
     int32_t bands_ = 0;
     int32_t steps_ = 0;
+    int32_t step_ = Hop;  // frames an envelope step covers: Hop, or some Hops for a long piece
     std::vector<float> envelope_;  // steps_ x bands_, dB
 };
