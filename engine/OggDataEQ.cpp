@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -18,6 +19,14 @@ constexpr int32_t kEQWriteFrames = 128;
 constexpr int32_t EQBin(int32_t entry)
 {
     return (entry % 2 == 0) ? entry / 2 : kEQSize - 1 - entry / 2;
+}
+
+// One frame of the published render memory, left sample in the low half as in memory.
+TLRWavePack Unpack(uint32_t word)
+{
+    TLRWavePack f;
+    std::memcpy(&f, &word, sizeof f);
+    return f;
 }
 
 int16_t ToSample(float v)
@@ -215,12 +224,17 @@ void TOggData::ApplyEQ(PLRWavePack buffer, int32_t bytes)
 // ---------------------------------------------------------------------------------------------
 // Output analysis
 
-int32_t TOggData::GetOutputWavePos()
+void TOggData::PublishPosition(bool ring, int64_t from, int64_t bytes)
 {
-    const int64_t size = RenderBuffer ? RenderBuffer->Size() : 0;
+    const TRenderSnapshot::TPosition at{DecoderTime(), RenderOffset.load(), RenderTick.load()};
+    Published->Publish(at, ring && RenderBuffer ? RenderBuffer->Memory() : nullptr, from, bytes);
+}
+
+int32_t TOggData::WavePos(int64_t size, uint64_t tick, int32_t offset)
+{
     if (size < 4)
         return -1;
-    const int64_t diff = static_cast<int64_t>(TickCount::Get()) - static_cast<int64_t>(RenderTick.load());
+    const int64_t diff = static_cast<int64_t>(TickCount::Get()) - static_cast<int64_t>(tick);
     if (diff < 0)
         return -1;
     const float elapsed = static_cast<float>(diff) / 1000.0f;
@@ -229,9 +243,36 @@ int32_t TOggData::GetOutputWavePos()
     b &= ~int64_t{3};
     if (b > size)
         return -1;
-    if (RenderOffset.load() == 0)
+    if (offset == 0)
         b += size / 2;
     return static_cast<int32_t>((b % size) & ~int64_t{3});
+}
+
+int32_t TOggData::GetOutputWavePos()
+{
+    return WavePos(RenderBuffer ? RenderBuffer->Size() : 0, RenderTick.load(), RenderOffset.load());
+}
+
+bool TOggData::HeardFrames(TLRWavePack* frames)
+{
+    const auto gather = [frames](int32_t pos, auto&& frame) {
+        for (int32_t j = 0; pos >= 0 && j < 256; ++j)
+            frames[j] = frame(pos / 4 + j);
+        return pos >= 0;
+    };
+    std::unique_lock<std::recursive_mutex> lock(RenderLock, std::try_to_lock);
+    if (lock.owns_lock()) {
+        const int64_t ringFrames = RenderBuffer->Size() / 4;
+        const auto* ring = reinterpret_cast<const TLRWavePack*>(RenderBuffer->Memory());
+        return gather(GetOutputWavePos(), [&](int64_t f) { return ring[f % ringFrames]; });
+    }
+    // A block is being rendered: the memory as the last finished block left it.
+    bool heard = false;
+    const int64_t size = Published->Frames() * 4;
+    Published->Read([&](const TRenderSnapshot::TPosition& at, auto&& frame) {
+        heard = gather(WavePos(size, at.Tick, at.Offset), [&](int64_t f) { return Unpack(frame(f)); });
+    });
+    return heard;
 }
 
 float TOggData::GetOutputSum()
@@ -241,19 +282,13 @@ float TOggData::GetOutputSum()
 
 float TOggData::GetOutputSum(int32_t channel)
 {
-    std::lock_guard<std::recursive_mutex> lock(RenderLock);
-    const int32_t pos = GetOutputWavePos();
-    if (pos < 0)
+    TLRWavePack frames[256];
+    if (!HeardFrames(frames))
         return 0.0f;
-    const int64_t ringFrames = RenderBuffer->Size() / 4;
-    const auto* ring = reinterpret_cast<const TLRWavePack*>(RenderBuffer->Memory());
     int64_t sumL = 0, sumR = 0;
-    int64_t f = pos / 4;
-    for (int32_t j = 0; j < 256; ++j, ++f) {
-        if (f >= ringFrames)
-            f = 0;
-        sumL += std::abs(static_cast<int32_t>(ring[f].L));
-        sumR += std::abs(static_cast<int32_t>(ring[f].R));
+    for (const TLRWavePack& f : frames) {
+        sumL += std::abs(static_cast<int32_t>(f.L));
+        sumR += std::abs(static_cast<int32_t>(f.R));
     }
     const int64_t meanL = sumL / 256;
     const int64_t meanR = sumR / 256;
@@ -268,23 +303,19 @@ void TOggData::GetOutputGraph(float* values)
 {
     if (values == nullptr)
         return;
-    std::lock_guard<std::recursive_mutex> lock(RenderLock);
-    const int32_t pos = GetOutputWavePos();
-    if (pos < 0) {
+    TLRWavePack frames[256];
+    if (!HeardFrames(frames)) {
         std::fill(values, values + 256, 0.0f);
         return;
     }
+    // The transform belongs to the readers' side: one display asks at a time.
+    std::lock_guard<std::mutex> lock(GraphLock);
     TFFT& fft = *GraphFFT;
     float* re = fft.Re.data();
     float* im = fft.Im.data();
-    const int64_t ringFrames = RenderBuffer->Size() / 4;
-    const auto* ring = reinterpret_cast<const TLRWavePack*>(RenderBuffer->Memory());
-    int64_t f = pos / 4;
-    for (int32_t j = 0; j < 256; ++j, ++f) {
-        if (f >= ringFrames)
-            f = 0;
-        re[j] = ring[f].L;
-        im[j] = ring[f].R;
+    for (int32_t j = 0; j < 256; ++j) {
+        re[j] = frames[j].L;
+        im[j] = frames[j].R;
     }
     fft.HammingWindow();
     fft.FFT();

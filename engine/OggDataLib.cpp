@@ -115,6 +115,7 @@ TOggData::TOggData(int32_t renderBufferSize)
     GraphFFT = std::make_unique<TFFT>(256);
     RenderBuffer = std::make_unique<TMemoryStream>();
     RenderBuffer->SetSize(renderBufferSize > 0 ? renderBufferSize : 0);
+    Published = std::make_unique<TRenderSnapshot>(RenderBuffer->Size());
     Init();
     for (int i = 0; i < 256; ++i)
         SetEQ(i, 1.0f);
@@ -164,11 +165,14 @@ void TOggData::Init()
         FileData = nullptr;
     }
     std::memset(&VorbisFile, 0, sizeof VorbisFile);
+    PublishPosition();
 }
 
 bool TOggData::LoadOgg(const std::string& fileName)
 {
-    if (!Paths::FileExists(fileName))
+    // Something else under the name (a FIFO, a device, a folder) is said so; only a missing file
+    // is a plain false.
+    if (!TRegularFile::Exists(fileName))
         return false;
     // Without the decoder library nothing can be opened; the object stays as it is.
     if (!_VorbisfileDll)
@@ -210,12 +214,13 @@ bool TOggData::LoadOgg(TMemoryStream* stream)
     GetOggInfo();
     SetUpConversion();
     Loaded = true;
+    PublishPosition();
     return true;
 }
 
 bool TOggData::ReadComments(const std::string& fileName, TStringList& comments)
 {
-    if (!Paths::FileExists(fileName) || !_VorbisfileDll)
+    if (!TRegularFile::Exists(fileName) || !_VorbisfileDll)
         return false;
     TRegularFile file(fileName);
     // A file too large to be played is refused as its load would refuse it.

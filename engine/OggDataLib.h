@@ -5,6 +5,7 @@
 #include "FFTLib.h"
 #include "OutputFormat.h"
 #include "TMemoryStream.h"
+#include "TRenderSnapshot.h"
 #include "TStringList.h"
 #include "wuvorbis.h"
 
@@ -114,7 +115,14 @@ public:
     void Pause();
     void Stop();
     void TimeSeek(float seconds);
+    // The decoder's place, read without waiting for a block being rendered (a display may ask at
+    // any moment): while one is, the place where the last finished block, seek, stop or load left it.
     float TimeTell();
+    // The decoder's place now, waiting for a block being rendered to finish: for what must start
+    // from the exact place (a seek relative to it, a pause).
+    float DecoderTime();
+    // The time of the sound being heard, from TimeTell and the last block's render tick, taken
+    // together without waiting for a block being rendered.
     float GetOutputTime();
     // Where the sound of the last rendered block comes from in the piece: from each mark's byte
     // offset in the block on, the piece's time runs on from the mark's time. The first mark is
@@ -155,7 +163,8 @@ public:
     static float Hermite(float p0, float p1, float p2, float p3, float t, float a, float b);
     static float Harmite2(const float* points, float x, int32_t n);
 
-    // Output analysis.
+    // Output analysis. The level and the spectrum never wait for a block being rendered: they
+    // then read the render memory as the last finished block left it (TRenderSnapshot).
     int32_t GetOutputWavePos();
     float GetOutputSum();
     float GetOutputSum(int32_t channel);
@@ -256,6 +265,22 @@ private:
     size_t SourceEnd = 0;
     bool DataEnded = false;
     bool SourceEnded = false;
+    // What the caller's thread reads of the rendering (TimeTell, GetOutputTime, the analysis);
+    // published under RenderLock.
+    std::unique_ptr<TRenderSnapshot> Published;
+    // Publishes the place of the decoder and of the last block; with the ring, also the render
+    // memory from `from` for `bytes` bytes. The caller holds RenderLock.
+    void PublishPosition(bool ring = false, int64_t from = 0, int64_t bytes = 0);
+    // The analysis's place in the render memory for a render tick and offset (-1: none).
+    static int32_t WavePos(int64_t ringBytes, uint64_t tick, int32_t offset);
+    // The place of the decoder and of the last block: read under RenderLock when no block is
+    // being rendered, else as the last finished block published it.
+    TRenderSnapshot::TPosition PositionNow();
+    // The 256 frames from the place being heard, in the same way; false when no place is heard.
+    bool HeardFrames(TLRWavePack* frames);
+    // Held across the spectrum's transform, which two callers of GetOutputGraph would share.
+    std::mutex GraphLock;
+
     // Guards the read-modify-write of the fade level and the equaliser gains, which the caller's
     // thread sets while the render thread advances them.
     std::mutex GainLock;

@@ -32,9 +32,11 @@ constexpr int32_t kMaxHoles = 64;
 
 void TOggData::Rendering()
 {
+    std::lock_guard<std::recursive_mutex> lock(RenderLock);
     const int32_t half = static_cast<int32_t>(RenderBuffer->Size() / 2);
     RenderOffset.store(RenderOffset.load() == 0 ? half : 0);
     RenderingToPointer(Offset(), half);
+    PublishPosition(true, RenderOffset.load(), half);
 }
 
 int32_t TOggData::RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent)
@@ -59,6 +61,7 @@ int32_t TOggData::RenderBlock(std::span<uint8_t> first, std::span<uint8_t> secon
     const size_t n1 = std::min(first.size(), half);
     put(first, 0, n1);
     put(second, n1, std::min(second.size(), half - n1));
+    PublishPosition(true, RenderOffset.load(), static_cast<int64_t>(half));
     return rendered;
 }
 
@@ -86,7 +89,7 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
     Busy.store(true);
     RenderTick.store(TickCount::Get());
     blockMarks_.clear();
-    blockMarks_.push_back({0, TimeTell()});
+    blockMarks_.push_back({0, DecoderTime()});
     markBase_ = 0;
 
     const int32_t result = Converter ? RenderConverted(p, n) : RenderSource(p, n);
@@ -95,6 +98,9 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
 
     ApplyEQ(reinterpret_cast<PLRWavePack>(p), n);
     ApplyVolume(reinterpret_cast<PLRWavePack>(p), n / 4);
+    // A block rendered into the render memory is published with it by Rendering or RenderBlock.
+    if (p < Memory() || p >= Memory() + RenderBuffer->Size())
+        PublishPosition();
 
     Busy.store(false);
     return result;
@@ -291,6 +297,7 @@ void TOggData::Stop()
         c.store(0);
     if (RenderBuffer && RenderBuffer->Size() > 0)
         std::memset(RenderBuffer->Memory(), 0, static_cast<size_t>(RenderBuffer->Size()));
+    PublishPosition(true, 0, RenderBuffer ? RenderBuffer->Size() : 0);
 }
 
 void TOggData::TimeSeek(float seconds)
@@ -307,7 +314,7 @@ void TOggData::TimeSeek(float seconds)
         seconds = TotalTime;
         atEnd = true;
     }
-    if (std::fabs(seconds - TimeTell()) < 0.001f)
+    if (std::fabs(seconds - DecoderTime()) < 0.001f)
         return;
     if (!SeekAble())
         return;
@@ -318,9 +325,23 @@ void TOggData::TimeSeek(float seconds)
         _VorbisfileDll->wu_ov_time_seek(&VorbisFile, static_cast<double>(seconds) - frame);
     }
     ResetConversion();
+    PublishPosition();
+}
+
+TRenderSnapshot::TPosition TOggData::PositionNow()
+{
+    std::unique_lock<std::recursive_mutex> lock(RenderLock, std::try_to_lock);
+    if (lock.owns_lock())
+        return {DecoderTime(), RenderOffset.load(), RenderTick.load()};
+    return Published->Position();
 }
 
 float TOggData::TimeTell()
+{
+    return PositionNow().Tell;
+}
+
+float TOggData::DecoderTime()
 {
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
     if (FileData == nullptr || _VorbisfileDll == nullptr)
@@ -358,12 +379,15 @@ std::vector<TOggData::TTimeMark> TOggData::BlockMarks()
 
 float TOggData::GetOutputTime()
 {
+    // The place and the tick of one and the same block: read apart, a block finishing in between
+    // would put the time a block off for a moment.
+    const TRenderSnapshot::TPosition at = PositionNow();
     const int64_t now = TickCount::Get();
-    const int64_t tick = static_cast<int64_t>(RenderTick.load());
+    const int64_t tick = static_cast<int64_t>(at.Tick);
     // A negative difference (the tick count wrapped) counts as no time at all.
     const double elapsed = std::clamp(static_cast<double>(now - tick) / 1000.0, 0.0, 1.0);
     const double buffered = static_cast<double>(RenderBuffer->Size()) / kBytesPerSecond;
-    const double t = static_cast<double>(TimeTell()) - buffered + elapsed;
+    const double t = static_cast<double>(at.Tell) - buffered + elapsed;
     return t < 0.0 ? 0.0f : static_cast<float>(t);
 }
 

@@ -182,7 +182,7 @@ void TDSOggStream::Pause()
     std::lock_guard refill(RefillLock);
     if (OggData->GetPlayState() != psSTOP) {
         OggData->Pause();
-        float at = OggData->TimeTell();
+        float at = OggData->DecoderTime();
         // A pause before the first block was decoded would read 0, which means "not paused" and
         // could never be resumed; the decoder's own restart point stands in for it.
         if (at == 0.0f && OggData->Loaded) {
@@ -200,7 +200,7 @@ void TDSOggStream::Pause()
         // Nothing is decoded while paused, so the decoder is still where the pause left it,
         // unless a stop has rewound it since. A pause before the first block stands at 0.001
         // with the decoder at 0; seeking there would drop its first frames.
-        if (std::fabs(OggData->TimeTell() - PauseTime) > 0.002f) {
+        if (std::fabs(OggData->DecoderTime() - PauseTime) > 0.002f) {
             OggData->TimeSeek(PauseTime);
         }
         OggData->Play(Loop);
@@ -332,7 +332,7 @@ bool TDSOggStream::Rewind(float seconds)
     if (!OggData || OggData->GetPlayState() == psSTOP) {
         return false;
     }
-    const float t = OggData->TimeTell() - seconds;
+    const float t = OggData->DecoderTime() - seconds;
     if (t < 0.0f) {
         Stop();
         return true;
@@ -346,7 +346,7 @@ bool TDSOggStream::Forward(float seconds)
     if (!OggData || OggData->GetPlayState() == psSTOP) {
         return false;
     }
-    const float t = OggData->TimeTell() + seconds;
+    const float t = OggData->DecoderTime() + seconds;
     if (t > OggData->TotalTime) {
         Stop();
         return true;
@@ -428,6 +428,11 @@ uint32_t TDSOggStream::GetBufferSize() const
 float TDSOggStream::TimeTell()
 {
     return OggData ? OggData->TimeTell() : 0.0f;
+}
+
+TOggData* TDSOggStream::GetOggData() const
+{
+    return OggData.get();
 }
 
 IDirectSoundBuffer* TDSOggStream::GetPlayBuffer() const

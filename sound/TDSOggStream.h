@@ -68,7 +68,12 @@ public:
     const std::string& GetFileName() const;
     uint32_t GetBufferSize() const;
     // The decoder's position in seconds: where the next block starts, ahead of what is heard.
+    // Like GetOutputTime, it never waits for a block being rendered.
     float TimeTell();
+    // The data being played, for the engine's controls the player itself leaves alone (the
+    // equaliser, the analysis of the output); the stream owns it. Null before the first play and
+    // after a release.
+    TOggData* GetOggData() const;
     // The play buffer, for reading its position, volume and content; the stream owns it. Null
     // before the first play and after a release.
     IDirectSoundBuffer* GetPlayBuffer() const;
