@@ -98,6 +98,21 @@ TEST_P(FindLoop, FindsTheRepeatedSection)
     const auto k = Qv({"check", qv});
     EXPECT_EQ(k.code, 0) << k.out << k.err;
     EXPECT_NE(k.out.find("seamless"), std::string::npos) << k.out;
+
+    // Playback jumps at the printed end frame to the printed start frame: the looped render
+    // is the straight one up to the end, then the straight one from the start.
+    const auto seconds = std::to_string(static_cast<int>(best.endFrame / 44100) + 2);
+    const std::string looped = fixture::TempDir() + "/" + c.name + "-looped.wav";
+    const std::string straight = fixture::TempDir() + "/" + c.name + "-straight.wav";
+    ASSERT_EQ(Qv({"render", qv, looped, "--seconds", seconds}).code, 0);
+    ASSERT_EQ(Qv({"render", file, straight, "--seconds", seconds}).code, 0);
+    const std::vector<uint8_t> a = fixture::ReadFile(looped), b = fixture::ReadFile(straight);
+    ASSERT_GE(std::min(a.size(), b.size()), static_cast<size_t>(44 + (best.endFrame + 64) * 4));
+    auto same = [&](int64_t played, int64_t source) {
+        return std::memcmp(a.data() + 44 + played * 4, b.data() + 44 + source * 4, 4) == 0;
+    };
+    for (int64_t i = -64; i < 64; ++i)
+        ASSERT_TRUE(same(best.endFrame + i, i < 0 ? best.endFrame + i : best.startFrame + i)) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Pieces, FindLoop,
