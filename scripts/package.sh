@@ -9,10 +9,15 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build="${1:-build-deb}"
 
 # Fortified functions, stack protector, full RELRO and immediate binding, as dpkg-buildflags gives
-# them to every Debian package. CMake reads these variables when it first configures the build.
-eval "$(dpkg-buildflags --export=sh)"
-export CFLAGS="$CPPFLAGS $CFLAGS" CXXFLAGS="$CPPFLAGS $CXXFLAGS"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTRA_BUILD_TESTS=OFF -DOSTRA_BUILD_BENCH=OFF
+# them to Debian packages that ask for all hardening. Given on the command line, they replace what
+# an earlier configure of the same directory stored.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+ldflags="$(dpkg-buildflags --get LDFLAGS)"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTRA_BUILD_TESTS=OFF -DOSTRA_BUILD_BENCH=OFF \
+  -DCMAKE_C_FLAGS="$cflags" -DCMAKE_CXX_FLAGS="$cxxflags" \
+  -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_MODULE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags"
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/ostradivuvirar_*.deb
 (cd "$build" && cpack -G DEB)
