@@ -8,10 +8,10 @@
 #include "OggWuvorbisLib.h"
 #include "Paths.h"
 #include "RateConverter.h"
+#include "TOggPage.h"
 #include "TRegularFile.h"
+#include "TVorbisHeaders.h"
 
-#include <algorithm>
-#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -24,88 +24,6 @@ static_assert(std::endian::native == std::endian::little, "the container layout 
 namespace {
 constexpr char kMagic[] = "OSTRAOGG";
 constexpr int64_t kHeaderSize = sizeof(TOstraOggHed);
-
-// An Ogg page: a 27-byte header, up to 255 lacing values and up to 255 * 255 bytes of body.
-constexpr int64_t kPageHeader = 27;
-constexpr int64_t kMaxPage = kPageHeader + 255 + 255 * 255;
-
-// The page checksum: CRC-32 with the polynomial 0x04C11DB7, not reflected, starting from 0.
-constexpr std::array<uint32_t, 256> MakeCrcTable()
-{
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t r = i << 24;
-        for (int k = 0; k < 8; ++k)
-            r = (r & 0x80000000u) != 0 ? (r << 1) ^ 0x04C11DB7u : r << 1;
-        table[i] = r;
-    }
-    return table;
-}
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
-
-// The length of a whole, intact page starting at p with n bytes available; 0 when there is none.
-int64_t PageLength(const uint8_t* p, int64_t n)
-{
-    if (n < kPageHeader || std::memcmp(p, "OggS", 4) != 0 || p[4] != 0)
-        return 0;
-    const int64_t segments = p[26];
-    if (n < kPageHeader + segments)
-        return 0;
-    int64_t length = kPageHeader + segments;
-    for (int64_t i = 0; i < segments; ++i)
-        length += p[kPageHeader + i];
-    if (length > n)
-        return 0;
-    uint32_t crc = 0;
-    for (int64_t i = 0; i < length; ++i) {
-        // The checksum field itself counts as zeros.
-        const uint8_t byte = i >= 22 && i < 26 ? 0 : p[i];
-        crc = (crc << 8) ^ kCrcTable[((crc >> 24) ^ byte) & 0xFF];
-    }
-    const uint32_t stored = static_cast<uint32_t>(p[22]) | static_cast<uint32_t>(p[23]) << 8 |
-                            static_cast<uint32_t>(p[24]) << 16 | static_cast<uint32_t>(p[25]) << 24;
-    return crc == stored ? length : 0;
-}
-
-// Where the last intact page of data[begin, end) ends; begin when there is none. The search runs
-// backwards from the end, so a long run of zeros or garbage behind the stream (a preallocated or
-// partly downloaded file) costs one pass over it. A page can hold no more than kMaxPage bytes, so
-// once a page has been found no page starting more than that before its end can end later.
-int64_t LastPageEnd(const uint8_t* data, int64_t begin, int64_t end)
-{
-    int64_t last = begin;
-    int64_t at = end;
-    while (at > begin) {
-        const void* o = ::memrchr(data + begin, 'O', static_cast<size_t>(at - begin));
-        if (o == nullptr)
-            break;
-        const int64_t start = static_cast<const uint8_t*>(o) - data;
-        if (last > begin && start + kMaxPage < last)
-            break;
-        const int64_t length = PageLength(data + start, end - start);
-        if (length > 0)
-            last = std::max(last, start + length);
-        at = start;
-    }
-    return last;
-}
-
-// The three callbacks of a header read straight from a file, front to back. There is no seek and
-// no tell, so the decoder reads the stream once and stops behind the headers.
-size_t ReadFromFile(void* ptr, size_t size, size_t nmemb, void* datasource)
-{
-    return std::fread(ptr, 1, size * nmemb, static_cast<std::FILE*>(datasource));
-}
-
-// Closes an open decoder state when it goes out of scope.
-struct DecoderCloser {
-    wu_OggVorbis_File* vf;
-    ~DecoderCloser()
-    {
-        if (_VorbisfileDll)
-            _VorbisfileDll->wu_ov_clear(vf);
-    }
-};
 }
 
 TOggData::TOggData(int32_t renderBufferSize)
@@ -199,7 +117,7 @@ bool TOggData::LoadOgg(TMemoryStream* stream)
     // The decoder looks for the last page from the end of its source, in steps that grow with
     // the distance (time quadratic in the length of anything behind the stream). It is shown the
     // stream up to the end of its last intact page; a normal file ends there anyway.
-    const int64_t streamEnd = LastPageEnd(owned->Memory(), DataStart, owned->Size());
+    const int64_t streamEnd = TOggPage::LastEnd(owned->Memory(), DataStart, owned->Size());
     if (streamEnd > DataStart && streamEnd < owned->Size())
         owned->SetSize(streamEnd);
     FileData = owned.get();
@@ -234,13 +152,8 @@ bool TOggData::ReadComments(const std::string& fileName, TStringList& comments)
     if (std::fseek(f, container ? kHeaderSize : 0, SEEK_SET) != 0)
         throw ERangeError("ファイルの読み込みに失敗");
 
-    const wu_ov_callbacks callbacks{ReadFromFile, nullptr, nullptr, nullptr};
-    wu_OggVorbis_File vf{};
-    if (_VorbisfileDll->wu_ov_open_callbacks(f, &vf, nullptr, 0, callbacks) < 0)
-        throw ERangeError("ファイルの読み込みに失敗");
-    DecoderCloser closer{&vf};
-    if (wu_vorbis_comment* comment = _VorbisfileDll->wu_ov_comment(&vf, -1))
-        LPPCharToStringList(comments, comment->user_comments);
+    for (std::string& line : TVorbisHeaders::ReadComments(f))
+        comments.Add(std::move(line));
     return true;
 }
 

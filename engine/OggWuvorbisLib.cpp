@@ -83,12 +83,6 @@ int TVorbisFileDLL::wu_ov_open_callbacks(TMemoryStream* datasource, wu_OggVorbis
     return Entry<wu_ov_open_callbacks_t>()(datasource, vf, initial, ibytes, Callbacks);
 }
 
-int TVorbisFileDLL::wu_ov_open_callbacks(void* datasource, wu_OggVorbis_File* vf, const char* initial, long ibytes,
-                                         const wu_ov_callbacks& callbacks)
-{
-    return Entry<wu_ov_open_callbacks_t>()(datasource, vf, initial, ibytes, callbacks);
-}
-
 wu_vorbis_info* TVorbisFileDLL::wu_ov_info(wu_OggVorbis_File* vf, int link)
 {
     return Entry<wu_ov_info_t>()(vf, link);

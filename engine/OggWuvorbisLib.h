@@ -24,10 +24,6 @@ public:
     void wu_ScaleOutput(float scale);
     int wu_ov_clear(wu_OggVorbis_File* vf);
     int wu_ov_open_callbacks(TMemoryStream* datasource, wu_OggVorbis_File* vf, const char* initial, long ibytes);
-    // The same over a data source of the caller's own with its own callbacks. Without a seek
-    // callback the decoder reads the stream once from the front and stops behind the headers.
-    int wu_ov_open_callbacks(void* datasource, wu_OggVorbis_File* vf, const char* initial, long ibytes,
-                             const wu_ov_callbacks& callbacks);
     wu_vorbis_info* wu_ov_info(wu_OggVorbis_File* vf, int link);
     wu_vorbis_comment* wu_ov_comment(wu_OggVorbis_File* vf, int link);
     int32_t wu_ov_read(wu_OggVorbis_File* vf, char* buffer, int32_t length, int bigendianp, int word, int sgned,

@@ -301,4 +301,15 @@ std::vector<uint8_t> ContainerHeader(const std::vector<LoopEntry>& loops)
 
 std::string BinDir() { return OSTRA_BIN_DIR; }
 
+long long ProcessReadBytes()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
+}
+
 }

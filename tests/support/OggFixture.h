@@ -67,4 +67,8 @@ std::vector<uint8_t> ContainerHeader(const std::vector<LoopEntry>& loops);
 // Where the build put the player's files (wuvorbis.dll, qvtool, ...).
 std::string BinDir();
 
+// Bytes this process has read through system calls so far (rchar of /proc/self/io); -1 when
+// unknown.
+long long ProcessReadBytes();
+
 }
