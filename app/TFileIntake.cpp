@@ -1,8 +1,12 @@
 #include "TFileIntake.h"
 
+#include "FolderWalk.h"
+#include "Paths.h"
 #include "PlaylistRules.h"
 #include "TApplication.h"
 #include "TPlaylist.h"
+#include "TSkippedNames.h"
+#include "Unit1.h"
 #include "Unit2.h"
 #include "Unit5.h"
 
@@ -11,6 +15,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QTimer>
 #include <QUrl>
 #include <fstream>
 
@@ -20,41 +25,85 @@ bool TFileIntake::ReplacePlaylist(const std::vector<std::string>& names, Source 
     if ((!drop && names.empty()) || Form2 == nullptr || !Form2->Playlist)
         return false;
     Form2->Playlist->Clear();
-    if (Form5 != nullptr) {
-        TForm5::SetMaximum(Form5->LoadingBar, static_cast<int>(names.size()));
-        Form5->ShowLoading();
+    TSkippedNames skipped;
+    {
+        TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
+        TakeNames(*Form2, names, drop ? 0 : 1, PlaylistRules::IsM3uName, skipped);
     }
-    bool whole = true;
-    try {
-        TakeNames(*Form2, names, drop ? 0 : 1, PlaylistRules::IsM3uName);
-    } catch (...) {
-        // The entries before the failing name stay (both lists in step); the error is shown
-        // once, with the loading window already gone.
-        if (Form5 != nullptr)
-            Form5->HideLoading();
-        TApplication::HandleException();
-        whole = false;
+    if (drop)
+        TForm5::StepBar(&TForm5::LoadingBar, 0);
+    ReportSkipped(skipped);
+    return Form2->Playlist->Count() > 0;
+}
+
+bool TFileIntake::HandOver(const std::vector<std::string>& names)
+{
+    if (names.empty() || Form1 == nullptr || Form2 == nullptr || !Form2->Playlist)
+        return false;
+    TPlaylist& playlist = *Form2->Playlist;
+    const int first = playlist.Count();
+    TSkippedNames skipped;
+    {
+        TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
+        TakeNames(*Form2, names, 0, PlaylistRules::IsM3uName, skipped);
     }
-    if (Form5 != nullptr) {
-        Form5->HideLoading();
-        if (drop)
-            TForm5::Step(Form5->LoadingBar, 0);
+    TForm5::StepBar(&TForm5::LoadingBar, 0);
+    const bool added = playlist.Count() > first;
+    if (added) {
+        // As a double-click on that entry does.
+        Form1->Sequence.Reset();
+        Form1->OggStream.Stop();
+        Form1->PlayEntry(first);
     }
-    return whole;
+    ReportSkipped(skipped);
+    return added;
 }
 
 void TFileIntake::TakeNames(TForm2& playlist, const std::vector<std::string>& names, int firstStep,
-                            bool (*isPlaylist)(const std::string&))
+                            bool (*isPlaylist)(const std::string&), TSkippedNames& skipped)
 {
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (Form5 != nullptr)
-            TForm5::Step(Form5->LoadingBar, firstStep + static_cast<int>(i));
-        const std::string& name = names[i];
-        if (PlaylistRules::IsAudioName(name))
-            playlist.AddPlaylistEntry(name);
-        else if (isPlaylist(name))
-            playlist.LoadPlaylistFile(name);
+    const std::string cwd = Paths::GetCurrentDir();
+    std::vector<std::string> expanded;
+    expanded.reserve(names.size());
+    for (const std::string& given : names) {
+        std::string name = PlaylistRules::AbsoluteName(given, cwd);
+        if (!FolderWalk::IsFolder(name)) {
+            expanded.push_back(std::move(name));
+            continue;
+        }
+        FolderWalk::Found found = FolderWalk::PlayableFiles(name);
+        for (const std::string& folder : found.unreadable)
+            skipped.Add(folder);
+        expanded.insert(expanded.end(), std::make_move_iterator(found.files.begin()),
+                        std::make_move_iterator(found.files.end()));
     }
+    if (Form5 != nullptr)
+        TForm5::SetMaximum(Form5->LoadingBar, static_cast<int>(expanded.size()));
+    for (size_t i = 0; i < expanded.size(); ++i) {
+        TForm5::StepBar(&TForm5::LoadingBar, firstStep + static_cast<int>(i));
+        const std::string& name = expanded[i];
+        try {
+            if (PlaylistRules::IsAudioName(name))
+                playlist.AddPlaylistEntry(name);
+            else if (isPlaylist(name))
+                playlist.LoadPlaylistFile(name, skipped);
+        } catch (...) {
+            // AddPlaylistEntry changes nothing when it fails, and a playlist keeps the entries
+            // read before its failing line: the two lists are in step either way.
+            skipped.Add(name);
+        }
+    }
+}
+
+void TFileIntake::ReportSkipped(const TSkippedNames& skipped)
+{
+    if (skipped.Empty())
+        return;
+    // Tied to the playlist window, so a message of a window that is gone is never shown.
+    QObject* context = Form2 != nullptr ? static_cast<QObject*>(Form2) : QCoreApplication::instance();
+    if (context == nullptr)
+        return;
+    QTimer::singleShot(0, context, [message = skipped.Message()] { TApplication::ShowMessage(message); });
 }
 
 std::vector<std::string> TFileIntake::CommandLineNames()
@@ -69,6 +118,9 @@ std::vector<std::string> TFileIntake::CommandLineNames()
     const std::vector<std::string> raw = ReadArgumentFile("/proc/self/cmdline");
     if (raw.size() == static_cast<size_t>(args.size()) && !raw.empty())
         params.assign(raw.begin() + 1, raw.end());
+    const std::string cwd = Paths::GetCurrentDir();
+    for (std::string& name : params)
+        name = PlaylistRules::AbsoluteName(name, cwd);
     return params;
 }
 

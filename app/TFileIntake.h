@@ -1,10 +1,16 @@
 #pragma once
-// TFileIntake: files coming in from outside the program, dropped on a window or named on the
-// command line. Names are native bytes throughout, as the file system knows them; the few
-// steps that meet Qt (its argument list, a drop's URLs) turn Qt's text back into those bytes.
+// TFileIntake: files coming in from outside the program, dropped on a window, named on the
+// command line, or handed over by a second start of the program. Names are native bytes
+// throughout, as the file system knows them; the few steps that meet Qt (its argument list, a
+// drop's URLs) turn Qt's text back into those bytes.
 //
-// The main window's intake: the names replace the playlist and, when every one was taken in,
-// the window plays the first entry. The loading window shows the progress meanwhile.
+// Every way in takes names the same way (TakeNames): a relative name is made absolute against
+// the current directory, so a playlist saved later works from anywhere; a folder adds the
+// playable files inside it, through all its subfolders, in natural order; a playlist is
+// expanded in place; and a name that cannot be taken in (not Ogg Vorbis, unreadable) is passed
+// over while the rest go in. The names passed over are reported once, in one message, when the
+// event loop next runs, so the first entry is already playing and nothing (the start-up, a
+// second program waiting for its hand-over to be taken) waits for the user to close it.
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,27 +20,42 @@ class QDragMoveEvent;
 class QDropEvent;
 class QString;
 class TForm2;
+class TSkippedNames;
 
 class TFileIntake {
 public:
-    // The two ways in differ only in the loading bar and in an empty list: a drop counts the
-    // bar from 0 and sets it back to 0 afterwards, and empties the playlist even when it
-    // brought no file; the command line counts from 1, leaves the bar at its last position, and
-    // without parameters changes nothing.
+    // The two ways into the main window differ only in the loading bar and in an empty list: a
+    // drop counts the bar from 0 and sets it back to 0 afterwards, and empties the playlist even
+    // when it brought no file; the command line counts from 1, leaves the bar at its last
+    // position, and without parameters changes nothing.
     enum class Source { Drop, CommandLine };
 
     // The main window's intake into the playlist window: the playlist cleared, the names taken
-    // in order (audio names added, ".m3u" and ".M3U" playlists expanded in place), the first
-    // error shown once and the names after it left. True when every name was taken in: the
-    // caller then plays the first entry. False also when there is no playlist window.
+    // in order (".m3u", ".M3U", ".m3u8" and ".M3U8" playlists expanded). True when the playlist
+    // now holds an entry: the caller then plays the first. False also without a playlist window.
     static bool ReplacePlaylist(const std::vector<std::string>& names, Source source);
-    // Takes names in order into the playlist: audio names added, names isPlaylist accepts
-    // expanded as .m3u playlists, others passed over; the loading bar stepped from firstStep.
-    // An error stops it and goes on to the caller; the entries taken before it stay.
-    static void TakeNames(TForm2& playlist, const std::vector<std::string>& names, int firstStep,
-                          bool (*isPlaylist)(const std::string&));
 
-    // The program's parameters, without its own name.
+    // Names handed over by a second start of the program (opening a file from the file manager
+    // while the player runs). They are appended, as a drop on the playlist window appends, and
+    // the first entry they brought plays at once: the user asked to hear that file, and the
+    // list built so far stays. The loading bar counts as for a drop. The names must already be
+    // absolute, made so by the sending process against its own directory (CommandLineNames
+    // does it); a relative name would be taken against this process's directory. True when
+    // an entry was added and started; nothing changes for an empty list.
+    static bool HandOver(const std::vector<std::string>& names);
+
+    // Takes names in order into the playlist: each made absolute, folders replaced by their
+    // playable files, audio names added, names isPlaylist accepts expanded as .m3u playlists,
+    // others left out without a message. LoadingBar's maximum becomes the number of names with
+    // the folders expanded, and it steps from firstStep. A name that fails goes into skipped
+    // and the rest are taken all the same.
+    static void TakeNames(TForm2& playlist, const std::vector<std::string>& names, int firstStep,
+                          bool (*isPlaylist)(const std::string&), TSkippedNames& skipped);
+    // The one message about the names an add passed over, shown when the event loop next runs;
+    // nothing when none was.
+    static void ReportSkipped(const TSkippedNames& skipped);
+
+    // The program's parameters, without its own name, made absolute.
     static std::vector<std::string> CommandLineNames();
     // The arguments kept in a file of NUL-terminated strings such as /proc/self/cmdline;
     // nothing when the file cannot be read.

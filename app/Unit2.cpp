@@ -6,6 +6,7 @@
 #include "SjisConv.h"
 #include "TApplication.h"
 #include "TFileIntake.h"
+#include "TSkippedNames.h"
 #include "TStringList.h"
 #include "Unit1.h"
 #include "Unit5.h"
@@ -13,8 +14,11 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QListWidget>
 #include <exception>
+#include <filesystem>
 
 TForm2* Form2 = nullptr;
 
@@ -47,29 +51,6 @@ bool FastLoad()
     return Form1 && Form1->S3 && Form1->S3->isChecked();
 }
 
-// Hides the loading window when the adding loop ends, normally or by an error.
-struct LoadingShown {
-    LoadingShown(QProgressBar* TForm5::*bar, int maximum)
-    {
-        if (!Form5)
-            return;
-        TForm5::SetMaximum(Form5->*bar, maximum);
-        Form5->ShowLoading();
-    }
-    ~LoadingShown()
-    {
-        if (Form5)
-            Form5->HideLoading();
-    }
-    LoadingShown(const LoadingShown&) = delete;
-    LoadingShown& operator=(const LoadingShown&) = delete;
-};
-
-void StepBar(QProgressBar* TForm5::*bar, int position)
-{
-    if (Form5)
-        TForm5::Step(Form5->*bar, position);
-}
 }
 
 TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::PlaylistShown)
@@ -93,7 +74,7 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->viewport()->installEventFilter(this);
 
-    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u)");
+    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8)");
     OggLoadDialog = MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
                                QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
                                QFileDialog::ExistingFiles);
@@ -112,6 +93,11 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
         return chosen.isEmpty() ? QString() : chosen.first();
     };
     ShowError = [](const std::string& message) { TApplication::ShowException(message); };
+    ConfirmReplace = [this](const QString& file) {
+        const QString text = QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(QFileInfo(file).fileName());
+        return QMessageBox::question(this, TApplication::Title(), text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
 
     connect(MLoadOgg, &QAction::triggered, this, [this] { MLoadOggClick(); });
     connect(MPlayList, &QAction::triggered, this, [this] { MPlayListClick(); });
@@ -161,19 +147,34 @@ void TForm2::AddPlaylistEntry(const std::string& path)
     Playlist->Add(path, name);
 }
 
-void TForm2::LoadPlaylistFile(const std::string& path)
+void TForm2::LoadPlaylistFile(const std::string& path, TSkippedNames& skipped)
 {
     TStringList lines;
     lines.LoadFromFile(path);
+    PlaylistRules::DropByteOrderMark(lines);
+    const std::string folder = Paths::ExtractFilePath(path);
     if (Form5)
         TForm5::SetMaximum(Form5->LoadingBar2, lines.Count());
     for (int b = 0; b < lines.Count(); ++b) {
-        StepBar(&TForm5::LoadingBar2, b);
-        if (PlaylistRules::IsAudioName(lines[b]))
-            AddPlaylistEntry(lines[b]);
+        TForm5::StepBar(&TForm5::LoadingBar2, b);
+        if (!PlaylistRules::IsAudioName(lines[b]))
+            continue;
+        const std::string entry = PlaylistRules::ResolveEntry(lines[b], folder);
+        try {
+            AddPlaylistEntry(entry);
+        } catch (...) {
+            skipped.Add(entry);
+        }
     }
     if (Playlist->Selected() == -1 && Playlist->Count() > 0)
         Playlist->Select(0);
+}
+
+void TForm2::LoadPlaylistFile(const std::string& path)
+{
+    TSkippedNames skipped;
+    LoadPlaylistFile(path, skipped);
+    TFileIntake::ReportSkipped(skipped);
 }
 
 void TForm2::FormCreate()
@@ -213,8 +214,12 @@ void TForm2::WMDropFiles(const std::vector<std::string>& names)
                     list.Select(0);
             }
         } finish{*Playlist};
-        LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
-        TFileIntake::TakeNames(*this, names, 0, PlaylistRules::IsSmallM3uName);
+        TSkippedNames skipped;
+        {
+            TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
+            TFileIntake::TakeNames(*this, names, 0, PlaylistRules::IsSmallM3uName, skipped);
+        }
+        TFileIntake::ReportSkipped(skipped);
     });
 }
 
@@ -245,13 +250,22 @@ void TForm2::MLoadOggClick()
                     list.Select(0);
             }
         } finish{*Playlist};
-        LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
-        for (qsizetype b = 0; b < files.size(); ++b) {
-            StepBar(&TForm5::LoadingBar, static_cast<int>(b));
-            const std::string name = TFileIntake::NativeName(files[b]);
-            if (PlaylistRules::IsAudioName(name))
-                AddPlaylistEntry(name);
+        TSkippedNames skipped;
+        {
+            TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
+            for (qsizetype b = 0; b < files.size(); ++b) {
+                TForm5::StepBar(&TForm5::LoadingBar, static_cast<int>(b));
+                const std::string name = TFileIntake::NativeName(files[b]);
+                if (!PlaylistRules::IsAudioName(name))
+                    continue;
+                try {
+                    AddPlaylistEntry(name);
+                } catch (...) {
+                    skipped.Add(name);
+                }
+            }
         }
+        TFileIntake::ReportSkipped(skipped);
     });
 }
 
@@ -264,11 +278,20 @@ void TForm2::MPlayListClick()
         Playlist->Clear();
         Form1->OggStream.Stop();
         ResetPlayback();
-        LoadingShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
-        for (qsizetype b = 0; b < files.size(); ++b) {
-            StepBar(&TForm5::LoadingBar, static_cast<int>(b));
-            LoadPlaylistFile(TFileIntake::NativeName(files[b]));
+        TSkippedNames skipped;
+        {
+            TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
+            for (qsizetype b = 0; b < files.size(); ++b) {
+                TForm5::StepBar(&TForm5::LoadingBar, static_cast<int>(b));
+                const std::string name = TFileIntake::NativeName(files[b]);
+                try {
+                    LoadPlaylistFile(name, skipped);
+                } catch (...) {
+                    skipped.Add(name);
+                }
+            }
         }
+        TFileIntake::ReportSkipped(skipped);
     });
 }
 
@@ -278,7 +301,13 @@ void TForm2::Form1S1Click()
         const QString file = ChooseSaveFile ? ChooseSaveFile() : QString();
         if (file.isEmpty())
             return;
-        PlaylistRules::SaveM3u(TFileIntake::NativeName(file), Playlist->Paths());
+        // The dialog's own question is off (it would ask in the toolkit's words); this one asks
+        // also when the name was typed, and a slip of the mouse destroys no playlist.
+        const std::string name = TFileIntake::NativeName(file);
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(name, ec)) && !(ConfirmReplace && ConfirmReplace(file)))
+            return;
+        PlaylistRules::SaveM3u(name, Playlist->Paths());
     });
 }
 

@@ -18,6 +18,7 @@ class QFileDialog;
 class QListWidget;
 class QMenu;
 class QMenuBar;
+class TSkippedNames;
 
 class TForm2 : public TSideWindow<QMainWindow> {
     Q_OBJECT
@@ -30,8 +31,12 @@ public:
     void AddPlaylistEntry(const std::string& path);
     // Appends the entries of an .m3u file, moving LoadingBar2 line by line, and selects entry 0
     // when nothing is selected. Neither shows nor hides the loading window; plays nothing.
-    // Throws EFileError when the file cannot be read, and what AddPlaylistEntry throws; the
-    // entries read before the failing line stay.
+    // A byte-order mark is dropped, and a line that names no file as written is looked for
+    // beside the playlist, as a file:// URI and with "\" as "/" (PlaylistRules::ResolveEntry).
+    // An entry that cannot be taken in goes into skipped and the rest are read. Throws
+    // EFileError when the file itself cannot be read.
+    void LoadPlaylistFile(const std::string& path, TSkippedNames& skipped);
+    // The same on its own: the entries passed over are reported in one message.
     void LoadPlaylistFile(const std::string& path);
     // The display name (Shift-JIS) AddPlaylistEntry gives a path.
     std::string DisplayName(const std::string& path);
@@ -39,8 +44,8 @@ public:
     // Handlers. Each is a boundary: an error raised inside is shown once through ShowError.
     // (FormShow and FormClose are the side window's: they keep Settings.PlaylistShown.)
     void FormCreate() override;
-    // Files dropped on the window, in the order given: audio files are appended, ".m3u"
-    // playlists expanded; nothing is cleared and nothing starts playing.
+    // Files dropped on the window, in the order given: audio files are appended, ".m3u" and
+    // ".m3u8" playlists expanded, folders searched; nothing is cleared and nothing starts playing.
     void WMDropFiles(const std::vector<std::string>& names);
     void ListBox1DblClick();
     void MLoadOggClick();
@@ -76,6 +81,9 @@ public:
     std::function<QStringList()> ChoosePlaylists;
     std::function<QString()> ChooseSaveFile;
     std::function<void(const std::string&)> ShowError;
+    // Asked before a save replaces an existing file; true to replace it. By default a question
+    // box, "No" the default button.
+    std::function<bool(const QString&)> ConfirmReplace;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override { TFileIntake::AcceptFileDrag(event); }

@@ -95,3 +95,23 @@ void TForm5::HideLoading()
 {
     hide();
 }
+
+TForm5::TShown::TShown(QProgressBar* TForm5::*bar, int maximum)
+{
+    if (!Form5)
+        return;
+    SetMaximum(Form5->*bar, maximum);
+    Form5->ShowLoading();
+}
+
+TForm5::TShown::~TShown()
+{
+    if (Form5)
+        Form5->HideLoading();
+}
+
+void TForm5::StepBar(QProgressBar* TForm5::*bar, int position)
+{
+    if (Form5)
+        Step(Form5->*bar, position);
+}

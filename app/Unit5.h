@@ -23,6 +23,18 @@ public:
     static void Step(QProgressBar* bar, int position);
     void HideLoading();
 
+    // The loading window shown for the length of an adding loop, with the bar's maximum set;
+    // hidden when the loop ends, also when an error ends it. Does nothing without the window.
+    class TShown {
+    public:
+        TShown(QProgressBar* TForm5::*bar, int maximum);
+        ~TShown();
+        TShown(const TShown&) = delete;
+        TShown& operator=(const TShown&) = delete;
+    };
+    // Sets the position of one of the window's bars, when the window exists.
+    static void StepBar(QProgressBar* TForm5::*bar, int position);
+
     QProgressBar* LoadingBar = nullptr;
     QProgressBar* LoadingBar2 = nullptr;
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -45,9 +46,23 @@ bool TryWrite(const std::string& linkOrPath, const void* data, size_t size)
     std::string tmp = path + ".tmp" + std::to_string(::getpid());
     {
         Fd f;
-        f.fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        // A new file gets what the user's umask allows, as any program's new file does.
+        f.fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (f.fd < 0)
             return false;
+        // The file replaced keeps its permissions (a playlist shared with a group, a private
+        // one), and its owner and group where we may set them: the new content is the same file
+        // to the user.
+        struct stat old {};
+        if (::stat(path.c_str(), &old) == 0) {
+            if (::fchown(f.fd, old.st_uid, old.st_gid) != 0) {
+                // Only root may give a file away; the mode below still holds.
+            }
+            if (::fchmod(f.fd, old.st_mode & 07777) != 0) {
+                ::unlink(tmp.c_str());
+                return false;
+            }
+        }
         const char* p = static_cast<const char*>(data);
         size_t left = size;
         while (left > 0) {

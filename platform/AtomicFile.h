@@ -2,7 +2,7 @@
 // Replaces a file only once its new content is complete: the bytes go to a temporary file
 // beside it, are flushed to disk, and the temporary file is renamed over the old one.
 // A crash or a full disk during the write leaves the old file whole. A symbolic link is written
-// through: its target gets the new content and the link stays.
+// through: its target gets the new content and the link stays. The file keeps its permissions.
 #include <cstddef>
 #include <string>
 

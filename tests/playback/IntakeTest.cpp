@@ -1,8 +1,12 @@
-// Files dropped on the main window and named on the command line: they replace the playlist,
-// playlists among them are expanded in place, and the first entry plays.
+// Files dropped on the main window, named on the command line or handed over by a second start:
+// playlists and folders among them are expanded in place, bad files passed over and reported
+// once; a drop and the command line replace the playlist and play the first entry, a hand-over
+// appends and plays the first entry it brought.
 #include "PlaybackFixture.h"
 
 #include "OggFixture.h"
+#include "Paths.h"
+#include "TFileIntake.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit5.h"
@@ -14,6 +18,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QUrl>
+#include <filesystem>
+#include <fstream>
 
 using namespace playback_test;
 
@@ -103,24 +109,116 @@ TEST_F(PlaybackTest, CommandLineTakesItsParametersAndPlaysTheFirst)
     EXPECT_FALSE(form5->isVisible());
 }
 
-TEST_F(PlaybackTest, AnErrorStopsTheIntakeAtThatNameKeepingWhatCameBefore)
+TEST_F(PlaybackTest, ABadFileAmongManyIsPassedOverAndReportedOnceAtTheEnd)
 {
-    Add({MakeOgg("before.ogg", 10, "Before")});
-    form1->PlayEntry(0);
-    const std::string a = MakeOgg("a.ogg", 1, "A");
-    form1->WMDropFiles({a, MakeFile("broken.ogg", "not Ogg Vorbis at all"), MakeOgg("c.ogg", 1, "C")});
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "ファイルの読み込みに失敗");
-    EXPECT_EQ(Paths(), std::vector<std::string>{a});
-    EXPECT_EQ(form2->ListBox1->count(), 1);
-    EXPECT_FALSE(form5->isVisible());
-    // The music that was playing goes on; nothing new was started.
-    EXPECT_EQ(Caption(), "[1] Before");
+    const std::string a = MakeOgg("a.ogg", 1, "A"), b = MakeOgg("b.ogg", 1, "B"), c = MakeOgg("c.ogg", 1, "C");
+    const std::string d = MakeOgg("d.ogg", 1, "D");
+    // Opus in an Ogg file named ".ogg": a real page header, then nothing Vorbis can read.
+    const std::string opus = MakeFile("opus.ogg", std::string("OggS\0\2", 6) + std::string(20, '\0') + "OpusHead");
+    form1->LoadCommandLine({a, b, opus, c, d});
+    EXPECT_EQ(Paths(), (std::vector<std::string>{a, b, c, d}));
+    EXPECT_EQ(form2->ListBox1->count(), 4);
+    EXPECT_EQ(Caption(), "[1] A");
     EXPECT_TRUE(form1->OggStream.IsPlaying());
-
-    form1->LoadCommandLine({a, fixture::TempDir() + "/missing.m3u", MakeOgg("d.ogg", 1)});
-    EXPECT_EQ(messages.size(), 2u);
-    EXPECT_EQ(Paths(), std::vector<std::string>{a});
-    EXPECT_EQ(form2->ListBox1->count(), 1);
     EXPECT_FALSE(form5->isVisible());
+    // The message comes once the event loop runs, after the first entry has started.
+    EXPECT_TRUE(messages.empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "読み込めないファイルを1個飛ばしました。\nopus.ogg");
+
+    // A drop whose every name is bad or unreadable empties the list, plays nothing new and
+    // names them all in one message; the music that was playing goes on.
+    messages.clear();
+    const std::string list = MakeFile("with-bad.m3u", opus + "\r\n" + opus + "\r\n");
+    form1->WMDropFiles({opus, fixture::TempDir() + "/missing.m3u", list});
+    EXPECT_EQ(form1->OggFileList->count(), 0);
+    EXPECT_EQ(form2->ListBox1->count(), 0);
+    EXPECT_TRUE(form1->OggStream.IsPlaying());
+    EXPECT_EQ(form5->LoadingBar->value(), 0);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "読み込めないファイルを4個飛ばしました。\nopus.ogg\nmissing.m3u\nopus.ogg\nほか1個");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(PlaybackTest, AFolderAddsItsFilesInNaturalOrderAndTheFirstPlays)
+{
+    namespace fs = std::filesystem;
+    const std::string dir = fixture::FreshDir("cmd-folder");
+    fs::create_directories(dir + "album/disc 1");
+    fs::copy_file(MakeOgg("n10.ogg", 1, "Ten"), dir + "album/10 ten.ogg");
+    fs::copy_file(MakeOgg("n2.ogg", 1, "Two"), dir + "album/2 two.ogg");
+    fs::copy_file(MakeOgg("n1.ogg", 1, "Inner"), dir + "album/disc 1/1.ogg");
+    fs::copy_file(MakeFile("cmd-folder-notes.txt", "x"), dir + "album/notes.txt");
+    const std::string single = MakeOgg("single.ogg", 1, "Single");
+
+    // Named relative to the current directory, as a user types it: taken in absolute.
+    const std::string cwd = ::Paths::GetCurrentDir();
+    ASSERT_TRUE(::Paths::SetCurrentDir(dir));
+    form1->LoadCommandLine({"album/", "./album/../../single.ogg"});
+    ::Paths::SetCurrentDir(cwd);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "album/2 two.ogg", dir + "album/10 ten.ogg",
+                                                 dir + "album/disc 1/1.ogg", single}));
+    EXPECT_EQ(Caption(), "[1] Two");
+    // The bar counted the files found, as for so many names given one by one.
+    EXPECT_EQ(form5->LoadingBar->maximum(), 4);
+    EXPECT_EQ(form5->LoadingBar->value(), 4);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(PlaybackTest, AnM3u8FromElsewhereFindsItsEntriesBesideIt)
+{
+    namespace fs = std::filesystem;
+    const std::string dir = fixture::FreshDir("m3u8");
+    fs::create_directories(dir + "list/songs");
+    fs::copy_file(MakeOgg("m8a.ogg", 1, "Beside"), dir + "list/songs/a.ogg");
+    fs::copy_file(MakeOgg("m8b.ogg", 1, "Uri"), dir + "list/songs/b c.ogg");
+    fs::copy_file(MakeOgg("m8d.ogg", 1, "Slash"), dir + "list/songs/d.ogg");
+    std::ofstream(dir + "list/mix.m3u8", std::ios::binary)
+        << "\xEF\xBB\xBFsongs/a.ogg\r\n#EXTINF:1,Uri\r\nfile://" << dir << "list/songs/b%20c.ogg\r\nsongs\\d.ogg\r\n";
+    fs::create_directories(dir + "elsewhere");
+    const std::string cwd = ::Paths::GetCurrentDir();
+    ASSERT_TRUE(::Paths::SetCurrentDir(dir + "elsewhere"));
+    form1->LoadCommandLine({"../list/mix.m3u8"});
+    ::Paths::SetCurrentDir(cwd);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "list/songs/a.ogg", dir + "list/songs/b c.ogg",
+                                                 dir + "list/songs/d.ogg"}));
+    EXPECT_EQ(Caption(), "[1] Beside");
+    EXPECT_EQ(form2->Playlist->Name(1), "Uri");
+}
+
+TEST_F(PlaybackTest, HandedOverNamesAreAppendedAndTheFirstOfThemPlays)
+{
+    Add({MakeOgg("kept1.ogg", 10, "Kept1"), MakeOgg("kept2.ogg", 10, "Kept2")});
+    form1->PlayEntry(0);
+    EXPECT_FALSE(TFileIntake::HandOver({}));
+    EXPECT_EQ(form1->OggFileList->count(), 2);
+    EXPECT_EQ(Caption(), "[1] Kept1");
+
+    const std::string bad = MakeFile("handed-bad.ogg", "not Vorbis");
+    const std::string x = MakeOgg("handed.ogg", 3, "Handed"), y = MakeOgg("handed2.ogg", 1, "Handed2");
+    const std::string list = MakeFile("handed.M3U8", y + "\n");
+    EXPECT_TRUE(TFileIntake::HandOver({bad, x, list}));
+    EXPECT_EQ(form1->OggFileList->count(), 4);
+    EXPECT_EQ(form2->Playlist->Path(2), x);
+    EXPECT_EQ(form2->Playlist->Path(3), y);
+    EXPECT_EQ(Caption(), "[3] Handed");
+    EXPECT_EQ(form1->OggStream.GetFileName(), x);
+    EXPECT_EQ(form1->CurrentEntry(), 2);
+    EXPECT_EQ(form2->Playlist->Selected(), 2);
+    EXPECT_FALSE(form5->isVisible());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "読み込めないファイルを1個飛ばしました。\nhanded-bad.ogg");
+
+    // Nothing playable handed over: the list and the song stay as they were.
+    messages.clear();
+    EXPECT_FALSE(TFileIntake::HandOver({bad, MakeFile("handed.txt", "x")}));
+    EXPECT_EQ(form1->OggFileList->count(), 4);
+    EXPECT_EQ(form1->OggStream.GetFileName(), x);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 1u);
 }

@@ -23,7 +23,7 @@ TEST(PlaylistRules, PlaylistWindowTakesOnlySmallM3u)
     EXPECT_FALSE(IsSmallM3uName("/p/list.M3u"));
     EXPECT_TRUE(IsM3uName("/p/list.M3U"));
     EXPECT_TRUE(IsM3uName("/p/list.m3u"));
-    EXPECT_FALSE(IsM3uName("/p/list.m3u8"));
+    EXPECT_TRUE(IsM3uName("/p/list.m3u8"));
 }
 
 TEST(PlaylistRules, ReadsEveryLineEndingInAnAudioExtensionWholeAndInOrder)

@@ -300,6 +300,7 @@ TEST_F(WindowsTest, AnEmptyPlaylistSavesAnEmptyFileOverTheOldOne)
     const std::string file = fixture::TempDir() + "/empty.m3u";
     WriteText(file, "something.ogg\r\n");
     Form2->ChooseSaveFile = [file] { return QString::fromStdString(file); };
+    Form2->ConfirmReplace = [](const QString&) { return true; };  // the user agrees to replace it
     Form2->Form1S1Click();
     EXPECT_TRUE(std::filesystem::exists(file));
     EXPECT_EQ(fixture::ReadText(file), "");
@@ -407,35 +408,41 @@ TEST_F(WindowsTest, DoubleClickWithoutSelectionDoesNothing)
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(WindowsTest, AnErrorWhileAddingStopsAtThatNameAndIsShownOnce)
+TEST_F(WindowsTest, ABadNameWhileAddingIsPassedOverAndTheRestAreAdded)
 {
     AddFiles({S().titled[0], S().bad, S().titled[1]});
-    EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[0]});
-    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[0], S().titled[1]}));
     EXPECT_FALSE(Form5->isVisible());
     EXPECT_EQ(PL().Selected(), 0);
     ExpectInStep();
+    QApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "読み込めないファイルを1個飛ばしました。\nbad.ogg");
 
-    // A playlist that cannot be read stops a drop at its name; what came before stays.
+    // A playlist that cannot be read is passed over in a drop; what comes after it is added.
     messages.clear();
     const std::string gone = fixture::TempDir() + "/gone.m3u";
     Form2->WMDropFiles({S().titled[2], gone, S().titled[3]});
-    EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[0], S().titled[2]}));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find(gone), std::string::npos);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[0], S().titled[1], S().titled[2], S().titled[3]}));
     EXPECT_FALSE(Form5->isVisible());
     ExpectInStep();
+    QApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("gone.m3u"), std::string::npos);
 
-    // A bad line inside a playlist: the lines before it are in, the rest are not.
+    // A bad line inside a playlist, and a second playlist that cannot be read: the good lines
+    // are all in, and the two are named in one message.
     messages.clear();
     const std::string list = fixture::TempDir() + "/withbad.m3u";
     WriteText(list, S().titled[4] + "\r\n" + S().bad + "\r\n" + S().titled[5] + "\r\n");
-    Form2->ChoosePlaylists = [list] { return QStringList{QString::fromStdString(list)}; };
+    Form2->ChoosePlaylists = [list, gone] { return QStringList{QString::fromStdString(list), QString::fromStdString(gone)}; };
     Form2->MPlayListClick();
-    EXPECT_EQ(Entries(), std::vector<std::string>{S().titled[4]});
-    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[4], S().titled[5]}));
     EXPECT_FALSE(Form5->isVisible());
     ExpectInStep();
+    QApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "読み込めないファイルを2個飛ばしました。\nbad.ogg\ngone.m3u");
 }
 
 TEST_F(WindowsTest, ListsStayInStepThroughAnyMixOfCommands)

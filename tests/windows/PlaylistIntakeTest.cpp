@@ -1,0 +1,87 @@
+// The playlist window with files from outside: ".m3u8" lists and folders dropped on it, and a
+// save that asks before it replaces a file.
+#include "AppTest.h"
+#include "OggFixture.h"
+#include "TPlaylist.h"
+#include "Unit1.h"
+#include "Unit2.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QListWidget>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using fixture::MakeOgg;
+using PlaylistIntakeTest = apptest::AppTest;
+
+namespace {
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+}
+
+TEST_F(PlaylistIntakeTest, DroppedFoldersAndSmallM3u8ListsAreAppended)
+{
+    const std::string dir = fixture::FreshDir("pl-drop");
+    fs::create_directories(dir + "album");
+    fs::copy_file(MakeOgg("pd10.ogg", 0.3, "Ten"), dir + "album/track 10.ogg");
+    fs::copy_file(MakeOgg("pd9.ogg", 0.3, "Nine"), dir + "album/track 9.ogg");
+    const std::string one = MakeOgg("pd1.ogg", 0.3, "One");
+    WriteText(dir + "album/list.m3u8", "\xEF\xBB\xBFtrack 9.ogg\n");
+    WriteText(dir + "big.M3U8", one + "\n");
+    Form1->S3->setChecked(true);
+
+    Form2->WMDropFiles({one, dir + "album", dir + "album/list.m3u8", dir + "big.M3U8"});
+    const std::vector<std::string> expected = {one, dir + "album/track 9.ogg", dir + "album/track 10.ogg",
+                                               dir + "album/track 9.ogg"};
+    EXPECT_EQ(Form2->Playlist->Paths(), expected);
+    EXPECT_EQ(Form2->Playlist->Selected(), 0);
+    EXPECT_FALSE(Form1->OggStream.IsPlaying());
+    QApplication::processEvents();
+    EXPECT_TRUE(messages.empty());
+
+    // The playlist dialogs offer ".m3u8" beside ".m3u".
+    for (QFileDialog* dialog : {Form2->ListLoadDialog, Form2->ListSaveDialog})
+        EXPECT_TRUE(dialog->nameFilters().join(' ').contains(QStringLiteral("*.m3u8"))) << dialog->objectName().toStdString();
+}
+
+TEST_F(PlaylistIntakeTest, SavingAsksBeforeReplacingAnExistingFile)
+{
+    const std::string dir = fixture::FreshDir("pl-save");
+    Form1->S3->setChecked(true);
+    Form2->ChooseOggFiles = [] { return QStringList{QStringLiteral("/music/a.ogg"), QStringLiteral("/music/b.qv")}; };
+    Form2->MLoadOggClick();
+    std::vector<QString> asked;
+    bool answer = false;
+    Form2->ConfirmReplace = [&](const QString& file) {
+        asked.push_back(file);
+        return answer;
+    };
+    auto saveAs = [&](const std::string& file) {
+        Form2->ChooseSaveFile = [file] { return QString::fromStdString(file); };
+        Form2->Form1S1Click();
+    };
+
+    // A new name: written without a question.
+    saveAs(dir + "new.m3u");
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(fixture::ReadText(dir + "new.m3u"), "/music/a.ogg\r\n/music/b.qv\r\n");
+
+    // An existing file, or a link to one: asked; "No" keeps it whole, "Yes" replaces it.
+    WriteText(dir + "old.m3u", "/keep/me.ogg\r\n");
+    fs::create_symlink("old.m3u", dir + "link.m3u8");
+    saveAs(dir + "old.m3u");
+    saveAs(dir + "link.m3u8");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].toStdString(), dir + "old.m3u");
+    EXPECT_EQ(fixture::ReadText(dir + "old.m3u"), "/keep/me.ogg\r\n");
+    answer = true;
+    saveAs(dir + "link.m3u8");
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_TRUE(fs::is_symlink(dir + "link.m3u8"));
+    EXPECT_EQ(fixture::ReadText(dir + "old.m3u"), "/music/a.ogg\r\n/music/b.qv\r\n");
+    EXPECT_TRUE(messages.empty());
+}
