@@ -89,19 +89,22 @@ bool TPlaybackSequence::ButtonPressed(int tag)
     case 4:
         return NextPressed();
     case 5:
-        // Only a rewind past the start stops the piece; that goes to the previous entry.
-        if (stream_.Rewind(SkipSeconds))
-            return BackPressed();
-        Seeked();
-        return false;
+        return SeekBy(-SkipSeconds);
     case 6:
-        if (stream_.Forward(SkipSeconds))
-            return NextPressed();
-        Seeked();
-        return false;
+        return SeekBy(SkipSeconds);
     default:
         return false;
     }
+}
+
+bool TPlaybackSequence::SeekBy(float seconds)
+{
+    // Only a step past the start or the end stops the piece; that goes to the previous or the
+    // next entry.
+    if (seconds < 0.0f ? stream_.Rewind(-seconds) : stream_.Forward(seconds))
+        return seconds < 0.0f ? BackPressed() : NextPressed();
+    Seeked();
+    return false;
 }
 
 bool TPlaybackSequence::PlayPressed()

@@ -35,6 +35,8 @@ public:
     // The seven transport buttons by their tag (0 play .. 6 five seconds forward); nothing for
     // an empty list or an unknown tag.
     bool ButtonPressed(int tag);
+    // Moves the play position by seconds (back when negative) as the five-second buttons do.
+    bool SeekBy(float seconds);
     // The tray menu's commands (they do not test for an empty list).
     bool PlayPressed();  // resumes a pause, else plays the current entry afresh
     void PausePressed();

@@ -148,6 +148,9 @@ public:
     void S2Click();
     void N2Click();
     void B1Click();
+    // After a command of the sequence: NextPlayTimer runs as the sequence wants, and the
+    // current entry plays when the command asks for it.
+    void FollowSequence(bool playCurrent);
 
     // Skins and settings.
     void LoadSettingsAndSkin();
@@ -185,9 +188,6 @@ protected:
 private:
     // Entry 0 selected, the old piece stopped, the playback state reset, entry 0 played.
     void PlayFirstEntry();
-    // After a command of the sequence: NextPlayTimer runs as the sequence wants, and the
-    // current entry plays when the command asks for it.
-    void FollowSequence(bool playCurrent);
     void SyncNextPlayTimer();
     // Entry index could not be played: says so and goes on with the next one.
     void EntryFailed(int index);

@@ -7,7 +7,10 @@
 #include "OggWuvorbisLib.h"
 #include "ProgramOptions.h"
 #include "TApplication.h"
+#include "TFileIntake.h"
+#include "TMprisService.h"
 #include "TSignalBridge.h"
+#include "TSingleInstance.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -24,6 +27,9 @@ int main(int argc, char** argv)
     DisplayPlatform::Apply(argc, argv);
     TApplication app(argc, argv);
     try {
+        // A player that runs already takes the names and comes to the front.
+        if (TSingleInstance::HandOver(TFileIntake::CommandLineNames()))
+            return 0;
         QApplication::setApplicationName(QStringLiteral("OstraDivUvirar"));
         TApplication::SetTitle(QStringLiteral("OstraDivUvirar"));
         QApplication::setWindowIcon(DrawAppIcon());
@@ -39,11 +45,13 @@ int main(int argc, char** argv)
         auto form3 = std::make_unique<TForm3>();
         auto form4 = std::make_unique<TForm4>();
         auto form5 = std::make_unique<TForm5>();
+        auto desktopBus = std::make_unique<TMprisService>(*form1);
 
         // A request that came while a start-up message was up ended that message's loop only.
         if (!endRequests.Received())
             TApplication::exec();
 
+        desktopBus.reset();
         form1->StorePositions();
         form5.reset();
         form4.reset();

@@ -1,0 +1,47 @@
+#include "TMprisService.h"
+
+#include "TMprisPlayer.h"
+#include "TMprisRoot.h"
+#include "TSingleInstance.h"
+#include "Unit1.h"
+
+#include <QDBusConnection>
+#include <QTimer>
+#include <unistd.h>
+
+TMprisService::TMprisService(TForm1& form)
+{
+    if (!TSingleInstance::SessionBusNamed())
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    new TMprisRoot(this, form);
+    auto* player = new TMprisPlayer(this, form, TSingleInstance::ObjectPath);
+    new TSingleInstance(this);
+    if (!bus.registerObject(TSingleInstance::ObjectPath, this))
+        return;
+    QString name = TSingleInstance::ServiceName;
+    if (!bus.registerService(name)) {
+        name += QStringLiteral(".instance%1").arg(::getpid());
+        if (!bus.registerService(name)) {
+            bus.unregisterObject(TSingleInstance::ObjectPath);
+            return;
+        }
+    }
+    name_ = name;
+    // The state changes through buttons, menus, the playlist window and the pieces' own ends;
+    // the main window's timers see each of them within a tick (Timer1 is off while the windows
+    // are in the tray, Timer3 never).
+    connect(form.Timer1, &QTimer::timeout, player, &TMprisPlayer::Notice);
+    connect(form.Timer3, &QTimer::timeout, player, &TMprisPlayer::Notice);
+}
+
+TMprisService::~TMprisService()
+{
+    if (name_.isEmpty())
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterService(name_);
+    bus.unregisterObject(TSingleInstance::ObjectPath);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// TMprisService: the player on the session bus. With a bus it owns the name
+// org.mpris.MediaPlayer2.ostradivuvirar (a player started with --new-instance next to a running
+// one takes that name with ".instance" and its process id), and answers at /org/mpris/MediaPlayer2
+// with the root and player interfaces of the desktop's media controls and the hand-over of
+// TSingleInstance. Without a bus, or when it cannot be reached, the player runs as before and
+// says nothing. Made after the windows, gone before them.
+#include <QObject>
+#include <QString>
+
+class TForm1;
+class TMprisPlayer;
+
+class TMprisService : public QObject {
+    Q_OBJECT
+public:
+    explicit TMprisService(TForm1& form);
+    ~TMprisService() override;
+    TMprisService(const TMprisService&) = delete;
+    TMprisService& operator=(const TMprisService&) = delete;
+
+    // The bus name taken; empty when the player is not on a bus.
+    const QString& Name() const { return name_; }
+
+private:
+    QString name_;
+};

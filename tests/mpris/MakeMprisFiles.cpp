@@ -1,0 +1,33 @@
+// Writes the pieces the desktop-bus tests play, each 12 s of a tone of its own: DIR/forest.ogg
+// (titled "森の歌", so the title's UTF-8 is seen on the bus), DIR/other.ogg ("Other"),
+// DIR/third.ogg ("Third") and DIR/handed.ogg ("Handed").
+#include "OggFixture.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_mpris_files DIR\n");
+        return 2;
+    }
+    const struct {
+        const char* name;
+        const char* title;
+        double freq;
+    } pieces[] = {{"forest.ogg", "森の歌", 440.0}, {"other.ogg", "Other", 523.25},
+                  {"third.ogg", "Third", 587.33}, {"handed.ogg", "Handed", 659.25}};
+    for (const auto& piece : pieces) {
+        const auto bytes = fixture::Encode(fixture::Sine(12.0, {piece.freq, piece.freq * 1.5}),
+                                           {std::string("TITLE=") + piece.title}, 0.4f);
+        std::ofstream f(std::string(argv[1]) + "/" + piece.name, std::ios::binary | std::ios::trunc);
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!f) {
+            std::fprintf(stderr, "make_mpris_files: cannot write %s into %s\n", piece.name, argv[1]);
+            return 1;
+        }
+    }
+    return 0;
+}
