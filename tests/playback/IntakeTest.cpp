@@ -19,7 +19,6 @@
 #include <QProgressBar>
 #include <QUrl>
 #include <filesystem>
-#include <fstream>
 
 using namespace playback_test;
 
@@ -167,27 +166,6 @@ TEST_F(PlaybackTest, AFolderAddsItsFilesInNaturalOrderAndTheFirstPlays)
     EXPECT_EQ(form5->LoadingBar->value(), 4);
     QCoreApplication::processEvents();
     EXPECT_TRUE(messages.empty());
-}
-
-TEST_F(PlaybackTest, AnM3u8FromElsewhereFindsItsEntriesBesideIt)
-{
-    namespace fs = std::filesystem;
-    const std::string dir = fixture::FreshDir("m3u8");
-    fs::create_directories(dir + "list/songs");
-    fs::copy_file(MakeOgg("m8a.ogg", 1, "Beside"), dir + "list/songs/a.ogg");
-    fs::copy_file(MakeOgg("m8b.ogg", 1, "Uri"), dir + "list/songs/b c.ogg");
-    fs::copy_file(MakeOgg("m8d.ogg", 1, "Slash"), dir + "list/songs/d.ogg");
-    std::ofstream(dir + "list/mix.m3u8", std::ios::binary)
-        << "\xEF\xBB\xBFsongs/a.ogg\r\n#EXTINF:1,Uri\r\nfile://" << dir << "list/songs/b%20c.ogg\r\nsongs\\d.ogg\r\n";
-    fs::create_directories(dir + "elsewhere");
-    const std::string cwd = ::Paths::GetCurrentDir();
-    ASSERT_TRUE(::Paths::SetCurrentDir(dir + "elsewhere"));
-    form1->LoadCommandLine({"../list/mix.m3u8"});
-    ::Paths::SetCurrentDir(cwd);
-    EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "list/songs/a.ogg", dir + "list/songs/b c.ogg",
-                                                 dir + "list/songs/d.ogg"}));
-    EXPECT_EQ(Caption(), "[1] Beside");
-    EXPECT_EQ(form2->Playlist->Name(1), "Uri");
 }
 
 TEST_F(PlaybackTest, HandedOverNamesAreAppendedAndTheFirstOfThemPlays)
