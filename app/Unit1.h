@@ -58,8 +58,8 @@ public:
     void LoadCommandLine();
     // The same with the parameters given (native file names, without the program's own name).
     void LoadCommandLine(const std::vector<std::string>& params);
-    // Files dropped on the window, in the order given: they replace the playlist (".m3u" and
-    // ".M3U" playlists expanded in place) and the first entry plays.
+    // Files dropped on the window, in the order given: they replace the playlist (playlists and
+    // folders expanded in place, files that will not load passed over) and the first entry plays.
     void WMDropFiles(const std::vector<std::string>& names);
 
     // Controls of the window definition. OggFileList (hidden) holds the playlist's paths, entry n
