@@ -86,3 +86,13 @@ std::string TRegularFile::Problem(const std::string& path)
     }
     return std::string();
 }
+
+bool TRegularFile::Exists(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return false;
+    if (!S_ISREG(st.st_mode))
+        throw NotRegular(path, st.st_mode);
+    return true;
+}

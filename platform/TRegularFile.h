@@ -30,6 +30,9 @@ public:
     // The message an open of path would throw, or "" when path is a regular file that can be
     // opened for reading.
     static std::string Problem(const std::string& path);
+    // True for a regular file (or a link to one), false when nothing is found under path; throws
+    // EFileError naming what is there instead (a FIFO, a device, a folder).
+    static bool Exists(const std::string& path);
 
 private:
     std::string path_;

@@ -69,7 +69,9 @@ TEST(RegularFile, RefusesAFifoADeviceAndAFolderWithoutBlocking)
         EXPECT_THROW(stream.LoadFromFile(c.path), EFileError) << c.path;
         TStringList lines;
         EXPECT_THROW(lines.LoadFromFile(c.path), EFileError) << c.path;
+        EXPECT_THROW(TRegularFile::Exists(c.path), EFileError) << c.path;
     }
+    EXPECT_FALSE(TRegularFile::Exists(Fresh("missing")));
     EXPECT_EQ(TRegularFile::Problem(Fresh("missing")), "ファイル " + Fresh("missing") + " を開けません。");
 }
 
@@ -80,4 +82,5 @@ TEST(RegularFile, FollowsASymbolicLinkToARegularFile)
     const std::string link = Fresh("link.m3u");
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
     EXPECT_EQ(TRegularFile::Read(link, 100).size(), 7u);
+    EXPECT_TRUE(TRegularFile::Exists(link));
 }
