@@ -1,5 +1,7 @@
 #include "CaptionText.h"
 
+#include "CodePage.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -7,7 +9,7 @@ namespace CaptionText {
 
 bool IsLeadByte(unsigned char b)
 {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    return CodePage::IsLeadByte(b);
 }
 
 std::string WholeCharacters(const std::string& sjis)
@@ -17,9 +19,23 @@ std::string WholeCharacters(const std::string& sjis)
         const bool lead = IsLeadByte(static_cast<unsigned char>(sjis[i]));
         if (lead && i + 1 >= sjis.size())
             break;
-        i += lead ? 2 : 1;
+        i += CodePage::CharAt(sjis, i).Bytes;
     }
     return sjis.substr(0, i);
+}
+
+std::string CutToWidth(const std::string& text, int width)
+{
+    size_t i = 0;
+    int used = 0;
+    while (i < text.size()) {
+        const CodePage::DisplayChar c = CodePage::CharAt(text, i);
+        if (used + c.Width > width)
+            break;
+        used += c.Width;
+        i += c.Bytes;
+    }
+    return WholeCharacters(text.substr(0, i));
 }
 
 int64_t Truncated(double value)
@@ -47,16 +63,17 @@ std::string TimeText(int64_t seconds, int64_t tenths)
 
 std::string PadCaption(const std::string& sjis)
 {
-    if (sjis.size() >= 21)
+    const int width = CodePage::Width(sjis);
+    if (width >= 21)
         return sjis + "    ";
-    return sjis + std::string(21 - sjis.size(), ' ');
+    return sjis + std::string(static_cast<size_t>(21 - width), ' ');
 }
 
 std::string ScrollCaption(const std::string& sjis)
 {
     if (sjis.empty())
         return sjis;
-    const size_t n = std::min<size_t>(IsLeadByte(static_cast<unsigned char>(sjis[0])) ? 2 : 1, sjis.size());
+    const size_t n = CodePage::CharAt(sjis, 0).Bytes;
     return sjis.substr(n) + sjis.substr(0, n);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The byte rules of display text (Shift-JIS): the time text, the title caption's padding and
-// scrolling, and where a double-byte character begins. Display text is handled as bytes because
-// these rules count bytes; it becomes a QString only where a widget shows it (DisplayText).
+// The rules of display text (Shift-JIS bytes, with an escape for any other character; see
+// CodePage): the time text, the title caption's padding and scrolling, cutting to a width, and
+// where a character begins. They count widths, which are the bytes for plain Shift-JIS. Display
+// text becomes a QString only where a widget shows it (DisplayText).
 #include <cstdint>
 #include <string>
 
@@ -11,6 +12,8 @@ namespace CaptionText {
 bool IsLeadByte(unsigned char b);
 // The text without a lead byte left dangling at its end (after a cut by bytes).
 std::string WholeCharacters(const std::string& sjis);
+// The longest run of whole characters from the start whose widths add up to at most width.
+std::string CutToWidth(const std::string& text, int width);
 
 // Whole units of a time reading, truncated toward zero; NaN counts as 0 and the result is kept
 // far inside what 64 bits hold.
@@ -19,10 +22,11 @@ int64_t Truncated(double value);
 std::string TimeText(float seconds);
 std::string TimeText(int64_t seconds, int64_t tenths);
 
-// The title caption made ready for scrolling: four spaces after a caption of 21 bytes or more,
-// else spaces up to 21 bytes.
+// The title caption made ready for scrolling: four spaces after a caption 21 wide or more, else
+// spaces up to a width of 21.
 std::string PadCaption(const std::string& sjis);
-// The caption with its first character (one byte, or two for a lead byte) moved to its end.
+// The caption with its first whole character (one byte, two for a lead byte, or an escape with
+// its character) moved to its end.
 std::string ScrollCaption(const std::string& sjis);
 
 }

@@ -52,7 +52,7 @@ std::string Utf16ToSjis(std::u16string_view units)
     if (!units.empty() && (units[0] == 0xFEFF || units[0] == 0xFFFE)) {
         units.remove_prefix(1);
     }
-    return CodePage::Utf16ToCp932(units);
+    return CodePage::Utf16ToDisplay(units);
 }
 
 std::string Utf8ToSjis(std::string_view text)

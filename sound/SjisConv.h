@@ -1,6 +1,6 @@
 #pragma once
-// The conversion of Vorbis comments (UTF-8) to the Shift-JIS the player shows, also used for file
-// names shown as titles. glibc iconv with the Windows code page CP932 does the character mapping;
+// The conversion of Vorbis comments (UTF-8) to the display text the player shows (Shift-JIS, with
+// an escape for what Shift-JIS lacks: see CodePage), also used for file names shown as titles. glibc iconv with the Windows code page CP932 does the character mapping;
 // the process's locale is left alone.
 #include <string>
 #include <string_view>
@@ -10,8 +10,9 @@
 // 0x80 or more three. Bytes past the end count as 0; a 0 unit ends the result.
 std::u16string Utf8ToUtf16(std::string_view text);
 
-// UTF-16 units to Shift-JIS (CP932): a leading byte-order mark (0xFEFF or 0xFFFE) gives nothing,
-// a character without a Shift-JIS form one space; a 0 unit ends the result.
+// UTF-16 units to display text (CodePage::Utf16ToDisplay): a leading byte-order mark (0xFEFF or
+// 0xFFFE) gives nothing, a character without a Shift-JIS form its escape, a lone surrogate one
+// space; a 0 unit ends the result.
 std::string Utf16ToSjis(std::u16string_view units);
 
 // Utf8ToUtf16, then Utf16ToSjis.

@@ -49,17 +49,17 @@ TEST(Utf8ToUtf16, MalformedInputStaysInsideTheText)
     EXPECT_EQ(Utf8ToUtf16("\x80\x41\x42").size(), 1u);
 }
 
-TEST(Utf16ToSjis, MapsThroughCp932WithASpaceForWhatHasNoForm)
+TEST(Utf16ToSjis, MapsThroughCp932AndEscapesWhatHasNoForm)
 {
     EXPECT_EQ(Bytes(Utf16ToSjis(u"\u30C6\u30B9\u30C8")), (std::vector<int>{0x83, 0x65, 0x83, 0x58, 0x83, 0x67}));
-    EXPECT_EQ(Utf16ToSjis(u"caf\u00E9!"), "caf !");
+    EXPECT_EQ(Utf16ToSjis(u"caf\u00E9!"), "caf\xFD\xC3\xA9!");
     // A leading byte-order mark in either order gives nothing; elsewhere it is a character
-    // without a Shift-JIS form.
+    // without a Shift-JIS form, kept in its escape.
     EXPECT_EQ(Utf16ToSjis(u"\uFEFFab"), "ab");
     EXPECT_EQ(Utf16ToSjis(u"\uFFFEab"), "ab");
-    EXPECT_EQ(Utf16ToSjis(u"a\uFEFFb"), "a b");
-    // One space for a character beyond the basic plane, one for each lone surrogate.
-    EXPECT_EQ(Utf16ToSjis(u"\U0001F600"), " ");
+    EXPECT_EQ(Utf16ToSjis(u"a\uFEFFb"), "a\xFD\xEF\xBB\xBF" "b");
+    // A character beyond the basic plane is escaped whole; each lone surrogate is one space.
+    EXPECT_EQ(Utf16ToSjis(u"\U0001F600"), "\xFD\xF0\x9F\x98\x80");
     EXPECT_EQ(Utf16ToSjis(std::u16string{u'a', char16_t(0xDC00), char16_t(0xD800)}), "a  ");
     // The Windows table, not plain Shift-JIS: fullwidth tilde, circled one, halfwidth katakana,
     // and backslash and tilde kept as ASCII.
@@ -75,7 +75,7 @@ TEST(Utf8ToSjis, LeavesTheLocaleAloneAndWorksOnManyThreadsAtOnce)
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 500; ++i) {
-                if (Utf8ToSjis("\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 \xC3\xA9") != "\x83\x65\x83\x58\x83\x67  ") {
+                if (Utf8ToSjis("\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88 \xC3\xA9") != "\x83\x65\x83\x58\x83\x67 \xFD\xC3\xA9") {
                     ++wrong[t];
                 }
             }
@@ -128,10 +128,10 @@ TEST_F(GetTitle, ConvertsToShiftJis)
     stream.Init(nullptr);
     EXPECT_EQ(Bytes(stream.GetTitle(FileWith({"TITLE=\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"}, "jp.ogg"))),
               (std::vector<int>{0x83, 0x65, 0x83, 0x58, 0x83, 0x67}));
-    EXPECT_EQ(stream.GetTitle(FileWith({"TITLE=caf\xC3\xA9"}, "e.ogg")), "caf ");
+    EXPECT_EQ(stream.GetTitle(FileWith({"TITLE=caf\xC3\xA9"}, "e.ogg")), "caf\xFD\xC3\xA9");
     // A byte-order mark at the start of a comment line hides nothing of the name.
     EXPECT_EQ(stream.GetTitle(FileWith({"\xEF\xBB\xBFTITLE=bom"}, "bom.ogg")), "bom");
-    EXPECT_EQ(stream.GetTitle(FileWith({"TITLE=a\xF0\x9F\x8E\xB5z"}, "emoji.ogg")), "a z");
+    EXPECT_EQ(stream.GetTitle(FileWith({"TITLE=a\xF0\x9F\x8E\xB5z"}, "emoji.ogg")), "a\xFD\xF0\x9F\x8E\xB5z");
 }
 
 TEST_F(GetTitle, NoTitleGivesEmptyTextAndBadDataThrows)
