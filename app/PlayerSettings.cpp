@@ -1,11 +1,14 @@
 #include "PlayerSettings.h"
 
 #include "AtomicFile.h"
+#include "EFileError.h"
+#include "TRegularFile.h"
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
+#include <cstdio>
 #include <iterator>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -69,14 +72,21 @@ std::array<uint8_t, TPlayerSettings::Size> TPlayerSettings::Serialize() const
     return raw;
 }
 
-bool TPlayerSettings::LoadFromFile(const std::string& path)
+bool TPlayerSettings::LoadFromFile(const std::string& path, const std::function<void(const std::string&)>& report)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
     std::vector<uint8_t> bytes(Size);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(Size));
-    Parse(bytes.data(), static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    size_t got = 0;
+    try {
+        TRegularFile file(path);
+        got = std::fread(bytes.data(), 1, bytes.size(), file.Stream());
+    } catch (const EFileError& e) {
+        // No file is the first run; anything else in its place is worth a word.
+        struct stat st {};
+        if (report && ::lstat(path.c_str(), &st) == 0)
+            report(e.Message());
+        return false;
+    }
+    Parse(bytes.data(), got);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct TPlayerSettings {
@@ -32,8 +33,9 @@ struct TPlayerSettings {
     std::array<uint8_t, Size> Serialize() const;
 
     // Reads the file; false (record untouched) when it cannot be opened. A short file fills what it
-    // covers and leaves the rest zero.
-    bool LoadFromFile(const std::string& path);
+    // covers and leaves the rest zero. A name that is there but is no readable regular file (a
+    // FIFO, a device, a folder) is never waited on: its message goes to report.
+    bool LoadFromFile(const std::string& path, const std::function<void(const std::string&)>& report = {});
     // Writes the 288 bytes beside the file and renames them over it, so a failed write leaves the
     // old file whole (a symbolic link is written through). False when nothing could be written.
     bool SaveToFile(const std::string& path) const;

@@ -1,6 +1,7 @@
 #include "TMainSkin.h"
 
 #include "EFileError.h"
+#include "ImageFile.h"
 #include "SkinIni.h"
 #include "TApplication.h"
 #include "TSpeedButton.h"
@@ -90,10 +91,7 @@ void TMainSkin::ApplyFiles()
         ButtonGlyphFiles[i] = SkinDir + GlyphNames[i];
     const std::string facePath = SkinDir + "face.bmp";
     ReadSkinIni();
-    QImage face;
-    if (!face.load(QString::fromStdString(facePath)) || face.isNull())
-        throw EFileError::CannotOpen(facePath);
-    FaceImage = face.convertToFormat(QImage::Format_RGB32);
+    FaceImage = ImageFile::Read(facePath).convertToFormat(QImage::Format_RGB32);
     parts_.Face->setPixmap(QPixmap::fromImage(FaceImage));
     parts_.Face->resize(FaceImage.size());
     parts_.Window->resize(FaceImage.size());

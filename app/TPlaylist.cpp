@@ -108,7 +108,10 @@ int TPlaylist::Current() const
 
 int TPlaylist::Selected() const
 {
-    return names_->currentRow();
+    // The entry the user sees highlighted. Qt's current row can differ from it: a Ctrl+click
+    // takes the highlight off and leaves the row current.
+    const QList<QListWidgetItem*> items = names_->selectedItems();
+    return items.isEmpty() ? -1 : names_->row(items.first());
 }
 
 std::string TPlaylist::Path(int index) const

@@ -28,7 +28,7 @@ public:
     // Selects index (-1 for none) in both lists.
     void Select(int index);
     int Current() const;   // OggFileList's row, -1 when none
-    int Selected() const;  // ListBox1's row, -1 when none
+    int Selected() const;  // ListBox1's highlighted row, -1 when none
 
     std::string Path(int index) const;
     std::string Name(int index) const;  // Shift-JIS bytes

@@ -1,6 +1,7 @@
 #include "TSpeedButton.h"
 
 #include "EFileError.h"
+#include "ImageFile.h"
 
 #include <QBitmap>
 #include <QImage>
@@ -16,10 +17,7 @@ TSpeedButton::TSpeedButton(QWidget* parent) : QAbstractButton(parent)
 
 void TSpeedButton::LoadGlyph(const std::string& path)
 {
-    QImage strip;
-    if (!strip.load(QString::fromStdString(path)) || strip.isNull())
-        throw EFileError::CannotOpen(path);
-    SetGlyph(strip);
+    SetGlyph(ImageFile::Read(path));
 }
 
 void TSpeedButton::SetGlyph(const QImage& strip)

@@ -10,6 +10,7 @@
 #include "TApplication.h"
 #include "TFileIntake.h"
 #include "TFirstPlacement.h"
+#include "TMainWindowKeys.h"
 #include "TSpeedButton.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -28,7 +29,6 @@
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTimer>
-#include <algorithm>
 #include <cstring>
 
 TForm1* Form1 = nullptr;
@@ -189,6 +189,7 @@ void TForm1::SetupMenusAndTimers()
     SkinLoadDialog->setDefaultSuffix(QStringLiteral("ini"));
     SkinLoadDialog->setFileMode(QFileDialog::ExistingFile);
     SkinLoadDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    SkinLoadDialog->setOption(QFileDialog::HideNameFilterDetails, true);
 
     TrayIcon = new QSystemTrayIcon(this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
@@ -204,6 +205,7 @@ void TForm1::FormCreate()
         AppDir += '/';
     // Files dropped on the window are taken in by the intake; the window accepts drops.
     setAcceptDrops(true);
+    new TMainWindowKeys(this);
     LoadSettingsAndSkin();
     show();
     DragOrigin = pos();
@@ -393,11 +395,9 @@ void TForm1::TrayCallback(QSystemTrayIcon::ActivationReason reason)
 
 void TForm1::SetTrayTip(const std::string& sjis)
 {
-    const size_t n = std::min<size_t>(sjis.size(), sizeof TrayData.szTip - 1);
-    std::memset(TrayData.szTip, 0, sizeof TrayData.szTip);
-    std::memcpy(TrayData.szTip, sjis.data(), n);
+    std::strncpy(TrayData.szTip, sjis.c_str(), sizeof TrayData.szTip - 1);  // the last byte stays 0
     if (TrayIcon != nullptr)
-        TrayIcon->setToolTip(SjisToQString(CaptionText::WholeCharacters(std::string(TrayData.szTip, n))));
+        TrayIcon->setToolTip(SjisToQString(CaptionText::CutToWidth(sjis, sizeof TrayData.szTip - 1)));
 }
 
 // ---- Skins and the settings file ----
@@ -405,7 +405,7 @@ void TForm1::SetTrayTip(const std::string& sjis)
 void TForm1::LoadSettingsAndSkin()
 {
     const std::string path = Paths::SettingsDir(AppDir) + SettingsFileName;
-    const bool stored = Settings.LoadFromFile(path);
+    const bool stored = Settings.LoadFromFile(path, TApplication::ShowException);
     if (stored) {
         move(Settings.MainLeft, Settings.MainTop);
         S3->setChecked(Settings.FastLoad != 0);
@@ -413,7 +413,7 @@ void TForm1::LoadSettingsAndSkin()
         Settings = TPlayerSettings::FirstRun(pos().x(), pos().y());
         new TFirstPlacement(this, Settings, []() -> QWidget* { return Form2; });
     }
-    SkinLoadDialog->setDirectory(QString::fromStdString(AppDir + "skin"));
+    SkinLoadDialog->setDirectory(QFile::decodeName(QByteArray::fromStdString(AppDir + "skin")));
     Skin->Load(stored);
 }
 
@@ -424,7 +424,7 @@ void TForm1::S1Click()
     const QStringList files = SkinLoadDialog->selectedFiles();
     if (files.isEmpty())
         return;
-    ChangeSkin(files.first().toStdString());
+    ChangeSkin(TFileIntake::NativeName(files.first()));
 }
 
 void TForm1::ChangeSkin(const std::string& chosenFile)

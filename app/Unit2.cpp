@@ -12,20 +12,36 @@
 #include "Unit5.h"
 #include "ui_Unit2.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QStandardPaths>
 #include <exception>
 #include <filesystem>
 
 TForm2* Form2 = nullptr;
 
 namespace {
-QString QtName(const std::string& native)
+// The folder a dialog last ended in during this run; empty before the first.
+QString& LastFolder()
 {
-    return QFile::decodeName(QByteArray(native.data(), static_cast<qsizetype>(native.size())));
+    static QString folder;
+    return folder;
+}
+
+// Where a dialog starts: the folder last used in this run, else the user's music folder, else
+// the home folder.
+QString StartFolder()
+{
+    for (const QString& folder : {LastFolder(), QStandardPaths::writableLocation(QStandardPaths::MusicLocation)})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return QDir::homePath();
 }
 
 // One of the window's file dialogs: made once, run as often as needed.
@@ -38,12 +54,19 @@ QFileDialog* MakeDialog(QWidget* parent, const QString& name, const QString& tit
     dialog->setNameFilter(filter);
     dialog->setAcceptMode(accept);
     dialog->setFileMode(files);
+    // The filter's caption is shown as written, without the toolkit adding its patterns again.
+    dialog->setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog->setDirectory(StartFolder());
     return dialog;
 }
 
 QStringList RunOpenDialog(QFileDialog* dialog)
 {
-    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles() : QStringList();
+    dialog->setDirectory(StartFolder());
+    if (dialog->exec() != QDialog::Accepted)
+        return QStringList();
+    LastFolder() = dialog->directory().absolutePath();
+    return dialog->selectedFiles();
 }
 
 bool FastLoad()
@@ -73,6 +96,7 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     MakeToolWindow(12);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListBox1->viewport()->installEventFilter(this);
+    ListBox1->installEventFilter(this);
 
     const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8)");
     OggLoadDialog = MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
@@ -180,10 +204,6 @@ void TForm2::LoadPlaylistFile(const std::string& path)
 void TForm2::FormCreate()
 {
     setAcceptDrops(true);
-    const QString appDir = QtName(Form1->AppDir);
-    OggLoadDialog->setDirectory(appDir);
-    ListLoadDialog->setDirectory(appDir);
-    ListSaveDialog->setDirectory(appDir);
     move(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop);
     ShowAsRecorded();
 }
@@ -196,8 +216,20 @@ void TForm2::dropEvent(QDropEvent* event)
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+    // Only the left button's double-click plays; the right one opens the menu twice, the middle
+    // one does nothing.
+    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         ListBox1DblClick();
+    if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Delete)
+            MDeleteClick();
+        else if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            ListBox1DblClick();
+        if (key == Qt::Key_Delete || key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

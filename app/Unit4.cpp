@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 TForm4* Form4 = nullptr;
 
@@ -17,6 +18,7 @@ TForm4::TForm4(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::VolumeWi
     Label1 = ui.Label1;
     MakeToolWindow(12);
     connect(VolumeBar, &QScrollBar::valueChanged, this, [this] { VolumeBarChange(); });
+    VolumeBar->installEventFilter(this);
     FormCreate();
 }
 
@@ -40,4 +42,20 @@ void TForm4::StoreAtQuit()
 {
     if (IsOpen())
         Form1->Settings.VolumeLevel = VolumeBar->value();
+}
+
+bool TForm4::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != VolumeBar || event->type() != QEvent::Wheel)
+        return TSideWindow<QWidget>::eventFilter(watched, event);
+    // The toolkit's wheel moves a scroll bar by several steps a notch; here one notch is one step
+    // (a decibel) as for the arrow keys, and turning the wheel up raises the volume. A fine wheel
+    // adds up its eighths of a degree until a whole notch is reached.
+    const QPoint delta = static_cast<QWheelEvent*>(event)->angleDelta();
+    wheelDelta_ += delta.y() != 0 ? delta.y() : delta.x();
+    const int notches = wheelDelta_ / 120;
+    wheelDelta_ -= notches * 120;
+    if (notches != 0)
+        VolumeBar->setValue(VolumeBar->value() + notches * VolumeBar->singleStep());
+    return true;
 }

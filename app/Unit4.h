@@ -1,7 +1,8 @@
 #pragma once
 // TForm4: the volume window. VolumeBar runs 0 .. 10000 and reaches the stream player as
 // position - 10000 hundredths of a decibel (10000 full, 0 silent); every change is kept in
-// Settings.VolumeLevel.
+// Settings.VolumeLevel. The bar takes keyboard focus; an arrow key or a wheel notch moves it by
+// one decibel (100).
 #include "TSideWindow.h"
 
 class QLabel;
@@ -20,8 +21,13 @@ public:
     QScrollBar* VolumeBar = nullptr;
     QLabel* Label1 = nullptr;
 
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 protected:
     void PlaceAndRestore() override;
+
+private:
+    int wheelDelta_ = 0;  // eighths of a degree not yet a whole notch
 };
 
 extern TForm4* Form4;

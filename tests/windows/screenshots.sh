@@ -14,7 +14,7 @@ xsession_init
 xsession_sandbox "$build/bin"
 mkdir -p "$work/music"
 
-# A few short pieces, two of them with Japanese titles, one without any title.
+# A few short pieces, two of them with Japanese titles, three without any title.
 python3 - "$work/music" <<'PY'
 import math, struct, sys, wave
 d = sys.argv[1]
@@ -28,8 +28,12 @@ oggenc -Q -t "Morning Light" -o "$work/music/morning.ogg" "$work/music/0.wav"
 oggenc -Q -t "夜明けのテスト曲" -o "$work/music/yoake.ogg" "$work/music/1.wav"
 oggenc -Q -o "$work/music/interlude.ogg" "$work/music/2.wav"
 oggenc -Q -t "風の歌" -o "$work/music/kaze.ogg" "$work/music/3.wav"
+# Untitled pieces show their file names, each character as itself: accented Latin and Korean
+# have no Shift-JIS form.
+oggenc -Q -o "$work/music/Café.ogg" "$work/music/0.wav"
+oggenc -Q -o "$work/music/한국어.ogg" "$work/music/1.wav"
 printf '%s\r\n' "$work/music/morning.ogg" "$work/music/yoake.ogg" "$work/music/interlude.ogg" \
-  "$work/music/kaze.ogg" > "$work/list.m3u"
+  "$work/music/kaze.ogg" "$work/music/Café.ogg" "$work/music/한국어.ogg" > "$work/list.m3u"
 
 # The settings record: main window at 40,40, playlist below it, loop count 3, volume 7500,
 # the default skin, the three side windows shown.
