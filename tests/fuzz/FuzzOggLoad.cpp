@@ -9,9 +9,11 @@
 #include "ERangeError.h"
 #include "FuzzSupport.h"
 #include "OggDataLib.h"
+#include "TOggPage.h"
+#include "TVorbisHeaders.h"
 
 #include <algorithm>
-#include <array>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -19,24 +21,6 @@ namespace {
 // Ogg pages carry a CRC; a mutated page would mostly be dropped before the decoder reads it.
 // Writing the right CRC into every whole page lets damaged headers and packets reach the
 // decoder and, through it, the engine.
-uint32_t OggCrc(const uint8_t* p, size_t n)
-{
-    static const auto table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t r = i << 24;
-            for (int k = 0; k < 8; ++k)
-                r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
-            t[i] = r;
-        }
-        return t;
-    }();
-    uint32_t crc = 0;
-    for (size_t i = 0; i < n; ++i)
-        crc = (crc << 8) ^ table[((crc >> 24) ^ p[i]) & 0xFF];
-    return crc;
-}
-
 void FixPageChecksums(uint8_t* data, size_t size)
 {
     for (size_t at = 0; at + 27 <= size;) {
@@ -53,11 +37,29 @@ void FixPageChecksums(uint8_t* data, size_t size)
         const size_t length = 27 + segments + body;
         if (at + length > size)
             break;
-        std::memset(data + at + 22, 0, 4);
-        const uint32_t crc = OggCrc(data + at, length);
+        const uint32_t crc = TOggPage::Checksum(data + at, static_cast<int64_t>(length));
         for (int i = 0; i < 4; ++i)
             data[at + 22 + i] = static_cast<uint8_t>(crc >> (8 * i));
         at += length;
+    }
+}
+
+// The title lookup's reading of the same bytes, behind the container header if there is one:
+// refused or read, never more.
+void ReadHeadersAlone(uint8_t* data, size_t size, bool container)
+{
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    if (size == 0)
+        return;
+    std::unique_ptr<std::FILE, Closer> f(::fmemopen(data, size, "rb"));
+    if (!f || (container && std::fseek(f.get(), 200, SEEK_SET) != 0))
+        return;
+    try {
+        for (const std::string& line : TVorbisHeaders::ReadComments(f.get()))
+            FUZZ_CHECK(line.find('\0') == std::string::npos);
+    } catch (const ERangeError&) {
     }
 }
 
@@ -99,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if ((flags & 0x0C) != 0x08)
         FixPageChecksums(stream->Memory(), static_cast<size_t>(stream->Size()));
     stream->SetPosition(0);
+    ReadHeadersAlone(stream->Memory(), static_cast<size_t>(stream->Size()), (flags & 1) != 0);
 
     TOggData ogg(2 * kBlock);
     TMemoryStream* raw = stream.release();  // LoadOgg takes it, except when it answers false
