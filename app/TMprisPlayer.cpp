@@ -26,9 +26,9 @@ constexpr qlonglong JumpMicroseconds = 1'200'000;
 std::string CommentTitle(const std::string& file)
 {
     try {
-        TOggData data(4096);
-        if (data.LoadOgg(file) && data.CommentList)
-            return data.CommentList->Values("title");
+        TStringList comments;
+        if (TOggData::ReadComments(file, comments))
+            return comments.Values("title");
     } catch (...) {
         // Not Ogg Vorbis after all: the file name stands in.
     }
