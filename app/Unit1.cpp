@@ -8,6 +8,8 @@
 #include "Paths.h"
 #include "SjisConv.h"
 #include "TApplication.h"
+#include "TDialogWatch.h"
+#include "TFaceDisplay.h"
 #include "TFileIntake.h"
 #include "TFirstPlacement.h"
 #include "TMainWindowKeys.h"
@@ -181,6 +183,7 @@ void TForm1::SetupMenusAndTimers()
     Timer2 = makeTimer("Timer2", 1000, true, &TForm1::Timer2Timer);
     Timer3 = makeTimer("Timer3", 1000, true, &TForm1::Timer3Timer);
     NextPlayTimer = makeTimer("NextPlayTimer", 1000, false, &TForm1::NextPlayTimerTimer);
+    new TFaceDisplay(this, Timer1, [this] { Timer1Timer(); });  // rests Timer1 while unseen
 
     SkinLoadDialog = new QFileDialog(this);
     SkinLoadDialog->setObjectName(QStringLiteral("SkinLoadDialog"));
@@ -190,6 +193,7 @@ void TForm1::SetupMenusAndTimers()
     SkinLoadDialog->setFileMode(QFileDialog::ExistingFile);
     SkinLoadDialog->setAcceptMode(QFileDialog::AcceptOpen);
     SkinLoadDialog->setOption(QFileDialog::HideNameFilterDetails, true);
+    TDialogWatch::WhileShown(SkinLoadDialog);
 
     TrayIcon = new QSystemTrayIcon(this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
@@ -544,21 +548,13 @@ void TForm1::B1Click()
 
 void TForm1::Timer1Timer()
 {
-    if (!Sequence.TimeTick())
-        return;
-    // Repainting is most of what this costs; a time that stands still (stopped, or the end of a
-    // piece not yet noticed) is not drawn again.
-    const std::string text = CaptionText::TimeText(ShownSeconds, ShownTenths);
-    if (LTime->text() != QLatin1String(text.c_str()))
-        DisplayText::SetLabelCaption(LTime, text);
+    if (Sequence.TimeTick())
+        TFaceDisplay::SetCaption(LTime, CaptionText::TimeText(ShownSeconds, ShownTenths));
 }
 
 void TForm1::Timer2Timer()
 {
-    const std::string caption = DisplayText::LabelCaption(LTitle);
-    if (caption.empty())
-        return;
-    DisplayText::SetLabelCaption(LTitle, CaptionText::ScrollCaption(caption));
+    TFaceDisplay::ScrollCaption(LTitle);
 }
 
 void TForm1::Timer3Timer()

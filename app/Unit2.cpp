@@ -5,6 +5,7 @@
 #include "PlaylistRules.h"
 #include "SjisConv.h"
 #include "TApplication.h"
+#include "TDialogWatch.h"
 #include "TFileIntake.h"
 #include "TSkippedNames.h"
 #include "TStringList.h"
@@ -57,6 +58,7 @@ QFileDialog* MakeDialog(QWidget* parent, const QString& name, const QString& tit
     // The filter's caption is shown as written, without the toolkit adding its patterns again.
     dialog->setOption(QFileDialog::HideNameFilterDetails, true);
     dialog->setDirectory(StartFolder());
+    TDialogWatch::WhileShown(dialog);
     return dialog;
 }
 

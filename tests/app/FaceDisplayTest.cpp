@@ -1,0 +1,116 @@
+// What the main window's face costs when nothing changes or nobody looks: the time timer rests
+// while the window cannot be seen and ticks at once when it can again; a caption already shown
+// is not laid out again; a hidden file dialog does not watch its folders. Qt's offscreen platform.
+#include "AppTest.h"
+#include "DisplayText.h"
+#include "OggFixture.h"
+#include "TDialogWatch.h"
+#include "TFaceDisplay.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FaceDisplay : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { apptest::EnsureApplication(); }
+    void SetUp() override
+    {
+        window.resize(200, 80);
+        timer.setInterval(100);
+        face = new TFaceDisplay(&window, &timer, [this] { ++ticks; });
+        timer.start();
+        window.show();
+        ASSERT_TRUE(apptest::WaitWithEvents([&] { return face->FaceSeen(); }));
+        ticks = 0;
+    }
+
+    QWidget window;
+    QTimer timer;
+    TFaceDisplay* face = nullptr;  // a child of the window
+    int ticks = 0;
+};
+
+TEST_F(FaceDisplay, TimerRestsWhileUnseenAndTicksAtOnceWhenSeenAgain)
+{
+    // Hidden (as in the notification area), then minimised: no ticks, however long.
+    window.hide();
+    EXPECT_FALSE(face->FaceSeen());
+    EXPECT_FALSE(timer.isActive());
+    window.show();
+    ASSERT_TRUE(apptest::WaitWithEvents([&] { return timer.isActive(); }));
+    EXPECT_EQ(ticks, 1) << "the time shows at once, not a tick later";
+
+    window.setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(apptest::WaitWithEvents([&] { return !timer.isActive(); }));
+    EXPECT_FALSE(face->FaceSeen());
+    const int before = ticks;
+    apptest::WaitWithEvents([] { return false; }, std::chrono::milliseconds(350));
+    EXPECT_EQ(ticks, before);
+    window.setWindowState(Qt::WindowNoState);
+    ASSERT_TRUE(apptest::WaitWithEvents([&] { return timer.isActive(); }));
+    EXPECT_EQ(ticks, before + 1);
+}
+
+TEST_F(FaceDisplay, TimerStoppedByItsOwnerStaysStopped)
+{
+    // The notification area stops the timer itself and starts it on the way back; being shown
+    // again must not start it behind the owner's back.
+    timer.stop();
+    window.hide();
+    window.show();
+    apptest::WaitWithEvents([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(ticks, 0);
+}
+
+TEST_F(FaceDisplay, CaptionShownAlreadyIsNotLaidOutAgain)
+{
+    auto* label = new QLabel(&window);
+    TFaceDisplay::SetCaption(label, "0:05.5");
+    EXPECT_EQ(label->text(), QStringLiteral("0:05.5"));
+    // The label sizes itself to a new text only: a size set since stays for the same text.
+    label->resize(3, 3);
+    TFaceDisplay::SetCaption(label, "0:05.5");
+    EXPECT_EQ(label->size(), QSize(3, 3));
+    TFaceDisplay::SetCaption(label, "0:05.6");
+    EXPECT_NE(label->size(), QSize(3, 3));
+    // Shift-JIS bytes are compared as bytes; a text set on the label directly counts as shown.
+    const std::string title = "\x83\x65\x83\x58\x83\x67";  // "テスト"
+    TFaceDisplay::SetCaption(label, title);
+    EXPECT_EQ(label->text(), QStringLiteral("テスト"));
+    EXPECT_EQ(DisplayText::LabelCaption(label), title);
+    label->setText(QStringLiteral("1:00.0"));
+    TFaceDisplay::SetCaption(label, title);
+    EXPECT_EQ(label->text(), QStringLiteral("テスト"));
+    // Scrolling moves a double-byte character whole; an empty caption stays empty.
+    TFaceDisplay::ScrollCaption(label);
+    EXPECT_EQ(label->text(), QStringLiteral("ストテ"));
+    label->clear();
+    TFaceDisplay::ScrollCaption(label);
+    EXPECT_TRUE(label->text().isEmpty());
+}
+
+TEST(DialogWatch, FoldersAreWatchedOnlyWhileTheDialogIsOpen)
+{
+    apptest::EnsureApplication();
+    const std::string dir = fixture::FreshDir("dialog-watch");
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setDirectory(QString::fromStdString(dir));
+    TDialogWatch::WhileShown(nullptr);  // no dialog, no harm
+    TDialogWatch::WhileShown(&dialog);
+    TDialogWatch::WhileShown(&dialog);  // a second call adds nothing
+    EXPECT_EQ(dialog.findChildren<TDialogWatch*>().size(), 1);
+    EXPECT_FALSE(TDialogWatch::Watching(&dialog));
+    dialog.show();
+    EXPECT_TRUE(TDialogWatch::Watching(&dialog));
+    dialog.hide();
+    EXPECT_FALSE(TDialogWatch::Watching(&dialog));
+}
+
+}
