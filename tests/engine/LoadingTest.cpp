@@ -132,7 +132,7 @@ TEST_F(Loading, MissingNameOrNullStreamKeepsTheOpenFile)
     ASSERT_TRUE(d.LoadOgg(Stereo()));
     TMemoryStream* before = d.FileData;
     EXPECT_FALSE(d.LoadOgg(fixture::TempDir() + "/does-not-exist.ogg"));
-    EXPECT_FALSE(d.LoadOgg(fixture::TempDir()));  // a directory is no file
+    EXPECT_THROW(d.LoadOgg(fixture::TempDir()), EFileError);  // a folder is named as such
     EXPECT_FALSE(d.LoadOgg(std::string()));
     EXPECT_FALSE(d.LoadOgg(static_cast<TMemoryStream*>(nullptr)));
     EXPECT_TRUE(d.Loaded);
