@@ -15,14 +15,15 @@ QString SjisToQString(const std::string& sjis)
 
 namespace DisplayText {
 
-void SetLabelCaption(QLabel* label, const std::string& sjis)
+void SetLabelCaption(QLabel* label, const std::string& sjis, bool sizeToText)
 {
     const QString shown = SjisToQString(sjis);
     label->setProperty("Caption", QByteArray(sjis.data(), static_cast<qsizetype>(sjis.size())));
     label->setProperty("CaptionShown", shown);
     label->setText(shown);
     // The labels size themselves to their text.
-    label->adjustSize();
+    if (sizeToText)
+        label->adjustSize();
 }
 
 std::string LabelCaption(const QLabel* label)

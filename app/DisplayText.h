@@ -11,8 +11,8 @@ class QLabel;
 QString SjisToQString(const std::string& sjis);
 
 namespace DisplayText {
-// Sets a label's caption from Shift-JIS bytes, sizing the label to its text.
-void SetLabelCaption(QLabel* label, const std::string& sjis);
+// Sets a label's caption from Shift-JIS bytes, sizing the label to its text unless told not to.
+void SetLabelCaption(QLabel* label, const std::string& sjis, bool sizeToText = true);
 // The bytes a label shows: those it was given, or its own text when it was set directly.
 std::string LabelCaption(const QLabel* label);
 }

@@ -4,6 +4,8 @@
 #include "DisplayText.h"
 
 #include <QEvent>
+#include <QFontMetrics>
+#include <QVariant>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -24,15 +26,40 @@ bool TFaceDisplay::FaceSeen() const
 void TFaceDisplay::SetCaption(QLabel* label, const std::string& sjis)
 {
     // The bytes are compared, not the converted text: the conversion is the dearer part.
-    if (DisplayText::LabelCaption(label) != sjis)
-        DisplayText::SetLabelCaption(label, sjis);
+    if (DisplayText::LabelCaption(label) == sjis)
+        return;
+    DisplayText::SetLabelCaption(label, sjis, false);
+    FitToText(label);
+}
+
+void TFaceDisplay::FitToText(QLabel* label)
+{
+    // Sizing a label to its text lays the text out, as much work as drawing it. The sum of the
+    // characters' advances comes from the font's cache instead; while it lies within a few pixels
+    // below the label's width (a time whose digits changed, a title scrolled), the label keeps
+    // its size: its text sits at its left edge and draws the same, and the label never reaches
+    // far beyond its text over the face's other parts.
+    constexpr int Slack = 4;
+    const QFontMetrics metrics = label->fontMetrics();
+    int advance = 0;
+    for (const QChar c : label->text())
+        advance += metrics.horizontalAdvance(c);
+    if (label->property("FittedHeight").toInt() == label->height() && advance <= label->width() &&
+        advance + Slack >= label->width())
+        return;
+    label->adjustSize();
+    if (label->width() < advance)
+        label->resize(advance, label->height());
+    label->setProperty("FittedHeight", label->height());
 }
 
 void TFaceDisplay::ScrollCaption(QLabel* label)
 {
     const std::string caption = DisplayText::LabelCaption(label);
-    if (!caption.empty())
-        DisplayText::SetLabelCaption(label, CaptionText::ScrollCaption(caption));
+    if (caption.empty())
+        return;
+    DisplayText::SetLabelCaption(label, CaptionText::ScrollCaption(caption), false);
+    FitToText(label);
 }
 
 bool TFaceDisplay::eventFilter(QObject* watched, QEvent* event)

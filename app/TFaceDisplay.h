@@ -32,6 +32,8 @@ public:
     static void SetCaption(QLabel* label, const std::string& sjis);
     // The label's caption scrolled by one character (an empty caption stays empty).
     static void ScrollCaption(QLabel* label);
+    // Sizes the label to its text when the text's width has changed.
+    static void FitToText(QLabel* label);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -8,6 +8,8 @@
 #include "TFaceDisplay.h"
 
 #include <QFileDialog>
+#include <QFont>
+#include <QImage>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -93,6 +95,42 @@ TEST_F(FaceDisplay, CaptionShownAlreadyIsNotLaidOutAgain)
     label->clear();
     TFaceDisplay::ScrollCaption(label);
     EXPECT_TRUE(label->text().isEmpty());
+}
+
+TEST_F(FaceDisplay, LabelIsSizedOnlyWhenItsTextWidthChanges)
+{
+    auto* label = new QLabel(&window);
+    QFont font(QStringLiteral("MS UI Gothic"));
+    font.setPixelSize(19);
+    font.setBold(true);
+    label->setFont(font);
+    TFaceDisplay::SetCaption(label, "0:01.0");
+    const QSize fitted = label->size();
+    EXPECT_EQ(fitted, label->sizeHint());
+    // The same characters in another order: the same width, no new layout.
+    TFaceDisplay::SetCaption(label, "0:10.0");
+    EXPECT_EQ(label->size(), fitted);
+    // Longer: the label grows to hold it; much shorter: it shrinks to its text again.
+    TFaceDisplay::SetCaption(label, "100:10.0");
+    EXPECT_GE(label->width(), label->sizeHint().width());
+    EXPECT_GT(label->width(), fitted.width());
+    TFaceDisplay::SetCaption(label, "0");
+    EXPECT_EQ(label->size(), label->sizeHint());
+    EXPECT_EQ(label->height(), fitted.height());
+
+    // A label a little wider than its text draws the text the same, and nothing beside it.
+    TFaceDisplay::SetCaption(label, "0:10.0");
+    label->adjustSize();
+    auto draw = [&](int width) {
+        label->resize(width, label->height());
+        QImage image(fitted.width() + 8, fitted.height(), QImage::Format_RGB32);
+        image.fill(QColor(30, 40, 50));
+        label->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    };
+    const int width = label->width();
+    const QImage wider = draw(width + 4);
+    EXPECT_EQ(wider, draw(width));
 }
 
 TEST(DialogWatch, FoldersAreWatchedOnlyWhileTheDialogIsOpen)
