@@ -2,8 +2,9 @@
 # The main window's face drawn the same by two builds of the program, playing and paused: each
 # build plays the same piece on its own private X server while the window is photographed many
 # times. The time and the scrolling title make each picture a state, and two runs pass through
-# nearly the same states: the rows of the title and the rows of the times of every picture of the
-# second build must each be found, byte for byte, among the first build's pictures.
+# nearly the same states: the rows of the title and the rows of the times of the second build's
+# pictures must each be found, byte for byte, among the first build's pictures (three in four at
+# least: a state caught in one run only is missed now and then).
 #   face-shots.sh BEFORE_BIN_DIR AFTER_BIN_DIR PIECE.ogg [OUT_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -16,10 +17,11 @@ xsession_init
 xsession_need Xvfb xdotool import
 export SDL_AUDIODRIVER=dummy
 
-# shoot NAME BIN_DIR: pictures of the window while playing (3 s), then paused (3 s), in
-# $work/NAME/{playing,paused}-*.ppm.
+# shoot NAME BIN_DIR PAUSED: 40 pictures of the window while playing, then PAUSED pictures
+# paused, in $work/NAME/{playing,paused}-*.ppm. The first build stays paused a little longer,
+# so that the second one's scrolled titles lie within the first's.
 shoot() {
-  local name=$1 bin=$2
+  local name=$1 bin=$2 paused=$3 count
   mkdir -p "$work/$name"
   xsession_start_x 400x300x24
   rm -rf "$work/app"  # a program folder of its own: skins and no settings file from the other
@@ -30,12 +32,14 @@ shoot() {
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   local i phase
   for phase in playing paused; do
+    count=40
     if [ "$phase" = paused ]; then
+      count=$paused
       # The pause button of the default skin (skin.ini: PAUSE_BUTTON 86,80, 16 pixels wide).
       xdotool mousemove $((X + 94)) $((Y + 88)) click 1
       sleep 0.3
     fi
-    for i in $(seq -w 1 40); do
+    for i in $(seq -w 1 "$count"); do
       import -window root -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage -depth 8 "$work/$name/$phase-$i.ppm"
       sleep 0.05
     done
@@ -44,8 +48,8 @@ shoot() {
   kill "${xsession_pids[-1]}"; wait "${xsession_pids[-1]}" 2>/dev/null || true
   unset 'xsession_pids[-1]'
 }
-shoot before "$before_bin"
-shoot after "$after_bin"
+shoot before "$before_bin" 60
+shoot after "$after_bin" 40
 [ -z "$out" ] || { mkdir -p "$out"; cp "$work"/after/playing-01.ppm "$out/playing.ppm"; cp "$work"/after/paused-40.ppm "$out/paused.ppm"; }
 
 # The title scrolls each second and the time changes each tenth, independently: the rows above
@@ -71,7 +75,10 @@ for phase in ("playing", "paused"):
         known = {b[i] for b in before}
         missing = [os.path.basename(p) for p, b in after.items() if b[i] not in known]
         if missing:
+            print(f"  {name} not photographed of the first build: {' '.join(missing)}")
+        # A state photographed of one run only is missed now and then; a difference in drawing
+        # shows in every picture.
+        if 4 * len(missing) > len(after):
             failed = True
-            print(f"  {name} drawn as never before: {' '.join(missing)}")
 sys.exit("the second build draws the face otherwise" if failed else 0)
 PY
