@@ -13,14 +13,17 @@
 #include <utility>
 
 TFaceDisplay::TFaceDisplay(QWidget* window, QTimer* timeTimer, std::function<void()> tick)
-    : QObject(window), window_(window), timer_(timeTimer), tick_(std::move(tick))
+    : QObject(window), window_(window), timer_(timeTimer), tick_(std::move(tick)), visibility_([this](bool covered) {
+          covered_ = covered;
+          Follow();
+      })
 {
     window_->installEventFilter(this);
 }
 
 bool TFaceDisplay::FaceSeen() const
 {
-    return window_->isVisible() && !(window_->windowState() & Qt::WindowMinimized) && exposed_;
+    return window_->isVisible() && !(window_->windowState() & Qt::WindowMinimized) && exposed_ && !covered_;
 }
 
 void TFaceDisplay::SetCaption(QLabel* label, const std::string& sjis)
@@ -70,6 +73,7 @@ bool TFaceDisplay::eventFilter(QObject* watched, QEvent* event)
         if (!watchingWindow_ && watched == window_ && window_->windowHandle() != nullptr) {
             window_->windowHandle()->installEventFilter(this);
             watchingWindow_ = true;
+            visibility_.Watch(window_);
         }
         Follow();
         break;

@@ -3,11 +3,13 @@
 // somebody can see them, and only when they change.
 //
 // The time label changes ten times a second while a piece plays, and each change is a paint of
-// that part of the window. While the window is hidden, minimised or not mapped on the screen,
+// that part of the window. While the window is hidden, minimised, not mapped or wholly covered,
 // nobody sees those paints: the time timer rests then, and once the face is seen again it ticks
 // at once, so the current time shows straight away. Everything else the timers do goes on.
 //
 // A caption that is already shown is not set again: no layout pass, no text shaping, no paint.
+#include "TWindowVisibility.h"
+
 #include <QObject>
 #include <functional>
 #include <string>
@@ -23,8 +25,9 @@ public:
     // time, rested while the face cannot be seen (owned by the window); tick: its handler.
     TFaceDisplay(QWidget* window, QTimer* timeTimer, std::function<void()> tick);
 
-    // Whether the face can be seen now: the window shown, not minimised, and exposed on its
-    // screen (a window just shown counts as exposed until its platform says otherwise).
+    // Whether the face can be seen now: the window shown, not minimised, exposed on its screen
+    // and not wholly covered (a window just shown counts as seen until its platform says
+    // otherwise).
     bool FaceSeen() const;
 
     // Shows the caption (Shift-JIS bytes) on the label unless the label shows it already: a time
@@ -49,4 +52,6 @@ private:
     bool rested_ = false;          // the timer was stopped here, not by its owner
     bool watchingWindow_ = false;  // the filter sits on the window's platform window too
     bool exposed_ = true;          // as the platform window last said
+    bool covered_ = false;         // wholly covered by other windows, as the X server last said
+    TWindowVisibility visibility_;
 };

@@ -95,6 +95,8 @@ TEST_F(Tray, LeftClickRestoresExactlyTheWindowsThatWereVisible)
     form2->show();
     form4->show();
     form3->hide();
+    // Beside the main window, not over it: a wholly covered main window rests its time timer.
+    form2->move(form1->geometry().right() + 20, form1->geometry().bottom() + 20);
     ASSERT_TRUE(WaitWithEvents([&] { return form2->isVisible() && form4->isVisible(); }));
 
     form1->t1->trigger();  // "タスクトレイに格納(&T)"
@@ -142,4 +144,19 @@ TEST_F(Tray, RightClickOpensTheTrayMenuAndQuittingKeepsTheFlagsFromBeforeHiding)
     EXPECT_EQ(s.PlaylistShown, 1);
     EXPECT_EQ(s.LoopWindowShown, 0);
     EXPECT_EQ(s.VolumeWindowShown, 0);
+}
+
+// Not the tray, but the same real X server: a main window wholly covered by another window
+// rests its time timer (nothing it draws would be seen), and ticks again once uncovered.
+TEST_F(Tray, AWhollyCoveredMainWindowRestsItsTimeTimer)
+{
+    ASSERT_TRUE(WaitWithEvents([&] { return form1->isVisible() && form1->Timer1->isActive(); }));
+    Pause(300ms);
+    QWidget cover(nullptr, Qt::FramelessWindowHint);
+    cover.setGeometry(form1->geometry().adjusted(-10, -10, 10, 10));
+    cover.show();
+    EXPECT_TRUE(WaitWithEvents([&] { return !form1->Timer1->isActive(); }, 3s)) << "covered, Timer1 still runs";
+    EXPECT_TRUE(form1->Timer3->isActive());  // the order of play goes on
+    cover.move(form1->geometry().right() + 40, form1->y());
+    EXPECT_TRUE(WaitWithEvents([&] { return form1->Timer1->isActive(); }, 3s)) << "uncovered, Timer1 rests";
 }
