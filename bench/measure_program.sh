@@ -48,6 +48,9 @@ piece="$work/piece.ogg"
 "$build/bench/MakeBenchPiece" "$piece" "$((seconds > 120 ? seconds + 5 : 125))" 0.9 >/dev/null
 size=$(stat -c %s "$piece")
 export SDL_AUDIODRIVER=disk
+# A player of its own: started inside a desktop session, it would hand its file to a player
+# already running there.
+unset DBUS_SESSION_BUS_ADDRESS
 
 # 1. First sound: the moment the first non-silent bytes reach the capture, from the start.
 first_sound() {  # first_sound COMMAND...: prints "median min max" in ms

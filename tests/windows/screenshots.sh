@@ -5,6 +5,8 @@
 # The program runs from a directory of its own with a settings file that opens the three side
 # windows; the playlist is loaded through the playlist window's own menu, as a user would.
 set -euo pipefail
+# Players of their own, never handing their files to one running on the desktop.
+unset DBUS_SESSION_BUS_ADDRESS
 build="$(realpath "${1:-build}")"
 out="$(realpath -m "${2:-docs}")"
 mkdir -p "$out"
