@@ -7,9 +7,10 @@
 #  3. under openbox: on the first run the playlist window's place is where the window manager put
 #     the main window, not (0, 0); after a minimise and a restore from the window manager,
 #     changing the skin leaves the main window shown.
-#   window-shape.sh BIN_DIR
+#   window-shape.sh BIN_DIR [SCREENSHOT.png]   (the screenshot: the window of step 1)
 set -euo pipefail
 bin="$1"
+picture="${2:-}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../support/xsession.sh"
 xsession_need Xvfb xdotool convert import openbox xwininfo
@@ -35,7 +36,7 @@ shot() {
 xsession_sandbox "$bin"
 skin="$app/skin/default"
 read -r px py < <(xsession_face_point)
-convert "$skin/face.bmp" -fill black -draw "rectangle $px,$py $((px + 3)),$((py + 3))" "BMP3:$skin/face.bmp"
+convert "$skin/face.bmp" -fill black -draw "rectangle $px,$py $((px + 9)),$((py + 7))" "BMP3:$skin/face.bmp"
 sed -i 's/^TIME_COLOR=.*/TIME_COLOR=0,0,0\r/' "$skin/skin.ini"
 grep -q '^TIME_COLOR=0,0,0' "$skin/skin.ini" || xsession_fail "the skin has no TIME_COLOR line to change"
 xsession_start_player
@@ -47,12 +48,25 @@ magic, size, depth, px = open(sys.argv[1], "rb").read().split(b"\n", 3)
 w, h = map(int, size.split())
 pixel = lambda x, y: tuple(px[(y * w + x) * 3:(y * w + x) * 3 + 3])
 x0, y0 = int(sys.argv[2]), int(sys.argv[3])
-patch = {pixel(x0 + dx, y0 + dy) for dx in range(4) for dy in range(4)}
+patch = {pixel(x0 + dx, y0 + dy) for dx in range(10) for dy in range(8)}
 assert patch == {(255, 255, 255)}, f"the black patch shows {patch}"
 black = sum(pixel(x, y) == (0, 0, 0) for x in range(w) for y in range(h))
 assert black == 0, f"{black} black pixels shown"
 print("black patch and black text see-through")
 PY
+if [ -n "$picture" ]; then
+  # For the picture, something to see through them: a window of X's logo behind the player.
+  xlogo -geometry "$((win_w + 24))x$((win_h + 24))+0+0" -bg '#d8a838' -fg '#305070' >/dev/null 2>&1 &
+  logo=$!
+  xsession_pids+=("$logo")
+  sleep 1
+  xdotool windowraise "$wid"
+  sleep 0.5
+  import -window root "$work/screen.png"
+  convert "$work/screen.png" -crop "$((win_w + 24))x$((win_h + 24))+0+0" +repage "$picture"
+  kill "$logo"
+  wait "$logo" 2>/dev/null || true
+fi
 xsession_signal_player TERM
 [ "$player_status" = 0 ] || xsession_fail "the player did not end on SIGTERM ($player_status)"
 rm -rf "$app"
