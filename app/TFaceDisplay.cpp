@@ -2,6 +2,7 @@
 
 #include "CaptionText.h"
 #include "DisplayText.h"
+#include "TDirectCaption.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -31,6 +32,7 @@ void TFaceDisplay::SetCaption(QLabel* label, const std::string& sjis)
     // The bytes are compared, not the converted text: the conversion is the dearer part.
     if (DisplayText::LabelCaption(label) == sjis)
         return;
+    const TDirectCaption::Change change(label);
     DisplayText::SetLabelCaption(label, sjis, false);
     FitToText(label);
 }
@@ -61,6 +63,7 @@ void TFaceDisplay::ScrollCaption(QLabel* label)
     const std::string caption = DisplayText::LabelCaption(label);
     if (caption.empty())
         return;
+    const TDirectCaption::Change change(label);
     DisplayText::SetLabelCaption(label, CaptionText::ScrollCaption(caption), false);
     FitToText(label);
 }

@@ -5,12 +5,16 @@
 #include "DisplayText.h"
 #include "OggFixture.h"
 #include "TDialogWatch.h"
+#include "TDirectCaption.h"
 #include "TFaceDisplay.h"
 
+#include <QBackingStore>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFont>
 #include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -131,6 +135,76 @@ TEST_F(FaceDisplay, LabelIsSizedOnlyWhenItsTextWidthChanges)
     const int width = label->width();
     const QImage wider = draw(width + 4);
     EXPECT_EQ(wider, draw(width));
+}
+
+// The time drawn straight into the window, pieced together from earlier drawings where it can
+// be, must be what Qt draws for the same text: compared with a twin window that Qt draws.
+TEST_F(FaceDisplay, TextDrawnStraightToTheWindowIsWhatQtDraws)
+{
+    auto makeFace = [](QWidget* parent) {
+        QImage face(200, 80, QImage::Format_RGB32);
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x)
+                face.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, (x * y) % 256));
+        auto* image = new QLabel(parent);
+        image->setPixmap(QPixmap::fromImage(face));
+        image->setGeometry(0, 0, 200, 80);
+        auto* label = new QLabel(parent);
+        QFont font(QStringLiteral("MS UI Gothic"));
+        font.setPixelSize(19);
+        font.setBold(true);
+        label->setFont(font);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(120, 220, 255));
+        label->setPalette(palette);
+        label->move(11, 23);
+        image->show();
+        label->show();
+        return label;
+    };
+    QLabel* label = makeFace(&window);
+    QWidget twin;
+    twin.resize(window.size());
+    QLabel* twinLabel = makeFace(&twin);
+    apptest::WaitWithEvents([] { return false; }, std::chrono::milliseconds(50));
+
+    const auto shown = [&] {
+        QCoreApplication::processEvents();  // a change Qt draws is drawn by now
+        const auto* store = static_cast<const QImage*>(window.backingStore()->paintDevice());
+        return store->copy(label->geometry());
+    };
+    std::vector<std::string> times;
+    for (int t = 50; t < 80; ++t)
+        times.push_back("0:0" + std::to_string(t / 10) + "." + std::to_string(t % 10));
+    for (const char* t : {"0:59.8", "0:59.9", "1:00.0", "1:00.1", "10:00.0", "10:00.1", "0:00.0"})
+        times.push_back(t);
+    for (const std::string& t : times) {
+        TFaceDisplay::SetCaption(label, t);
+        TFaceDisplay::SetCaption(twinLabel, t);
+        ASSERT_EQ(label->geometry(), twinLabel->geometry()) << t;
+        ASSERT_EQ(shown(), twin.grab(twinLabel->geometry()).toImage().convertToFormat(shown().format())) << t;
+        EXPECT_EQ(label->text(), QString::fromStdString(t));
+    }
+    EXPECT_GT(TDirectCaption::DirectDraws(label), 25);
+    EXPECT_GT(TDirectCaption::SplicedDraws(label), 15) << "the tenths are not pieced together";
+
+    // Qt paints the label itself (here for a new colour): the drawings are taken again.
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(255, 255, 0));
+    label->setPalette(palette);
+    twinLabel->setPalette(palette);
+    apptest::WaitWithEvents([] { return false; }, std::chrono::milliseconds(50));
+    for (const char* t : {"0:07.1", "0:07.2", "0:07.3"}) {
+        TFaceDisplay::SetCaption(label, t);
+        TFaceDisplay::SetCaption(twinLabel, t);
+        ASSERT_EQ(shown(), twin.grab(twinLabel->geometry()).toImage().convertToFormat(shown().format())) << t;
+    }
+    // Hidden, it is left to Qt.
+    const int direct = TDirectCaption::DirectDraws(label);
+    window.hide();
+    TFaceDisplay::SetCaption(label, "0:07.4");
+    EXPECT_EQ(TDirectCaption::DirectDraws(label), direct);
+    EXPECT_EQ(label->text(), QStringLiteral("0:07.4"));
 }
 
 TEST(DialogWatch, FoldersAreWatchedOnlyWhileTheDialogIsOpen)
