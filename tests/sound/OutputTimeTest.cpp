@@ -26,6 +26,15 @@ constexpr float kLoopStart = 2.0f;
 constexpr float kLoopEnd = 6.0f;
 constexpr double kAmplitude = 0.8;
 
+// How far the reported time may stand from the sound heard. Under the sanitizers every thread
+// runs several times slower, and the device thread's mixing between moving its cursor and
+// writing its chunk stretches with it: those builds look for races here, not for precision.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr double kTolerance = 0.1;
+#else
+constexpr double kTolerance = 0.05;
+#endif
+
 // The place in the ramp that a left sample stands for.
 double RampTime(int16_t sample)
 {
@@ -81,5 +90,5 @@ TEST(OutputTime, FollowsTheSoundHeardAcrossLoopJumps)
     stream.Release();
     UseDummyDriver();
     EXPECT_GE(readings, 30);
-    EXPECT_LT(worst, 0.05) << "worst difference in seconds";
+    EXPECT_LT(worst, kTolerance) << "worst difference in seconds";
 }
