@@ -15,4 +15,7 @@ namespace DisplayText {
 void SetLabelCaption(QLabel* label, const std::string& sjis, bool sizeToText = true);
 // The bytes a label shows: those it was given, or its own text when it was set directly.
 std::string LabelCaption(const QLabel* label);
+// The height a label had when it was last sized to its text (-1: never).
+int FittedHeight(const QLabel* label);
+void SetFittedHeight(const QLabel* label, int height);
 }
