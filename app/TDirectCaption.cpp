@@ -3,10 +3,14 @@
 #include <QBackingStore>
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QTimer>
 #include <QWindow>
+#include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -63,6 +67,41 @@ void CopyColumns(QImage& into, const QImage& fromImage, int from)
         std::memcpy(into.scanLine(y) + from * 4, fromImage.constScanLine(y) + from * 4, static_cast<size_t>(width) * 4);
 }
 
+// The window's depth when pictures of this format can go to this X window as they are (32-bit
+// pixels in the server's byte order, the window's visual with 8-bit red, green and blue where
+// QImage keeps them), else 0.
+int XTakesAsIs(xcb_connection_t* c, xcb_window_t window, QImage::Format format)
+{
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
+        return 0;
+    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const int depth = geometry != nullptr ? geometry->depth : 0;
+    const xcb_visualid_t visual = attributes != nullptr ? attributes->visual : 0;
+    std::free(geometry);
+    std::free(attributes);
+    // A 24-bit window ignores the fourth byte: Qt keeps such windows in premultiplied ARGB too.
+    if (!(depth == 24 && (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied)) &&
+        !(depth == 32 && format == QImage::Format_ARGB32_Premultiplied))
+        return 0;
+    bool pixels32 = false;
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+        if (f.data->depth == depth)
+            pixels32 = f.data->bits_per_pixel == 32;
+    if (!pixels32)
+        return 0;
+    for (auto screen = xcb_setup_roots_iterator(setup); screen.rem; xcb_screen_next(&screen))
+        for (auto d = xcb_screen_allowed_depths_iterator(screen.data); d.rem; xcb_depth_next(&d))
+            for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
+                if (v.data->visual_id == visual)
+                    return v.data->red_mask == 0xFF0000u && v.data->green_mask == 0xFF00u && v.data->blue_mask == 0xFFu
+                               ? depth
+                               : 0;
+    return 0;
+}
+
 // The backing store as a picture of the window, where it is one we can write to directly.
 QImage* StoreImage(QWidget* window)
 {
@@ -111,6 +150,11 @@ int TDirectCaption::SplicedDraws(const QLabel* label)
 
 bool TDirectCaption::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == watchedWindow_ && event->type() == QEvent::Expose && xWindow_ != 0 && !shown_.isNull())
+        QTimer::singleShot(0, this, [this] {
+            if (xWindow_ != 0 && !shown_.isNull())
+                PutToX(shown_);
+        });
     if (watched == label_ && !ownPaint_) {
         switch (event->type()) {
         case QEvent::Paint:
@@ -139,6 +183,7 @@ bool TDirectCaption::eventFilter(QObject* watched, QEvent* event)
 void TDirectCaption::Forget()
 {
     under_ = QImage();
+    shown_ = QImage();
     prefix_.clear();
     prefixImage_ = QImage();
     tails_.clear();
@@ -185,6 +230,25 @@ bool TDirectCaption::Capture()
     ownPaint_ = false;
     under_ = under;
     blocked_ = false;
+    // On an X display the picture goes straight to the window: Qt's flush first waits for the
+    // server to finish reading its last picture, a round trip each time.
+    xWindow_ = 0;
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        x11 != nullptr && x11->connection() != nullptr) {
+        xcb_connection_t* c = x11->connection();
+        xDepth_ = XTakesAsIs(c, static_cast<xcb_window_t>(window->winId()), under_.format());
+        // A request longer than the server takes would end the connection.
+        const size_t fits = static_cast<size_t>(xcb_get_maximum_request_length(c)) * 4 - 64;
+        if (xDepth_ != 0 && static_cast<size_t>(under_.sizeInBytes()) <= fits)
+            xWindow_ = static_cast<uint32_t>(window->winId());
+    }
+    if (window->windowHandle() != watchedWindow_) {
+        // Where the window is exposed, Qt shows its backing store again; the last picture follows.
+        if (watchedWindow_ != nullptr)
+            watchedWindow_->removeEventFilter(this);
+        watchedWindow_ = window->windowHandle();
+        watchedWindow_->installEventFilter(this);
+    }
     return true;
 }
 
@@ -272,6 +336,22 @@ QImage TDirectCaption::Frame()
     return frame;
 }
 
+void TDirectCaption::PutToX(const QImage& frame)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
+    if (c == nullptr)
+        return;
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    xcb_create_gc(c, gc, xWindow_, 0, nullptr);
+    xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow_, gc, static_cast<uint16_t>(frame.width()),
+                  static_cast<uint16_t>(frame.height()), static_cast<int16_t>(area_.left()),
+                  static_cast<int16_t>(area_.top()), 0, static_cast<uint8_t>(xDepth_),
+                  static_cast<uint32_t>(frame.sizeInBytes()), frame.constBits());
+    xcb_free_gc(c, gc);
+    xcb_flush(c);
+}
+
 void TDirectCaption::Draw()
 {
     QWidget* window = label_->window();
@@ -283,13 +363,23 @@ void TDirectCaption::Draw()
         return;
     }
     const QImage frame = Frame();
-    const QRegion area(area_);
-    store->beginPaint(area);
-    for (int y = 0; y < frame.height(); ++y)
-        std::memcpy(image->scanLine(area_.top() + y) + area_.left() * 4, frame.constScanLine(y),
-                    static_cast<size_t>(frame.width()) * 4);
-    store->endPaint();
-    store->flush(area, window->windowHandle());
+    const auto copy = [&] {
+        for (int y = 0; y < frame.height(); ++y)
+            std::memcpy(image->scanLine(area_.top() + y) + area_.left() * 4, frame.constScanLine(y),
+                        static_cast<size_t>(frame.width()) * 4);
+    };
+    if (xWindow_ != 0) {
+        // The backing store keeps the same picture, for whatever Qt shows of it later.
+        copy();
+        PutToX(frame);
+        shown_ = frame;
+    } else {
+        const QRegion area(area_);
+        store->beginPaint(area);
+        copy();
+        store->endPaint();
+        store->flush(area, window->windowHandle());
+    }
     ++draws_;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // TDirectCaption: a face label whose text changes often (the time, ten times a second; the
 // scrolled title, once a second) drawn straight into the window's backing store and handed to the
-// display for just its rectangle.
+// display for just its rectangle: on an X display put to the window directly, since Qt's flush
+// first waits for the server to finish reading the last picture; elsewhere through Qt's flush.
 //
 // Through Qt's repaint each change is an update request, a walk over the window's widgets, a paint
 // of the face under the label and of the label, text layout, and a flush. Ten times a second, with
@@ -21,8 +22,10 @@
 // the outline is made from Qt's paints).
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 #include <QString>
+#include <cstdint>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -68,10 +71,15 @@ private:
     QImage Rendered(const QString& text);
     QImage Frame();
     void Draw();
+    void PutToX(const QImage& frame);
 
     QLabel* label_;
     QImage under_;           // the window under the label, the label's text left out
     QRect area_;             // where that picture lies, in the window's coordinates
+    uint32_t xWindow_ = 0;   // the X window the pictures go to directly (0: through Qt's flush)
+    int xDepth_ = 0;
+    QImage shown_;           // the last picture sent there, sent again after an expose
+    QPointer<QObject> watchedWindow_;  // the platform window whose exposes are watched
     bool blocked_ = false;   // found since Qt last painted the label: direct drawing is not for it
     bool ownPaint_ = false;  // the paints sent while taking pictures are ours
     int draws_ = 0;

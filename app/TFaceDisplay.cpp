@@ -6,7 +6,6 @@
 
 #include <QEvent>
 #include <QFontMetrics>
-#include <QVariant>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -49,13 +48,13 @@ void TFaceDisplay::FitToText(QLabel* label)
     int advance = 0;
     for (const QChar c : label->text())
         advance += metrics.horizontalAdvance(c);
-    if (label->property("FittedHeight").toInt() == label->height() && advance <= label->width() &&
+    if (DisplayText::FittedHeight(label) == label->height() && advance <= label->width() &&
         advance + Slack >= label->width())
         return;
     label->adjustSize();
     if (label->width() < advance)
         label->resize(advance, label->height());
-    label->setProperty("FittedHeight", label->height());
+    DisplayText::SetFittedHeight(label, label->height());
 }
 
 void TFaceDisplay::ScrollCaption(QLabel* label)
