@@ -40,5 +40,9 @@ void QvLoadDecoder();
 // so on stderr and returns false. Data that is not Ogg Vorbis throws ERangeError.
 bool QvOpen(TOggData& data, const std::string& fileName);
 
+// An argument that is none of the command's options: a file name, added to operands, unless it
+// looks like an option ("--" and a name), which is said on stderr and refused (false).
+bool QvTakeOperand(const std::string& arg, std::vector<std::string>& operands);
+
 // A finite number written whole, e.g. "2.5" or "-1e3".
 bool QvParseFloat(const std::string& text, float& out);

@@ -41,11 +41,8 @@ int QvExport(const std::vector<std::string>& args)
                 return QvUsage;
             }
             entry = std::stoi(k);
-        } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            std::fprintf(stderr, "unknown option %s\n", a.c_str());
+        } else if (!QvTakeOperand(a, files)) {
             return QvUsage;
-        } else {
-            files.push_back(a);
         }
     }
     if (files.size() != 2)

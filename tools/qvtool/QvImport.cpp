@@ -197,11 +197,8 @@ int QvImport(const std::vector<std::string>& args)
                 return QvUsage;
             }
             ++i;
-        } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            std::fprintf(stderr, "unknown option %s\n", a.c_str());
+        } else if (!QvTakeOperand(a, inputs)) {
             return QvUsage;
-        } else {
-            inputs.push_back(a);
         }
     }
     if (inputs.empty())

@@ -124,11 +124,8 @@ int QvRender(const std::vector<std::string>& args)
                 return QvUsage;
             }
             eq = true;
-        } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            std::fprintf(stderr, "unknown option %s\n", a.c_str());
+        } else if (!QvTakeOperand(a, files)) {
             return QvUsage;
-        } else {
-            files.push_back(a);
         }
     }
     if (files.size() != 2)

@@ -60,6 +60,16 @@ bool QvParseFloat(const std::string& text, float& out)
     return errno == 0 && *end == '\0' && std::isfinite(out);
 }
 
+bool QvTakeOperand(const std::string& arg, std::vector<std::string>& operands)
+{
+    if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+        std::fprintf(stderr, "unknown option %s\n", arg.c_str());
+        return false;
+    }
+    operands.push_back(arg);
+    return true;
+}
+
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
