@@ -3,6 +3,7 @@
 #include "CodePage.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace CaptionText {
@@ -55,6 +56,18 @@ std::string TimeText(float seconds)
 
 std::string TimeText(int64_t seconds, int64_t tenths)
 {
+    // Ten times a second: written out by hand rather than through the formatter.
+    if (seconds >= 0 && tenths >= 0 && tenths <= 9) {
+        char text[32];
+        char* end = std::to_chars(text, text + 24, seconds / 60).ptr;
+        const int64_t s = seconds % 60;
+        *end++ = ':';
+        *end++ = static_cast<char>('0' + s / 10);
+        *end++ = static_cast<char>('0' + s % 10);
+        *end++ = '.';
+        *end++ = static_cast<char>('0' + tenths);
+        return std::string(text, end);
+    }
     char text[64];
     std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(seconds / 60),
                   static_cast<long long>(seconds % 60), static_cast<long long>(tenths));

@@ -1,5 +1,7 @@
 #include "TDirectCaption.h"
 
+#include "DisplayText.h"
+
 #include <QBackingStore>
 #include <QEvent>
 #include <QFontMetricsF>
@@ -17,8 +19,13 @@ namespace {
 // Set on a label for as long as the window's outline follows its content (TWindowShape).
 constexpr const char* ShapeFollows = "ShapeFollows";
 
-// Drawings of last characters kept: a time needs a few dozen.
-constexpr size_t MaxTails = 256;
+// Texts up to this long are pieced together character by character: the time. Longer ones (the
+// title) change everywhere at once and are kept whole instead.
+constexpr qsizetype MaxPieced = 12;
+// Drawings of characters kept: a time needs a few dozen.
+constexpr size_t MaxPieces = 256;
+// Whole pictures kept: every step of a long title's scroll, a few hundred kilobytes.
+constexpr qsizetype MaxWholeBytes = 4 << 20;
 
 // Qt is not asked to repaint the label while its text changes; the attribute is set directly,
 // because turning updates back on through setUpdatesEnabled asks for the repaint it saved.
@@ -49,12 +56,13 @@ bool SameColumn(const QImage& a, const QImage& b, int x)
     return true;
 }
 
-bool SameColumns(const QImage& a, const QImage& b, int from)
+// The column from which `image` is the picture under the label.
+int InkEnd(const QImage& image, const QImage& under)
 {
-    for (int x = from; x < a.width(); ++x)
-        if (!SameColumn(a, b, x))
-            return false;
-    return true;
+    int end = image.width();
+    while (end > 0 && SameColumn(image, under, end - 1))
+        --end;
+    return end;
 }
 
 // Columns [from, width) of `fromImage` over `into`.
@@ -125,7 +133,16 @@ TDirectCaption::TDirectCaption(QLabel* label) : QObject(label), label_(label)
 
 TDirectCaption::~TDirectCaption()
 {
+    ReleaseX();
     std::erase(drawers_, this);
+}
+
+void TDirectCaption::ReleaseX()
+{
+    if (xGc_ != 0 && qGuiApp != nullptr)
+        xcb_free_gc(x_, xGc_);
+    xGc_ = 0;
+    xWindow_ = 0;
 }
 
 TDirectCaption* TDirectCaption::Of(const QLabel* label)
@@ -148,25 +165,43 @@ int TDirectCaption::SplicedDraws(const QLabel* label)
     return direct != nullptr ? direct->spliced_ : 0;
 }
 
+int TDirectCaption::QtDraws(const QLabel* label)
+{
+    const TDirectCaption* direct = Of(label);
+    return direct != nullptr ? direct->rendered_ : 0;
+}
+
 bool TDirectCaption::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == watchedWindow_ && event->type() == QEvent::Expose && xWindow_ != 0 && !shown_.isNull())
+    if (watched == watchedWindow_ && event->type() == QEvent::Expose && xWindow_ != 0 && shownToX_)
         QTimer::singleShot(0, this, [this] {
-            if (xWindow_ != 0 && !shown_.isNull())
-                PutToX(shown_);
+            // The backing store holds the same picture.
+            if (const QImage* store = StoreImage(label_->window());
+                xWindow_ != 0 && shownToX_ && store != nullptr && store->rect().contains(area_))
+                PutToX(store->copy(area_));
         });
     if (watched == label_ && !ownPaint_) {
         switch (event->type()) {
-        case QEvent::Paint:
+        case QEvent::Paint: {
+            // A caption drawn ahead is the label's text before Qt draws it.
+            const QuietLabel quiet(label_);
+            DisplayText::SettleCaption(label_);
+            Forget();
+            break;
+        }
         case QEvent::Move:
         case QEvent::Resize:
         case QEvent::Show:
         case QEvent::Hide:
+            // Qt draws the label itself now, or will: whatever lies under it may have changed.
+            Forget();
+            break;
         case QEvent::FontChange:
         case QEvent::PaletteChange:
         case QEvent::StyleChange:
-            // Qt draws the label itself now, or will: whatever lies under it may have changed.
+            // The text itself looks different now.
             Forget();
+            ForgetDrawings();
             break;
         case QEvent::DynamicPropertyChange:
             // The outline may now follow the label.
@@ -182,12 +217,23 @@ bool TDirectCaption::eventFilter(QObject* watched, QEvent* event)
 
 void TDirectCaption::Forget()
 {
+    // The drawings of characters and texts stay while the picture under the label is found the
+    // same again: a window shown again from the notification area draws without Qt at once.
     under_ = QImage();
-    shown_ = QImage();
-    prefix_.clear();
-    prefixImage_ = QImage();
-    tails_.clear();
+    shownToX_ = false;
+    validLevels_ = 0;
     blocked_ = false;
+}
+
+void TDirectCaption::ForgetDrawings()
+{
+    drawnOver_ = QImage();
+    pieces_.clear();
+    advances_.clear();
+    widths_.clear();
+    kerning_.clear();
+    wholes_.clear();
+    wholeBytes_ = 0;
 }
 
 bool TDirectCaption::CanDraw()
@@ -229,18 +275,24 @@ bool TDirectCaption::Capture()
     SetQuietly(label_, text);
     ownPaint_ = false;
     under_ = under;
+    if (under_ != drawnOver_)
+        ForgetDrawings();
+    drawnOver_ = under_;
     blocked_ = false;
     // On an X display the picture goes straight to the window: Qt's flush first waits for the
     // server to finish reading its last picture, a round trip each time.
-    xWindow_ = 0;
+    ReleaseX();
     if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
         x11 != nullptr && x11->connection() != nullptr) {
-        xcb_connection_t* c = x11->connection();
-        xDepth_ = XTakesAsIs(c, static_cast<xcb_window_t>(window->winId()), under_.format());
+        x_ = x11->connection();
+        xDepth_ = XTakesAsIs(x_, static_cast<xcb_window_t>(window->winId()), under_.format());
         // A request longer than the server takes would end the connection.
-        const size_t fits = static_cast<size_t>(xcb_get_maximum_request_length(c)) * 4 - 64;
-        if (xDepth_ != 0 && static_cast<size_t>(under_.sizeInBytes()) <= fits)
+        const size_t fits = static_cast<size_t>(xcb_get_maximum_request_length(x_)) * 4 - 64;
+        if (xDepth_ != 0 && static_cast<size_t>(under_.sizeInBytes()) <= fits) {
             xWindow_ = static_cast<uint32_t>(window->winId());
+            xGc_ = xcb_generate_id(x_);
+            xcb_create_gc(x_, xGc_, xWindow_, 0, nullptr);
+        }
     }
     if (window->windowHandle() != watchedWindow_) {
         // Where the window is exposed, Qt shows its backing store again; the last picture follows.
@@ -262,97 +314,133 @@ QImage TDirectCaption::Rendered(const QString& text)
     label_->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     SetQuietly(label_, shown);
     ownPaint_ = false;
+    ++rendered_;
     return image;
 }
 
-std::tuple<qreal, QChar, QChar> TDirectCaption::TailKey(const QString& text) const
+qreal TDirectCaption::Advance(QChar before, QChar c)
 {
-    return {prefixAdvance_, text.at(text.size() - 2), text.back()};
+    // Single characters and pairs are laid out once each; a text's advance is the sum of its
+    // characters' and of its pairs' kerning. A font that shapes beyond pairs shows in the check
+    // of each drawing's first use elsewhere.
+    const auto advance = [this](const QString& part) { return QFontMetricsF(label_->font()).horizontalAdvance(part); };
+    const auto single = [&](QChar one) {
+        auto found = advances_.find(one);
+        if (found == advances_.end())
+            found = advances_.emplace(one, advance(QString(one))).first;
+        return found->second;
+    };
+    if (before.isNull())
+        return single(c);
+    const std::pair pair{before, c};
+    auto kern = kerning_.find(pair);
+    if (kern == kerning_.end())
+        kern = kerning_.emplace(pair, advance(QString(before) + c) - single(before) - single(c)).first;
+    return single(c) + kern->second;
 }
 
-void TDirectCaption::SetPrefixImage(QImage image)
+void TDirectCaption::BuildLevel(size_t length)
 {
-    prefixImage_ = std::move(image);
-    prefixEnd_ = prefixImage_.width();
-    while (prefixEnd_ > 0 && SameColumn(prefixImage_, under_, prefixEnd_ - 1))
-        --prefixEnd_;
+    // The picture of the text's first `length` characters: the one before it with the last
+    // character's drawing over it, where that drawing is known and clear of the ink before it.
+    const QString part = levelsText_.first(static_cast<qsizetype>(length));
+    const QImage& before = levels_[length - 1];
+    const std::pair key{advance_[length - 1], part.back()};
+    advance_[length] = advance_[length - 1] + Advance(length >= 2 ? part.at(length - 2) : QChar(), part.back());
+    auto found = pieces_.find(key);
+    if (found != pieces_.end() && found->second.From >= inkEnd_[length - 1]) {
+        Piece& piece = found->second;
+        // Into the level's own picture where it has one: no new picture ten times a second.
+        QImage& image = levels_[length];
+        if (image.size() == before.size() && image.format() == before.format() && image.isDetached())
+            std::memcpy(image.bits(), before.constBits(), static_cast<size_t>(before.sizeInBytes()));
+        else
+            image = before.copy();
+        CopyColumns(image, piece.Image, piece.From);
+        if (!piece.Checked && piece.CapturedWith != part) {
+            // The first time a drawing serves another text, Qt draws that text too, to compare.
+            piece.Checked = true;
+            QImage drawn = Rendered(part);
+            if (drawn != image) {
+                splicing_ = false;
+                image = std::move(drawn);
+            }
+        }
+        inkEnd_[length] = std::max(inkEnd_[length - 1], piece.InkEnd);
+        return;
+    }
+    Piece piece;
+    piece.Image = Rendered(part);
+    piece.CapturedWith = part;
+    // The last character's ink begins where the text first differs from the text before it.
+    while (piece.From < piece.Image.width() && SameColumn(piece.Image, before, piece.From))
+        ++piece.From;
+    piece.InkEnd = InkEnd(piece.Image, under_);
+    levels_[length] = piece.Image;
+    inkEnd_[length] = piece.InkEnd;
+    if (found == pieces_.end() && piece.From >= inkEnd_[length - 1]) {
+        if (pieces_.size() >= MaxPieces)
+            pieces_.clear();
+        pieces_.emplace(key, std::move(piece));
+    }
 }
 
-QImage TDirectCaption::Frame()
+QImage TDirectCaption::Whole(const QString& text)
 {
-    const QString text = label_->text();
-    if (!splicing_ || text.size() < 2)
+    if (const auto found = wholes_.find(text); found != wholes_.end())
+        return found->second;
+    QImage image = Rendered(text);
+    if (wholeBytes_ + image.sizeInBytes() > MaxWholeBytes) {
+        wholes_.clear();
+        wholeBytes_ = 0;
+    }
+    wholes_.emplace(text, image);
+    wholeBytes_ += image.sizeInBytes();
+    return image;
+}
+
+QImage TDirectCaption::Frame(const QString& text)
+{
+    const int renderedBefore = rendered_;
+    if (!splicing_)
         return Rendered(text);
-    const QString prefix = text.first(text.size() - 1);
-    if (prefix != prefix_) {
-        // A new beginning is drawn whole. Where its last character was drawn at this place
-        // before, the beginning alone is that drawing with the character's columns taken from
-        // the picture under the label; otherwise Qt draws it at the next change.
-        prefix_ = prefix;
-        prefixImage_ = QImage();
-        prefixAdvance_ = QFontMetricsF(label_->font()).horizontalAdvance(prefix);
-        QImage whole = Rendered(text);
-        const auto found = tails_.find(TailKey(text));
-        if (found != tails_.end() && SameColumns(whole, found->second.Image, found->second.From)) {
-            QImage alone = whole.copy();
-            CopyColumns(alone, under_, found->second.From);
-            SetPrefixImage(std::move(alone));
-        }
-        return whole;
+    if (text.size() > MaxPieced)
+        return Whole(text);
+    // The pictures of the beginning this text shares with the last stand; the rest is built.
+    size_t common = 0;
+    while (common < validLevels_ && common < static_cast<size_t>(text.size()) && levelsText_.at(common) == text.at(common))
+        ++common;
+    levelsText_ = text;
+    levels_.resize(static_cast<size_t>(text.size()) + 1);
+    inkEnd_.resize(levels_.size());
+    advance_.resize(levels_.size());
+    levels_[0] = under_;
+    inkEnd_[0] = 0;
+    advance_[0] = 0;
+    for (size_t length = common + 1; length < levels_.size() && splicing_; ++length) {
+        BuildLevel(length);
+        validLevels_ = length;
     }
-    if (prefixImage_.isNull())
-        SetPrefixImage(Rendered(prefix));
-    const auto key = TailKey(text);
-    auto found = tails_.find(key);
-    if (found == tails_.end()) {
-        Tail tail;
-        tail.Image = Rendered(text);
-        tail.CapturedWith = text;
-        // The last character's ink begins where the whole text first differs from its beginning.
-        while (tail.From < tail.Image.width() && SameColumn(tail.Image, prefixImage_, tail.From))
-            ++tail.From;
-        const QImage frame = tail.Image;
-        if (tails_.size() >= MaxTails)
-            tails_.clear();
-        if (tail.From >= prefixEnd_)
-            tails_.emplace(key, std::move(tail));
-        return frame;
-    }
-    Tail& tail = found->second;
-    if (tail.From < prefixEnd_)
+    if (!splicing_) {
+        validLevels_ = 0;
         return Rendered(text);
-    QImage frame = prefixImage_.copy();
-    CopyColumns(frame, tail.Image, tail.From);
-    if (!tail.Checked && tail.CapturedWith != text) {
-        // The first time a picture serves another text, Qt draws that text too, to compare.
-        tail.Checked = true;
-        const QImage drawn = Rendered(text);
-        if (drawn != frame) {
-            splicing_ = false;
-            return drawn;
-        }
     }
-    ++spliced_;
-    return frame;
+    validLevels_ = levels_.size() - 1;
+    if (rendered_ == renderedBefore)
+        ++spliced_;
+    return levels_.back();
 }
 
 void TDirectCaption::PutToX(const QImage& frame)
 {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
-    if (c == nullptr)
-        return;
-    const xcb_gcontext_t gc = xcb_generate_id(c);
-    xcb_create_gc(c, gc, xWindow_, 0, nullptr);
-    xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow_, gc, static_cast<uint16_t>(frame.width()),
+    xcb_put_image(x_, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow_, xGc_, static_cast<uint16_t>(frame.width()),
                   static_cast<uint16_t>(frame.height()), static_cast<int16_t>(area_.left()),
                   static_cast<int16_t>(area_.top()), 0, static_cast<uint8_t>(xDepth_),
                   static_cast<uint32_t>(frame.sizeInBytes()), frame.constBits());
-    xcb_free_gc(c, gc);
-    xcb_flush(c);
+    xcb_flush(x_);
 }
 
-void TDirectCaption::Draw()
+bool TDirectCaption::Draw(const QString& text)
 {
     QWidget* window = label_->window();
     QBackingStore* store = window->backingStore();
@@ -360,9 +448,9 @@ void TDirectCaption::Draw()
     if (image == nullptr || image->format() != under_.format()) {
         Forget();
         label_->update();
-        return;
+        return false;
     }
-    const QImage frame = Frame();
+    const QImage frame = Frame(text);
     const auto copy = [&] {
         for (int y = 0; y < frame.height(); ++y)
             std::memcpy(image->scanLine(area_.top() + y) + area_.left() * 4, frame.constScanLine(y),
@@ -372,7 +460,7 @@ void TDirectCaption::Draw()
         // The backing store keeps the same picture, for whatever Qt shows of it later.
         copy();
         PutToX(frame);
-        shown_ = frame;
+        shownToX_ = true;
     } else {
         const QRegion area(area_);
         store->beginPaint(area);
@@ -381,6 +469,36 @@ void TDirectCaption::Draw()
         store->flush(area, window->windowHandle());
     }
     ++draws_;
+    return true;
+}
+
+bool TDirectCaption::DrawAhead(QLabel* label, const std::string& sjis)
+{
+    TDirectCaption* direct = Of(label);
+    if (direct == nullptr || !direct->splicing_ || direct->under_.isNull() || !direct->CanDraw())
+        return false;
+    // The drawer must be in step with the label: its pictures are of what the label shows.
+    const QString shown = DisplayText::ShownText(label);
+    const qsizetype n = shown.size();
+    if (n < 2 || n > MaxPieced || shown != direct->levelsText_ || direct->validLevels_ + 1 != direct->levels_.size() ||
+        sjis.size() != static_cast<size_t>(n))
+        return false;
+    const QString text = SjisToQString(sjis);
+    if (text.size() != n || QStringView(text).first(n - 1) != QStringView(shown).first(n - 1))
+        return false;
+    // The label keeps its size while the sum of its characters' advances does.
+    const auto width = [direct](QChar c) {
+        auto found = direct->widths_.find(c);
+        if (found == direct->widths_.end())
+            found = direct->widths_.emplace(c, direct->label_->fontMetrics().horizontalAdvance(c)).first;
+        return found->second;
+    };
+    if (width(text.back()) != width(shown.back()))
+        return false;
+    if (!direct->Draw(text))
+        return false;
+    DisplayText::SetPendingCaption(label, sjis, text);
+    return true;
 }
 
 TDirectCaption::Change::Change(QLabel* label)
@@ -405,5 +523,5 @@ TDirectCaption::Change::~Change()
         label->update();
         return;
     }
-    direct_->Draw();
+    direct_->Draw(label->text());
 }

@@ -27,10 +27,11 @@
 #include <QString>
 #include <cstdint>
 #include <map>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 class QLabel;
+struct xcb_connection_t;
 
 class TDirectCaption : public QObject {
     Q_OBJECT
@@ -51,9 +52,16 @@ public:
         QRect before_;
     };
 
+    // Draws the label's caption changed to `sjis` without setting it on the label, where the
+    // change is in the last character only, leaves the text's width as it is, and is drawn
+    // directly. The label's text follows at its next other change, or before Qt paints it.
+    // False: nothing was done, and the caption is to be set as always.
+    static bool DrawAhead(QLabel* label, const std::string& sjis);
+
     // For the tests: changes drawn directly, and of those, put together from earlier pictures.
     static int DirectDraws(const QLabel* label);
     static int SplicedDraws(const QLabel* label);
+    static int QtDraws(const QLabel* label);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,44 +71,64 @@ protected:
 private:
     explicit TDirectCaption(QLabel* label);
     static TDirectCaption* Of(const QLabel* label);
-    std::tuple<qreal, QChar, QChar> TailKey(const QString& text) const;
-    void SetPrefixImage(QImage image);
+    qreal Advance(QChar before, QChar c);
+    void BuildLevel(size_t length);
+    QImage Whole(const QString& text);
     bool CanDraw();
     bool Capture();
     void Forget();
+    void ForgetDrawings();
     QImage Rendered(const QString& text);
-    QImage Frame();
-    void Draw();
+    QImage Frame(const QString& text);
+    bool Draw(const QString& text);
     void PutToX(const QImage& frame);
+    void ReleaseX();
 
     QLabel* label_;
     QImage under_;           // the window under the label, the label's text left out
+    QImage drawnOver_;       // the picture under the label that the drawings kept were drawn over
     QRect area_;             // where that picture lies, in the window's coordinates
+    xcb_connection_t* x_ = nullptr;
     uint32_t xWindow_ = 0;   // the X window the pictures go to directly (0: through Qt's flush)
+    uint32_t xGc_ = 0;
     int xDepth_ = 0;
-    QImage shown_;           // the last picture sent there, sent again after an expose
+    bool shownToX_ = false;  // a picture was sent there: sent again after an expose
     QPointer<QObject> watchedWindow_;  // the platform window whose exposes are watched
     bool blocked_ = false;   // found since Qt last painted the label: direct drawing is not for it
     bool ownPaint_ = false;  // the paints sent while taking pictures are ours
     int draws_ = 0;
     int spliced_ = 0;
+    int rendered_ = 0;
 
-    // The text but its last character, drawn, and the column from which it is the picture under it.
-    QString prefix_;
-    QImage prefixImage_;
-    int prefixEnd_ = 0;
-    qreal prefixAdvance_ = 0;
-    // A last character drawn after a text of this advance ending in this character: the whole
-    // label so drawn, exact from column `From` on. Checked against Qt's own drawing once for
-    // another text before it is trusted.
-    struct Tail {
+    // A short text (the time) is pieced together character by character. Level L is the picture
+    // of the text's first L characters; `inkEnd_` is the column from which it is the picture
+    // under the label. Kept for the last text, so that a change at its end redraws only the end.
+    QString levelsText_;
+    std::vector<QImage> levels_;
+    std::vector<int> inkEnd_;
+    std::vector<qreal> advance_;  // of the level's text
+    size_t validLevels_ = 0;  // levels [0, validLevels_] belong to levelsText_
+
+    // A character drawn at an advance: the whole label so drawn, exact from column `From` on.
+    // Checked against Qt's own drawing once for another text before it is trusted.
+    struct Piece {
         int From = 0;
         QImage Image;
+        int InkEnd = 0;
         QString CapturedWith;
         bool Checked = false;
     };
-    std::map<std::tuple<qreal, QChar, QChar>, Tail> tails_;
-    bool splicing_ = true;   // off for good once a spliced picture was found wrong
+    std::map<std::pair<qreal, QChar>, Piece> pieces_;
+    // The advances of single characters and the kerning of pairs, from which a text's advance
+    // is summed without laying the text out.
+    std::map<QChar, qreal> advances_;
+    std::map<QChar, int> widths_;  // whole-pixel advances, as the label is sized by
+    std::map<std::pair<QChar, QChar>, qreal> kerning_;
+    bool splicing_ = true;   // off for good once a pieced picture was found wrong
+
+    // A long text (the scrolling title) comes round again: its pictures are kept whole.
+    std::map<QString, QImage> wholes_;
+    qsizetype wholeBytes_ = 0;
 
     static std::vector<TDirectCaption*> drawers_;  // found by label without a walk over children
 };

@@ -31,6 +31,9 @@ void TFaceDisplay::SetCaption(QLabel* label, const std::string& sjis)
     // The bytes are compared, not the converted text: the conversion is the dearer part.
     if (DisplayText::LabelCaption(label) == sjis)
         return;
+    // The tenths of the time: drawn without setting the text (and so without a layout pass).
+    if (TDirectCaption::DrawAhead(label, sjis))
+        return;
     const TDirectCaption::Change change(label);
     DisplayText::SetLabelCaption(label, sjis, false);
     FitToText(label);
