@@ -275,9 +275,14 @@ bool TDirectCaption::Capture()
     SetQuietly(label_, text);
     ownPaint_ = false;
     under_ = under;
-    if (under_ != drawnOver_)
+    const QMargins margins = label_->contentsMargins();
+    const Look look{static_cast<int>(label_->alignment()), label_->indent(), label_->margin(), margins.left(),
+                    margins.top(), margins.right(), margins.bottom(), static_cast<int>(label_->textFormat()),
+                    label_->wordWrap()};
+    if (under_ != drawnOver_ || look != drawnWith_)
         ForgetDrawings();
     drawnOver_ = under_;
+    drawnWith_ = look;
     blocked_ = false;
     // On an X display the picture goes straight to the window: Qt's flush first waits for the
     // server to finish reading its last picture, a round trip each time.

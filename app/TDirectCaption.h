@@ -8,18 +8,22 @@
 // of the face under the label and of the label, text layout, and a flush. Ten times a second, with
 // the processor's caches cold from the decoder in between, that cost about 0.4 ms a change: the
 // player used twice the processor time of its engine alone. Here a change usually touches no text
-// layout at all: the label is drawn once per text by Qt itself (the label rendering itself over a
-// picture of what lies under it), and a text that differs from the last only in its last
-// character (the tenths of the time) is put together from pictures already drawn: the columns of
-// the text before that character, and the columns of that character drawn at the same place
-// before. Each piece is taken only where it is exact: where the two do not share a column of ink.
+// layout at all. Qt draws each character once at its place (the label rendering itself over a
+// picture of what lies under it), and a short text such as the time is then put together from
+// those drawings: the picture of its first characters, with the columns of the next character
+// drawn at the same advance before. A drawing is taken only where it is exact: where it shares no
+// column of ink with the characters before it, and once its first use for another text has been
+// compared with Qt's own drawing. A long text such as the scrolling title changes everywhere at
+// once; the picture of each of its steps is kept instead, for when the scroll comes round again.
 //
-// The label's text stays the truth: it is set on the label as before, only without the update
-// request, and whenever Qt paints the label itself (a new skin, a resize, the window shown) the
-// pictures are dropped and taken again. A label is drawn Qt's way instead while the window cannot
-// be seen, when a sibling lies on top of it, when the backing store is no plain picture of the
-// window, or when the window's outline follows its text (black text cuts see-through pixels, and
-// the outline is made from Qt's paints).
+// The label's text stays the truth. It is set on the label as before, only without the update
+// request; a change of the time's tenths alone is drawn ahead of it, and the text follows at the
+// next other change (within a second) or before Qt paints the label. Whenever Qt paints the label
+// itself (a new skin, a resize, the window shown) the picture under it is taken again, and the
+// drawings are dropped when it or the label's look changed. A label is drawn Qt's way instead
+// while the window cannot be seen, when a sibling lies on top of it, when the backing store is
+// no plain picture of the window, or when the window's outline follows its text (black text cuts
+// see-through pixels, and the outline is made from Qt's paints).
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -27,6 +31,8 @@
 #include <QString>
 #include <cstdint>
 #include <map>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -87,6 +93,9 @@ private:
     QLabel* label_;
     QImage under_;           // the window under the label, the label's text left out
     QImage drawnOver_;       // the picture under the label that the drawings kept were drawn over
+    // How the label lays out its text, beyond its font and colours (whose changes it is told of).
+    using Look = std::tuple<int, int, int, int, int, int, int, int, bool>;
+    Look drawnWith_{};
     QRect area_;             // where that picture lies, in the window's coordinates
     xcb_connection_t* x_ = nullptr;
     uint32_t xWindow_ = 0;   // the X window the pictures go to directly (0: through Qt's flush)

@@ -139,36 +139,39 @@ TEST_F(FaceDisplay, LabelIsSizedOnlyWhenItsTextWidthChanges)
     EXPECT_EQ(wider, draw(width));
 }
 
+// A textured face with a label in the time's font, over which captions are drawn.
+QLabel* MakeFace(QWidget* parent)
+{
+    QImage face(200, 80, QImage::Format_RGB32);
+    for (int y = 0; y < face.height(); ++y)
+        for (int x = 0; x < face.width(); ++x)
+            face.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, (x * y) % 256));
+    auto* image = new QLabel(parent);
+    image->setPixmap(QPixmap::fromImage(face));
+    image->setGeometry(0, 0, 200, 80);
+    auto* label = new QLabel(parent);
+    QFont font(QStringLiteral("MS UI Gothic"));
+    font.setPixelSize(19);
+    font.setBold(true);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(120, 220, 255));
+    label->setPalette(palette);
+    label->move(11, 23);
+    image->show();
+    label->show();
+    return label;
+}
+
 // The time drawn straight into the window, pieced together from earlier drawings where it can
 // be, must be what Qt draws for the same text: compared with a twin window that Qt draws.
 TEST_F(FaceDisplay, TextDrawnStraightToTheWindowIsWhatQtDraws)
 {
-    auto makeFace = [](QWidget* parent) {
-        QImage face(200, 80, QImage::Format_RGB32);
-        for (int y = 0; y < face.height(); ++y)
-            for (int x = 0; x < face.width(); ++x)
-                face.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, (x * y) % 256));
-        auto* image = new QLabel(parent);
-        image->setPixmap(QPixmap::fromImage(face));
-        image->setGeometry(0, 0, 200, 80);
-        auto* label = new QLabel(parent);
-        QFont font(QStringLiteral("MS UI Gothic"));
-        font.setPixelSize(19);
-        font.setBold(true);
-        label->setFont(font);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, QColor(120, 220, 255));
-        label->setPalette(palette);
-        label->move(11, 23);
-        image->show();
-        label->show();
-        return label;
-    };
     window.move(300, 250);  // clear of the notification area at the top of the X screen
-    QLabel* label = makeFace(&window);
+    QLabel* label = MakeFace(&window);
     QWidget twin;
     twin.resize(window.size());
-    QLabel* twinLabel = makeFace(&twin);
+    QLabel* twinLabel = MakeFace(&twin);
     apptest::WaitWithEvents([] { return false; }, std::chrono::milliseconds(50));
 
     const auto shown = [&] {
@@ -232,6 +235,34 @@ TEST_F(FaceDisplay, TextDrawnStraightToTheWindowIsWhatQtDraws)
     TFaceDisplay::SetCaption(label, "0:07.4");
     EXPECT_EQ(TDirectCaption::DirectDraws(label), direct);
     EXPECT_EQ(label->text(), QStringLiteral("0:07.4"));
+}
+
+// The scrolling title: each step's picture is kept, so the second time round Qt draws nothing.
+TEST_F(FaceDisplay, LongTextScrolledRoundIsDrawnOnce)
+{
+    window.move(300, 250);
+    QLabel* label = MakeFace(&window);
+    QWidget twin;
+    twin.resize(window.size());
+    QLabel* twinLabel = MakeFace(&twin);
+    apptest::WaitWithEvents([] { return false; }, std::chrono::milliseconds(50));
+    const std::string title = "Sine 440 Hz  ";
+    TFaceDisplay::SetCaption(label, title);
+    TFaceDisplay::SetCaption(twinLabel, title);
+    int firstRound = 0;
+    for (size_t step = 0; step < 2 * title.size(); ++step) {
+        if (step == title.size())
+            firstRound = TDirectCaption::QtDraws(label);
+        TFaceDisplay::ScrollCaption(label);
+        TFaceDisplay::ScrollCaption(twinLabel);
+        QCoreApplication::processEvents();
+        const auto* store = static_cast<const QImage*>(window.backingStore()->paintDevice());
+        const QImage shown = store->copy(label->geometry());
+        ASSERT_EQ(shown, twin.grab(twinLabel->geometry()).toImage().convertToFormat(shown.format())) << step;
+        ASSERT_EQ(label->text(), twinLabel->text());
+    }
+    EXPECT_GT(firstRound, 0);
+    EXPECT_EQ(TDirectCaption::QtDraws(label), firstRound);
 }
 
 TEST(DialogWatch, FoldersAreWatchedOnlyWhileTheDialogIsOpen)
