@@ -213,6 +213,14 @@ TEST_F(FaceDisplay, TextDrawnStraightToTheWindowIsWhatQtDraws)
     EXPECT_EQ(label->text(), QStringLiteral("0:07.0"));
     label->repaint();
     EXPECT_EQ(label->text(), QStringLiteral("0:07.9"));
+    // Text set on the label directly wins over a caption drawn ahead of it, even at Qt's paint.
+    TFaceDisplay::SetCaption(label, "0:07.8");
+    EXPECT_EQ(DisplayText::LabelCaption(label), "0:07.8");
+    label->setText(QStringLiteral("0:00.0"));
+    EXPECT_EQ(DisplayText::LabelCaption(label), "0:00.0");
+    label->repaint();
+    EXPECT_EQ(label->text(), QStringLiteral("0:00.0"));
+    TFaceDisplay::SetCaption(label, "0:07.9");
     ASSERT_EQ(shown(), twin.grab(twinLabel->geometry()).toImage().convertToFormat(shown().format()));
     for (const char* t : {"0:59.8", "0:59.9", "1:00.0", "1:00.1", "10:00.0", "10:00.1", "0:00.0"})
         showBoth(t);

@@ -349,6 +349,9 @@ TEST(CaptionText, TimeTextPaddingAndScrollingByBytes)
     EXPECT_EQ(CaptionText::TimeText(3600.0f), "60:00.0");
     // 0.7f is a little below 0.7.
     EXPECT_EQ(CaptionText::TimeText(0.7f), "0:00.6");
+    // Long pieces, and values outside the written-out fast path, read as before.
+    EXPECT_EQ(CaptionText::TimeText(int64_t{600000}, 9), "10000:00.9");
+    EXPECT_EQ(CaptionText::TimeText(int64_t{9}, 12), "0:09.12");
 
     EXPECT_EQ(CaptionText::PadCaption(std::string(25, 'x')), std::string(25, 'x') + "    ");
     EXPECT_EQ(CaptionText::PadCaption("[1] ABCDE!"), "[1] ABCDE!" + std::string(11, ' '));
