@@ -171,6 +171,12 @@ int TDirectCaption::QtDraws(const QLabel* label)
     return direct != nullptr ? direct->rendered_ : 0;
 }
 
+int TDirectCaption::SentWidth(const QLabel* label)
+{
+    const TDirectCaption* direct = Of(label);
+    return direct != nullptr ? direct->sentWidth_ : 0;
+}
+
 bool TDirectCaption::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == watchedWindow_ && event->type() == QEvent::Expose && xWindow_ != 0 && shownToX_)
@@ -178,7 +184,7 @@ bool TDirectCaption::eventFilter(QObject* watched, QEvent* event)
             // The backing store holds the same picture.
             if (const QImage* store = StoreImage(label_->window());
                 xWindow_ != 0 && shownToX_ && store != nullptr && store->rect().contains(area_))
-                PutToX(store->copy(area_));
+                PutToX(store->copy(area_), 0, area_.width());
         });
     if (watched == label_ && !ownPaint_) {
         switch (event->type()) {
@@ -436,12 +442,22 @@ QImage TDirectCaption::Frame(const QString& text)
     return levels_.back();
 }
 
-void TDirectCaption::PutToX(const QImage& frame)
+void TDirectCaption::PutToX(const QImage& frame, int from, int to)
 {
-    xcb_put_image(x_, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow_, xGc_, static_cast<uint16_t>(frame.width()),
-                  static_cast<uint16_t>(frame.height()), static_cast<int16_t>(area_.left()),
+    // Columns [from, to) of the frame, packed row after row as the request carries them.
+    const int width = to - from;
+    const uchar* bits = frame.constBits();
+    if (width != frame.width()) {
+        packed_.resize(static_cast<size_t>(width) * static_cast<size_t>(frame.height()));
+        for (int y = 0; y < frame.height(); ++y)
+            std::memcpy(packed_.data() + static_cast<size_t>(y) * static_cast<size_t>(width),
+                        frame.constScanLine(y) + from * 4, static_cast<size_t>(width) * 4);
+        bits = reinterpret_cast<const uchar*>(packed_.data());
+    }
+    xcb_put_image(x_, XCB_IMAGE_FORMAT_Z_PIXMAP, xWindow_, xGc_, static_cast<uint16_t>(width),
+                  static_cast<uint16_t>(frame.height()), static_cast<int16_t>(area_.left() + from),
                   static_cast<int16_t>(area_.top()), 0, static_cast<uint8_t>(xDepth_),
-                  static_cast<uint32_t>(frame.sizeInBytes()), frame.constBits());
+                  static_cast<uint32_t>(width * frame.height() * 4), bits);
     xcb_flush(x_);
 }
 
@@ -456,24 +472,45 @@ bool TDirectCaption::Draw(const QString& text)
         return false;
     }
     const QImage frame = Frame(text);
+    ++draws_;
+    // The backing store holds what the window shows, or what Qt is about to show of it: only
+    // the columns that differ from it are written and sent (a change of the tenths is a digit's
+    // width of the label, a tenth of the picture).
+    int from = 0;
+    int to = frame.width();
+    if (xWindow_ == 0 || shownToX_) {
+        const auto differs = [&](int x) {
+            for (int y = 0; y < frame.height(); ++y)
+                if (reinterpret_cast<const QRgb*>(image->constScanLine(area_.top() + y))[area_.left() + x] !=
+                    reinterpret_cast<const QRgb*>(frame.constScanLine(y))[x])
+                    return true;
+            return false;
+        };
+        while (from < to && !differs(from))
+            ++from;
+        while (to > from && !differs(to - 1))
+            --to;
+    }
+    sentWidth_ = to - from;
+    if (from == to)
+        return true;
     const auto copy = [&] {
         for (int y = 0; y < frame.height(); ++y)
-            std::memcpy(image->scanLine(area_.top() + y) + area_.left() * 4, frame.constScanLine(y),
-                        static_cast<size_t>(frame.width()) * 4);
+            std::memcpy(image->scanLine(area_.top() + y) + (area_.left() + from) * 4, frame.constScanLine(y) + from * 4,
+                        static_cast<size_t>(to - from) * 4);
     };
     if (xWindow_ != 0) {
         // The backing store keeps the same picture, for whatever Qt shows of it later.
         copy();
-        PutToX(frame);
+        PutToX(frame, from, to);
         shownToX_ = true;
     } else {
-        const QRegion area(area_);
+        const QRegion area(area_.left() + from, area_.top(), to - from, area_.height());
         store->beginPaint(area);
         copy();
         store->endPaint();
         store->flush(area, window->windowHandle());
     }
-    ++draws_;
     return true;
 }
 

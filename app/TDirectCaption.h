@@ -68,6 +68,8 @@ public:
     static int DirectDraws(const QLabel* label);
     static int SplicedDraws(const QLabel* label);
     static int QtDraws(const QLabel* label);
+    // For the tests: the width of the last change sent to the display.
+    static int SentWidth(const QLabel* label);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -87,7 +89,7 @@ private:
     QImage Rendered(const QString& text);
     QImage Frame(const QString& text);
     bool Draw(const QString& text);
-    void PutToX(const QImage& frame);
+    void PutToX(const QImage& frame, int from, int to);
     void ReleaseX();
 
     QLabel* label_;
@@ -102,12 +104,14 @@ private:
     uint32_t xGc_ = 0;
     int xDepth_ = 0;
     bool shownToX_ = false;  // a picture was sent there: sent again after an expose
+    std::vector<uint32_t> packed_;  // the columns of a picture sent in part
     QPointer<QObject> watchedWindow_;  // the platform window whose exposes are watched
     bool blocked_ = false;   // found since Qt last painted the label: direct drawing is not for it
     bool ownPaint_ = false;  // the paints sent while taking pictures are ours
     int draws_ = 0;
     int spliced_ = 0;
     int rendered_ = 0;
+    int sentWidth_ = 0;
 
     // A short text (the time) is pieced together character by character. Level L is the picture
     // of the text's first L characters; `inkEnd_` is the column from which it is the picture
