@@ -185,15 +185,19 @@ void TForm1::SetupMenusAndTimers()
     NextPlayTimer = makeTimer("NextPlayTimer", 1000, false, &TForm1::NextPlayTimerTimer);
     new TFaceDisplay(this, Timer1, [this] { Timer1Timer(); });  // rests Timer1 while unseen
 
-    SkinLoadDialog = new QFileDialog(this);
-    SkinLoadDialog->setObjectName(QStringLiteral("SkinLoadDialog"));
-    SkinLoadDialog->setWindowTitle(QStringLiteral("スキンの変更"));
-    SkinLoadDialog->setNameFilter(QStringLiteral("スキン情報ファイル(.ini) (*.ini)"));
-    SkinLoadDialog->setDefaultSuffix(QStringLiteral("ini"));
-    SkinLoadDialog->setFileMode(QFileDialog::ExistingFile);
-    SkinLoadDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    SkinLoadDialog->setOption(QFileDialog::HideNameFilterDetails, true);
-    TDialogWatch::WhileShown(SkinLoadDialog);
+    SkinLoadDialog.MadeBy([this] {
+        auto* dialog = new QFileDialog(this);
+        dialog->setObjectName(QStringLiteral("SkinLoadDialog"));
+        dialog->setWindowTitle(QStringLiteral("スキンの変更"));
+        dialog->setNameFilter(QStringLiteral("スキン情報ファイル(.ini) (*.ini)"));
+        dialog->setDefaultSuffix(QStringLiteral("ini"));
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setOption(QFileDialog::HideNameFilterDetails, true);
+        dialog->setDirectory(QFile::decodeName(QByteArray::fromStdString(AppDir + "skin")));
+        TDialogWatch::WhileShown(dialog);
+        return dialog;
+    });
 
     TrayIcon = new QSystemTrayIcon(this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
@@ -417,7 +421,6 @@ void TForm1::LoadSettingsAndSkin()
         Settings = TPlayerSettings::FirstRun(pos().x(), pos().y());
         new TFirstPlacement(this, Settings, []() -> QWidget* { return Form2; });
     }
-    SkinLoadDialog->setDirectory(QFile::decodeName(QByteArray::fromStdString(AppDir + "skin")));
     Skin->Load(stored);
 }
 

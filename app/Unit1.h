@@ -7,6 +7,7 @@
 #include "TDSOggStream.h"
 #include "TDXSound.h"
 #include "TFileIntake.h"
+#include "TLazyDialog.h"
 #include "TMainSkin.h"
 #include "TPlaybackSequence.h"
 #include "TPlaylistCursor.h"
@@ -29,7 +30,6 @@ class QLabel;
 class QTimer;
 class QMenu;
 class QAction;
-class QFileDialog;
 class TSpeedButton;
 
 // The notification-icon record: what the tray icon shows and whom it reports to.
@@ -99,7 +99,7 @@ public:
     QTimer* NextPlayTimer = nullptr;  // 1000 ms, disabled until a piece ends
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
-    QFileDialog* SkinLoadDialog = nullptr;
+    TLazyDialog SkinLoadDialog;
     QSystemTrayIcon* TrayIcon = nullptr;
 
     // Device first, stream second: members are destroyed in reverse, the stream before the device.

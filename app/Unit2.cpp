@@ -101,16 +101,24 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     ListBox1->installEventFilter(this);
 
     const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8)");
-    OggLoadDialog = MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
-                               QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
-                               QFileDialog::ExistingFiles);
-    ListLoadDialog = MakeDialog(this, QStringLiteral("ListLoadDialog"), QStringLiteral("プレイリストの読みこみ"),
-                                m3uFilter, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
-    ListSaveDialog = MakeDialog(this, QStringLiteral("ListSaveDialog"), QStringLiteral("プレイリストの保存"),
-                                m3uFilter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
-    for (QFileDialog* dialog : {ListLoadDialog, ListSaveDialog})
+    OggLoadDialog.MadeBy([this] {
+        return MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
+                          QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
+                          QFileDialog::ExistingFiles);
+    });
+    ListLoadDialog.MadeBy([this, m3uFilter] {
+        QFileDialog* dialog = MakeDialog(this, QStringLiteral("ListLoadDialog"), QStringLiteral("プレイリストの読みこみ"),
+                                         m3uFilter, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
         dialog->setDefaultSuffix(QStringLiteral("m3u"));
-    ListSaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+        return dialog;
+    });
+    ListSaveDialog.MadeBy([this, m3uFilter] {
+        QFileDialog* dialog = MakeDialog(this, QStringLiteral("ListSaveDialog"), QStringLiteral("プレイリストの保存"),
+                                         m3uFilter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
+        dialog->setDefaultSuffix(QStringLiteral("m3u"));
+        dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+        return dialog;
+    });
 
     ChooseOggFiles = [this] { return RunOpenDialog(OggLoadDialog); };
     ChoosePlaylists = [this] { return RunOpenDialog(ListLoadDialog); };

@@ -4,6 +4,7 @@
 // files and plays an entry on a double-click. The paths live in the main window's OggFileList;
 // Playlist keeps the two lists in step.
 #include "TFileIntake.h"
+#include "TLazyDialog.h"
 #include "TPlaylist.h"
 #include "TSideWindow.h"
 
@@ -14,7 +15,6 @@
 #include <vector>
 
 class QAction;
-class QFileDialog;
 class QListWidget;
 class QMenu;
 class QMenuBar;
@@ -67,9 +67,9 @@ public:
     QAction* C1 = nullptr;
     QAction* MUp = nullptr;
     QAction* MDown = nullptr;
-    QFileDialog* OggLoadDialog = nullptr;
-    QFileDialog* ListLoadDialog = nullptr;
-    QFileDialog* ListSaveDialog = nullptr;
+    TLazyDialog OggLoadDialog;
+    TLazyDialog ListLoadDialog;
+    TLazyDialog ListSaveDialog;
 
     // Every change to OggFileList and ListBox1 goes through here.
     std::unique_ptr<TPlaylist> Playlist;

@@ -134,9 +134,14 @@ TEST_F(ControlsTest, DialogsStartInTheMusicFolderThenWhereTheLastOneEnded)
 {
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     const QString first = !music.isEmpty() && QDir(music).exists() ? music : QDir::homePath();
-    auto* ogg = Form2->findChild<QFileDialog*>(QStringLiteral("OggLoadDialog"));
-    auto* list = Form2->findChild<QFileDialog*>(QStringLiteral("ListLoadDialog"));
+    // Made when first used, not at start-up.
+    EXPECT_EQ(Form2->findChild<QFileDialog*>(QStringLiteral("OggLoadDialog")), nullptr);
+    EXPECT_EQ(Form1->findChild<QFileDialog*>(QStringLiteral("SkinLoadDialog")), nullptr);
+    QFileDialog* ogg = Form2->OggLoadDialog;
+    QFileDialog* list = Form2->ListLoadDialog;
     ASSERT_TRUE(ogg && list);
+    EXPECT_EQ(Form2->findChild<QFileDialog*>(QStringLiteral("OggLoadDialog")), ogg);
+    EXPECT_EQ(Form2->OggLoadDialog.get(), ogg);
     EXPECT_EQ(ogg->directory().absolutePath(), QDir(first).absolutePath());
     // The filter's caption as written, without the patterns repeated.
     if (auto* types = ogg->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {

@@ -44,7 +44,7 @@ TEST_F(PlaylistIntakeTest, DroppedFoldersAndSmallM3u8ListsAreAppended)
     EXPECT_TRUE(messages.empty());
 
     // The playlist dialogs offer ".m3u8" beside ".m3u".
-    for (QFileDialog* dialog : {Form2->ListLoadDialog, Form2->ListSaveDialog})
+    for (QFileDialog* dialog : {Form2->ListLoadDialog.get(), Form2->ListSaveDialog.get()})
         EXPECT_TRUE(dialog->nameFilters().join(' ').contains(QStringLiteral("*.m3u8"))) << dialog->objectName().toStdString();
 }
 
