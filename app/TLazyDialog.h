@@ -19,7 +19,6 @@ public:
     QFileDialog* get();
     QFileDialog* operator->() { return get(); }
     operator QFileDialog*() { return get(); }
-    bool Made() const { return !dialog_.isNull(); }
 
 private:
     std::function<QFileDialog*()> make_;
