@@ -103,8 +103,13 @@ xsession_signal_player() {
 }
 
 xsession_window() {
-  local wid
-  wid="$(timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" | head -n1)" || true
+  local wid="" end=$((SECONDS + ${2:-60}))
+  # A window made or dropped while xdotool walks the tree ends the search with BadWindow (a
+  # dialog being built makes and drops windows of its own): the search is made again.
+  while [ -z "$wid" ] && [ "$SECONDS" -lt "$end" ]; do
+    wid="$(timeout "$((end - SECONDS))" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1)" || true
+    [ -n "$wid" ] || sleep 0.1
+  done
   [ -n "$wid" ] || return 1
   echo "$wid"
 }
