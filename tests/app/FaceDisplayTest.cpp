@@ -7,6 +7,7 @@
 #include "TDialogWatch.h"
 #include "TDirectCaption.h"
 #include "TFaceDisplay.h"
+#include "TLazyDialog.h"
 
 #include <QBackingStore>
 #include <QCoreApplication>
@@ -295,6 +296,30 @@ TEST(DialogWatch, FoldersAreWatchedOnlyWhileTheDialogIsOpen)
     EXPECT_TRUE(TDialogWatch::Watching(&dialog));
     dialog.hide();
     EXPECT_FALSE(TDialogWatch::Watching(&dialog));
+}
+
+// A dialog is made once, on first use, as a child of its window; made again only if it is gone.
+TEST(LazyDialog, MadeOnFirstUseKeptAndMadeAgainOnlyWhenGone)
+{
+    apptest::EnsureApplication();
+    QWidget window;
+    int made = 0;
+    TLazyDialog dialog;
+    EXPECT_EQ(dialog.get(), nullptr);  // nothing to make it with yet
+    dialog.MadeBy([&] {
+        ++made;
+        return new QFileDialog(&window);
+    });
+    EXPECT_EQ(made, 0);
+    QFileDialog* first = dialog;
+    dialog->setWindowTitle(QStringLiteral("first"));
+    EXPECT_EQ(dialog.get(), first);
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(first->parent(), &window);
+    delete first;
+    EXPECT_NE(dialog.get(), nullptr);
+    EXPECT_EQ(made, 2);
+    EXPECT_NE(dialog->windowTitle(), QStringLiteral("first"));
 }
 
 }
