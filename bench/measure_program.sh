@@ -7,6 +7,8 @@
 #     manager does with a minimised window): CPU seconds per minute of playback, counted from a
 #     few seconds after the start to the end, against qvtool's over the same stretch. The whole
 #     run with the start-up is shown as well.
+#     Beside them, the same count for QtTickFloor (a Qt window with a 100 ms timer that does
+#     nothing, where built): what ticking ten times a second through Qt costs by itself here.
 #   - peak memory (/usr/bin/time), against qvtool's;
 #   - the time from the start to the first non-silent sample in the capture (median of several
 #     starts), against qvtool's;
@@ -127,6 +129,11 @@ play() {
 read -r q_cpu q_rss q_play q_span < <(play qvtool 0 "$build/bin/qvtool" play "$piece" --seconds "$seconds")
 read -r v_cpu v_rss v_play v_span < <(play visible 0 "$app/ostradivuvirar" "$piece")
 read -r h_cpu h_rss h_play h_span < <(play hidden 1 "$app/ostradivuvirar" "$piece")
+# The floor under the visible figure: a Qt window whose 100 ms timer does nothing.
+f_play=0 f_span=0
+if [ -x "$build/bench/QtTickFloor" ]; then
+  read -r _ _ f_play f_span < <(play floor 0 "$build/bench/QtTickFloor")
+fi
 
 # 3. The benchmark programs' last lines.
 results="$work/results"
@@ -156,7 +163,7 @@ fi
 echo "file: $(awk -v s="$size" 'BEGIN { printf "%.2f", s / 1048576 }') MB Ogg Vorbis; SDL disk driver, real time; playing stretch ${v_span%.*} s of $seconds s"
 echo "baseline: qvtool play, the same engine and device without windows, in this run"
 awk -v s="$seconds" -v qc="$q_cpu" -v qr="$q_rss" -v qp="$q_play" -v qs="$q_span" \
-    -v vc="$v_cpu" -v vr="$v_rss" -v vp="$v_play" -v vs="$v_span" -v hc="$h_cpu" -v hr="$h_rss" -v hp="$h_play" -v hs="$h_span" \
+    -v vc="$v_cpu" -v vr="$v_rss" -v vp="$v_play" -v vs="$v_span" -v hc="$h_cpu" -v hr="$h_rss" -v hp="$h_play" -v hs="$h_span" -v fp="$f_play" -v fs="$f_span" \
     -v fm="$first_med" -v fmin="$first_min" -v fmax="$first_max" -v qf="$qfirst_med" -v n="$starts" \
     -f /dev/stdin "$results" <<'AWK'
 function ratio(a, b) { return b > 0 ? a / b : 0 }
@@ -181,6 +188,9 @@ END {
         sprintf("%.2f", ratio(vpm, qpm)), "<= 1.3", verdict(ratio(vpm, qpm) <= 1.3))
     row("CPU playing, window hidden", sprintf("%.3f s/min", hpm), sprintf("qvtool %.3f s/min", qpm),
         sprintf("%.2f", ratio(hpm, qpm)), "<= 1.1", verdict(ratio(hpm, qpm) <= 1.1))
+    if (fs > 0)
+        row("  a Qt window ticking 10/s", sprintf("%.3f s/min", fp * 60 / fs), sprintf("qvtool %.3f s/min", qpm),
+            sprintf("%.2f", ratio(fp * 60 / fs, qpm)), "(shown only)", "")
     row("CPU whole run with start-up", sprintf("%.3f s/min", vc * 60 / s), sprintf("qvtool %.3f s/min", qc * 60 / s),
         sprintf("%.2f", ratio(vc, qc)), "(shown only)", "")
     row("peak memory", sprintf("%.1f MB", vr / 1024), sprintf("qvtool %.1f MB", qr / 1024),
