@@ -46,6 +46,10 @@ TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
     playlist_.Select(index);
     const std::string ext = Paths::ExtractFileExt(path);
     CurrentExt = ext == ".OGG" ? ".ogg" : ext == ".QV" ? ".qv" : ext;
+    // A plain file with loop tags (or a container under another name) loops by its own table,
+    // and the loop count ends it as it ends a container.
+    if (CurrentExt == ".ogg" && stream_.HasLoops())
+        CurrentExt = ".qv";
     return TStart::Started;
 }
 

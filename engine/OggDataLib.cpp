@@ -5,6 +5,7 @@
 #include "AtomicFile.h"
 #include "ChannelDownmix.h"
 #include "ERangeError.h"
+#include "LoopFit.h"
 #include "OggWuvorbisLib.h"
 #include "Paths.h"
 #include "RateConverter.h"
@@ -12,7 +13,9 @@
 #include "TRegularFile.h"
 #include "TVorbisHeaders.h"
 
+#include <algorithm>
 #include <bit>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -112,7 +115,14 @@ bool TOggData::LoadOgg(TMemoryStream* stream)
     std::unique_ptr<TMemoryStream> owned(stream);
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
     Init();
-    LoadLoop(owned.get());
+    // Entries an earlier file's tags made go with that file; a container's table stays as the
+    // container left it.
+    for (int32_t i = 0; i < 16; ++i)
+        if (ByFrames(i))
+            Loops[i] = TOggLoop{};
+    std::fill(std::begin(LoopFrames), std::end(LoopFrames), TFrameLoop{});
+    LoopTags = TTaggedLoop{};
+    const bool container = LoadLoop(owned.get());
     DataStart = owned->Position();
     // The decoder looks for the last page from the end of its source, in steps that grow with
     // the distance (time quadratic in the length of anything behind the stream). It is shown the
@@ -131,6 +141,8 @@ bool TOggData::LoadOgg(TMemoryStream* stream)
     owned.release();
     GetOggInfo();
     SetUpConversion();
+    if (!container)
+        TakeLoopTags();
     Loaded = true;
     PublishPosition();
     return true;
@@ -178,6 +190,30 @@ void TOggData::GetOggInfo()
     TotalTime = total > 0.0 && total <= std::numeric_limits<float>::max() ? static_cast<float>(total) : 0.0f;
     int64_t pcm = _VorbisfileDll->wu_ov_pcm_total(&VorbisFile, -1);
     PcmBytes = pcm > 0 && pcm <= std::numeric_limits<int64_t>::max() / 4 ? pcm * 2 * 2 : 0;
+}
+
+void TOggData::TakeLoopTags()
+{
+    const int64_t total = PcmBytes / OutputFormat::BytesPerFrame;
+    LoopTags = TLoopTags::Read(CommentList->Lines(), total);
+    // A loop needs the stream's length to be placed (and checked against it).
+    if (LoopTags.Result != TTaggedLoop::Found || total <= 0 || !LoopTags.End)
+        return;
+    // The times are those qvtool import writes, for everything that reads the table; playback
+    // meets the loop at its frames.
+    const TLoopFit fit(Rate, total);
+    Loops[0] = TOggLoop{fit.Start(LoopTags.Start).Time, fit.End(*LoopTags.End).Time, -1};
+    LoopFrames[0] = TFrameLoop{LoopTags.Start, *LoopTags.End, Loops[0].LoopStart, Loops[0].LoopEnd};
+}
+
+bool TOggData::ByFrames(int32_t index) const
+{
+    if (index < 0 || index > 15)
+        return false;
+    const TFrameLoop& f = LoopFrames[index];
+    // The float times compared bit for bit: a caller writing the same times changes nothing.
+    return f.Start >= 0 && std::memcmp(&f.ForStart, &Loops[index].LoopStart, sizeof(float)) == 0 &&
+           std::memcmp(&f.ForEnd, &Loops[index].LoopEnd, sizeof(float)) == 0;
 }
 
 void TOggData::LPPCharToStringList(TStringList& list, char** strings)

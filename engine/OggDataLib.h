@@ -3,6 +3,7 @@
 // with loop points, whole-file repeat, a fading volume, master and channel volumes, a 256-band
 // equaliser and analysis of the sound being heard.
 #include "FFTLib.h"
+#include "LoopTags.h"
 #include "OutputFormat.h"
 #include "TMemoryStream.h"
 #include "TRenderSnapshot.h"
@@ -186,6 +187,22 @@ public:
     float TotalTime = 0.0f;
     int64_t PcmBytes = 0;
     TOggLoop Loops[16]{};
+    // Loop entries met at whole frames of the stream's own rate rather than at their float times:
+    // the loop of a plain file's tags, which then lands on the tagged frame exactly, also where
+    // no 32-bit time would. An entry is met by its frames only while Loops[i] still holds the
+    // times they were made with, so a caller that writes its own times into the table is obeyed.
+    struct TFrameLoop {
+        int64_t Start = -1;  // the frame played after the jump; -1: met by its times
+        int64_t End = -1;    // the first frame not played before it
+        float ForStart = 0.0f;
+        float ForEnd = 0.0f;
+    };
+    TFrameLoop LoopFrames[16]{};
+    // What the loop tags of a plain file said (None for a container, whose table is its own);
+    // when they give a loop, it is entry 0, endless, as qvtool import would write it.
+    TTaggedLoop LoopTags;
+    // The entry is met by its frames (see LoopFrames).
+    bool ByFrames(int32_t index) const;
 
 private:
     // The loop step over n bytes of stereo frames at the stream's own rate at p: decodes up to
@@ -194,6 +211,8 @@ private:
     // For a stream at another rate: fills n bytes at 44100 Hz at p through the rate converter,
     // taking source frames from RenderSource as it needs them. Returns the bytes of sound.
     int32_t RenderConverted(uint8_t* p, int32_t n);
+    // Reads the loop tags of a plain file just opened and makes entry 0 of them.
+    void TakeLoopTags();
     // Chooses the path for the stream just opened: the converter and the downmix it needs.
     void SetUpConversion();
     // Forgets the frames between the decoder and the output (a seek, a stop, a new start).

@@ -108,49 +108,59 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
 
 int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
 {
-    // Converted streams take the decoder's position whole, so that a loop end becomes the same
-    // source frame wherever a chunk of source happens to begin; on the direct path it is the
-    // float the block has always been measured from.
-    auto tell = [&]() -> double {
-        if (_VorbisfileDll == nullptr)
-            return 0.0;
-        return LoopTime::BlockTime(_VorbisfileDll->wu_ov_time_tell(&VorbisFile), Converter != nullptr);
+    // The decoder's exact place. Converted streams take it whole, so that a loop end becomes the
+    // same source frame wherever a chunk of source happens to begin; on the direct path it is
+    // the float the block has always been measured from. Loops met at frames take the frame it
+    // names, which its time gives exactly.
+    auto exactTell = [&]() -> double {
+        return _VorbisfileDll == nullptr ? 0.0 : _VorbisfileDll->wu_ov_time_tell(&VorbisFile);
     };
-    const double t = tell();
+    const int32_t rate = Rate > 0 ? Rate : OutputFormat::Rate;
+    double exact = exactTell();
+    double now = LoopTime::BlockTime(exact, Converter != nullptr);
+    int64_t frame = std::llround(exact * rate);
     const int32_t bytesPerSecond = SourceBytesPerSecond();
     DataEnded = false;
 
     // Loop points that playback has passed are armed again for the next time they are reached.
     for (int32_t i = 0; i < 16; ++i)
-        if (Loops[i].LoopEnd < t)
+        if (ByFrames(i) ? LoopFrames[i].End < frame : Loops[i].LoopEnd < now)
             LoopCounter[i].store(0);
 
     // The loop step. The first entry (in index order) whose end falls within the rest of the
-    // block and that has jumps left fires: the block is decoded up to the whole frame nearest to
-    // its end, the decoder jumps to its start, and the rest of the block is checked again from
-    // there, so that a loop shorter than a block keeps looping instead of playing on past its end.
+    // block and that has jumps left fires: the block is decoded up to its end (the whole frame
+    // nearest to its time, or its very frame), the decoder jumps to its start, and the rest of
+    // the block is checked again from there, so that a loop shorter than a block keeps looping
+    // instead of playing on past its end.
     uint8_t* cursor = p;
     int32_t remaining = n;
-    double now = t;
     int32_t result = 0;
     for (int32_t jumps = 0; jumps < kMaxJumpsPerBlock && remaining > 0; ++jumps) {
         const double span = static_cast<double>(remaining) / bytesPerSecond;
+        const int64_t frames = remaining / OutputFormat::BytesPerFrame;
         int32_t due = -1;
         for (int32_t i = 0; i < 16 && due < 0; ++i) {
             const TOggLoop& e = Loops[i];
-            // A loop end beyond the end of the stream is never reached.
-            const bool inStream = LoopTime::EndInStream(e.LoopEnd, TotalTime);
-            const bool inSpan = LoopTime::EndInSpan(e.LoopEnd, now, span);
+            bool reached = false;
+            if (ByFrames(i)) {
+                reached = LoopFrames[i].End >= frame && LoopFrames[i].End <= frame + frames;
+            } else {
+                // A loop end beyond the end of the stream is never reached.
+                reached = LoopTime::EndInStream(e.LoopEnd, TotalTime) && LoopTime::EndInSpan(e.LoopEnd, now, span);
+            }
             const bool left = e.RepeatCount == -1 || e.RepeatCount > LoopCounter[i].load();
-            if (inStream && inSpan && left)
+            if (reached && left)
                 due = i;
         }
         if (due < 0)
             break;
         const TOggLoop& e = Loops[due];
+        const bool byFrames = ByFrames(due);
         if (e.RepeatCount != -1)
             LoopCounter[due].fetch_add(1);
-        const int64_t len = std::clamp<int64_t>(LoopTime::BytesToEnd(e.LoopEnd, now, bytesPerSecond), 0, remaining);
+        const int64_t toEnd = byFrames ? (LoopFrames[due].End - frame) * OutputFormat::BytesPerFrame
+                                       : LoopTime::BytesToEnd(e.LoopEnd, now, bytesPerSecond);
+        const int64_t len = std::clamp<int64_t>(toEnd, 0, remaining);
         // If the data ends before the loop end (an end at the stream's own end), the jump is
         // taken right there, so the join stays gapless and playback does not stop.
         const int32_t taken = FillBlock(cursor, static_cast<int32_t>(len), true);
@@ -159,9 +169,13 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
         remaining -= taken;
         if (DataEnded)
             break;
-        if (_VorbisfileDll == nullptr || _VorbisfileDll->wu_ov_time_seek(&VorbisFile, e.LoopStart) < 0)
+        // A start frame is sought by the time of its middle, which the decoder cuts down to it.
+        const double to = byFrames ? (static_cast<double>(LoopFrames[due].Start) + 0.5) / rate : e.LoopStart;
+        if (_VorbisfileDll == nullptr || _VorbisfileDll->wu_ov_time_seek(&VorbisFile, to) < 0)
             break;  // a start the decoder cannot seek to: play on from here
-        now = tell();
+        exact = exactTell();
+        now = LoopTime::BlockTime(exact, Converter != nullptr);
+        frame = std::llround(exact * rate);
         MarkJump(static_cast<int32_t>(cursor - p), now);
         // A jump that advanced nothing (a loop of no length) is not repeated within the block.
         if (taken == 0 && jumps > 0)

@@ -29,4 +29,8 @@ public:
     virtual bool IsPaused() = 0;
     virtual float GetOutputTime() = 0;
     virtual float GetTotalTime() = 0;
+    // True while the piece loaded carries loop entries of its own that jump back: a looped
+    // container's table, or the loop of a plain file's loop tags. Such a piece is played by the
+    // loop count as a container is, whatever its file name.
+    virtual bool HasLoops() = 0;
 };

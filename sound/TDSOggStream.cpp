@@ -271,6 +271,17 @@ float TDSOggStream::GetTotalTime()
     return OggData ? OggData->TotalTime : 0.0f;
 }
 
+bool TDSOggStream::HasLoops()
+{
+    if (!OggData)
+        return false;
+    // The table is written only while a file loads, on this thread: read here, it stands still.
+    for (const TOggLoop& l : OggData->Loops)
+        if (l.RepeatCount == -1 || l.RepeatCount > 0)
+            return true;
+    return false;
+}
+
 bool TDSOggStream::IsPlaying()
 {
     if (!OggData)

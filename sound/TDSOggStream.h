@@ -40,6 +40,7 @@ public:
     void SetVolume(int32_t volume);
     float GetOutputTime() override;
     float GetTotalTime() override;
+    bool HasLoops() override;
     bool IsPlaying() override;
     bool Rewind(float seconds) override;
     bool Forward(float seconds) override;

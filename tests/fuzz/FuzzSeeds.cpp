@@ -129,6 +129,15 @@ void SjisSeeds()
     PutText("sjis", "invalid", std::string("\x80\xBF\xC0\xAF\xFE\xFF\xED\xA0\x80", 9));
     PutText("sjis", "nul", std::string("ab\0cd", 5));
 }
+
+void LoopTagSeeds()
+{
+    PutText("looptags", "rpg", std::string("\x14") + "TITLE=x\nLOOPSTART=22222\nLOOPLENGTH=120000");
+    PutText("looptags", "mixed", std::string("\x15") + "LoopStart=5\nLOOP_END=90\nloop_length=85");
+    PutText("looptags", "conflict", std::string("\x15") + "LOOPSTART=1\nLoopStart=2\nLOOPEND=9");
+    PutText("looptags", "pairs", std::string("\x20") + "LOOPDEFS=5,600\nlp= 7 , 8\r\nLP=1,2,3");
+    PutText("looptags", "bad", std::string("\x03") + "LOOPSTART=99999999999999999999\nLOOPEND=-1\nLOOPLENGTH=1e5");
+}
 }
 
 int main(int argc, char** argv)
@@ -143,5 +152,6 @@ int main(int argc, char** argv)
     SkinSeeds();
     SettingsSeeds();
     SjisSeeds();
+    LoopTagSeeds();
     return 0;
 }

@@ -53,6 +53,8 @@ public:
     bool IsPaused() override { return pauseTime != 0.0f; }
     float GetOutputTime() override { return output; }
     float GetTotalTime() override { return total; }
+    // A file whose name says "tagged" carries loop tags.
+    bool HasLoops() override { return played.back().find("tagged") != std::string::npos; }
 
     // The piece reaches its end (or its closing fade reaches silence) and the data stops.
     void End() { playing = false; }
@@ -295,34 +297,39 @@ TEST_F(Sequence, WithLoopSwitchAPlainFilePlaysLoopCountPlusOneTimes)
     EXPECT_EQ(seq.LoopsDone, 0);
 }
 
+// A container, and a plain file whose loop tags give it a loop, are played alike.
 TEST_F(Sequence, LoopPassesCountWholeSecondsBackAndFadeThenTheNextFollows)
 {
-    Load({"loop.qv", "b.ogg"});
-    for (float t : {1.2f, 5.0f, 10.9f, 10.2f}) {
-        stream.output = t;
+    for (const std::string looped : {"loop.qv", "tagged.ogg"}) {
+        stream.fade = 0.0f;
+        Load({looped, "b.ogg"});
+        EXPECT_EQ(seq.CurrentExt, ".qv") << looped;
+        for (float t : {1.2f, 5.0f, 10.9f, 10.2f}) {
+            stream.output = t;
+            Second(1);
+        }
+        EXPECT_EQ(seq.LoopsDone, 0) << "a jump back within the same whole second is no pass";
+        EXPECT_EQ(seq.LastSecond, 10.0f);
+        stream.output = 3.0f;
         Second(1);
+        EXPECT_EQ(seq.LoopsDone, 1);
+        EXPECT_EQ(seq.CurrentExt, ".qv");
+        stream.output = 11.0f;
+        Second(1);
+        stream.output = 2.0f;
+        Second(1);
+        EXPECT_EQ(stream.fade, 8.0f) << "more passes than the count: an 8 s fade";
+        EXPECT_EQ(seq.CurrentExt, "qv");
+        EXPECT_EQ(seq.LoopsDone, 0);
+        EXPECT_EQ(seq.LastSecond, 11.0f);
+        Second(1);  // still fading
+        EXPECT_EQ(Playing(), looped);
+        stream.End();
+        Second(1);
+        EXPECT_EQ(Playing(), "b.ogg");
+        EXPECT_EQ(seq.LastSecond, 0.0f);
+        EXPECT_FALSE(seq.NextPlayArmed());
     }
-    EXPECT_EQ(seq.LoopsDone, 0) << "a jump back within the same whole second is no pass";
-    EXPECT_EQ(seq.LastSecond, 10.0f);
-    stream.output = 3.0f;
-    Second(1);
-    EXPECT_EQ(seq.LoopsDone, 1);
-    EXPECT_EQ(seq.CurrentExt, ".qv");
-    stream.output = 11.0f;
-    Second(1);
-    stream.output = 2.0f;
-    Second(1);
-    EXPECT_EQ(stream.fade, 8.0f) << "more passes than the count: an 8 s fade";
-    EXPECT_EQ(seq.CurrentExt, "qv");
-    EXPECT_EQ(seq.LoopsDone, 0);
-    EXPECT_EQ(seq.LastSecond, 11.0f);
-    Second(1);  // still fading
-    EXPECT_EQ(Playing(), "loop.qv");
-    stream.End();
-    Second(1);
-    EXPECT_EQ(Playing(), "b.ogg");
-    EXPECT_EQ(seq.LastSecond, 0.0f);
-    EXPECT_FALSE(seq.NextPlayArmed());
 }
 
 TEST_F(Sequence, AnEndlessCountNeverFadesAndTheEndOfAContainerMovesOn)

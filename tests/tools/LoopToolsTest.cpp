@@ -14,71 +14,86 @@
 
 namespace {
 
-TTaggedLoop Read(std::vector<std::string> comments)
+// Every spelling, mixed families and cases, agreeing and conflicting tags and bad values, read
+// from the comments of a stream of 1,000,000 frames. A found loop gives its frames and the tags
+// it came from; a refused one names the tags and the reason.
+TEST(LoopTags, TheRulesOverEverySpelling)
 {
-    comments.insert(comments.begin(), "TITLE=x");
-    return TLoopTags::Read(comments);
-}
-
-TEST(LoopTags, EveryFormGivesItsFrames)
-{
+    constexpr int64_t total = 1000000;
     struct Case {
         std::vector<std::string> tags;
-        int64_t start;
+        int64_t start;  // -1: refused, and `text` is in the message; -2: no loop tags
         int64_t end;
+        std::string text;  // the form found, or what the refusal says
     };
-    for (const auto& c : std::vector<Case>{
-             {{"LOOPSTART=100", "LOOPLENGTH=50"}, 100, 150},
-             {{"LOOPSTART=100", "LOOPEND=170"}, 100, 170},
-             {{"LOOP_START=7", "LOOP_END=9"}, 7, 9},
-             {{"LOOP_BEGIN=7", "LOOP_END=19"}, 7, 19},
-             {{"LoopStart=1", "LoopEnd=2"}, 1, 2},
-             {{"loop_start=3", "loop_end=4"}, 3, 4},
-             {{"LOOPDEFS=5,600"}, 5, 600},
-             {{"lp= 5 , 601\r\n"}, 5, 601},
-             // The first form in order wins; LOOPLENGTH goes before LOOPEND.
-             {{"lp=1,2", "LOOPEND=90", "LOOPLENGTH=10", "LOOPSTART=20"}, 20, 30},
-         }) {
-        const TTaggedLoop r = Read(c.tags);
-        ASSERT_EQ(r.Result, TTaggedLoop::Found) << c.tags[0] << " " << r.Message;
-        EXPECT_EQ(r.Start, c.start) << c.tags[0];
-        ASSERT_TRUE(r.End.has_value()) << c.tags[0];
-        EXPECT_EQ(*r.End, c.end) << c.tags[0];
+    const std::vector<Case> cases{
+        {{"LOOPSTART=100", "LOOPLENGTH=50"}, 100, 150, "LOOPSTART/LOOPLENGTH"},
+        {{"LOOPSTART=100", "LOOPEND=170"}, 100, 170, "LOOPSTART/LOOPEND"},
+        {{"LOOP_START=7", "LOOP_END=9"}, 7, 9, "LOOP_START/LOOP_END"},
+        {{"LOOP_BEGIN=7", "LOOP_END=19"}, 7, 19, "LOOP_BEGIN/LOOP_END"},
+        {{"loop_start=3", "loop_end=4"}, 3, 4, "loop_start/loop_end"},
+        {{"loopstart=22222", "looplength=1200"}, 22222, 23422, "loopstart/looplength"},
+        // One family's start with another's end or length, in any case.
+        {{"LoopStart=22222", "LoopLength=120000"}, 22222, 142222, "LoopStart/LoopLength"},
+        {{"LOOPSTART=5", "looplength=10"}, 5, 15, "LOOPSTART/looplength"},
+        {{"LOOP_START=5", "LOOP_LENGTH=10"}, 5, 15, "LOOP_START/LOOP_LENGTH"},
+        {{"LOOPSTART=5", "LOOP_END=90"}, 5, 90, "LOOPSTART/LOOP_END"},
+        {{"LOOPSTART=5", "LoopEnd=90"}, 5, 90, "LOOPSTART/LoopEnd"},
+        {{"LoopStart=5", "LOOPEND=90"}, 5, 90, "LoopStart/LOOPEND"},
+        {{"LOOPDEFS=5,600"}, 5, 600, "LOOPDEFS"},
+        {{"lp= 5 , 601\r\n"}, 5, 601, "lp"},
+        // A start alone loops to the last frame; tags that agree are one loop.
+        {{"LOOPSTART=44100"}, 44100, total, "LOOPSTART"},
+        {{"LOOPSTART=10", "LOOPLENGTH=20", "LOOPEND=30", "LOOP_START=10"}, 10, 30, "LOOPSTART/LOOP_START/LOOPEND/LOOPLENGTH"},
+        {{"LOOPSTART=0", "LOOPEND=1000000"}, 0, total, "LOOPSTART/LOOPEND"},
+        // Conflicts are refused, naming the tags.
+        {{"LOOPSTART=1", "LOOPSTART=2", "LOOPLENGTH=10"}, -1, 0, "LOOPSTART=1, LOOPSTART=2: the tags give different loop starts"},
+        {{"LOOPSTART=1", "LoopStart=2", "LOOPEND=10"}, -1, 0, "LOOPSTART=1, LoopStart=2"},
+        {{"LOOPSTART=100", "LOOPLENGTH=50", "LOOPEND=170"}, -1, 0, "LOOPEND=170, LOOPLENGTH=50: the tags give different loop ends (170, 150)"},
+        {{"lp=1,2", "LOOPSTART=20", "LOOPEND=30"}, -1, 0, "different loop starts"},
+        // Values that are no frames of this stream.
+        {{"LOOPSTART=abc"}, -1, 0, "LOOPSTART=abc: not a frame number"},
+        {{"LOOPSTART="}, -1, 0, "LOOPSTART=: not a frame number"},
+        {{"LOOPSTART=-5", "LOOPLENGTH=9"}, -1, 0, "LOOPSTART=-5: not a frame number"},
+        {{"LOOPSTART=1.5"}, -1, 0, "LOOPSTART=1.5: not a frame number"},
+        {{"LOOPSTART=10", "LOOPLENGTH=1e5"}, -1, 0, "LOOPLENGTH=1e5: not a frame number"},
+        {{"LOOPSTART=99999999999999999999999"}, -1, 0, "too large"},
+        {{"LOOPSTART=9007199254740993"}, -1, 0, "too large"},
+        {{"LOOPDEFS=12"}, -1, 0, "LOOPDEFS=12: wants two frame numbers"},
+        {{"lp=1,2,3"}, -1, 0, "not a frame number"},
+        {{"LOOPEND=100"}, -1, 0, "LOOPEND=100: a loop end without its start"},
+        {{"LOOPLENGTH=100"}, -1, 0, "without its start"},
+        {{"LOOPSTART=10", "LOOPLENGTH=1000000"}, -1, 0, "LOOPLENGTH=1000000: the loop end (frame 1000010) lies past the last frame"},
+        {{"LOOPSTART=5", "LOOPEND=5"}, -1, 0, "the loop start (5) is not before its end (5)"},
+        {{"LOOPSTART=1000000"}, -1, 0, "not before its end"},
+        {{"LOOPSTART=9", "LOOPLENGTH=0"}, -1, 0, "not before its end"},
+        // Not loop tags.
+        {{"LOOPSTARTED=1", "TITLE=LOOPSTART=5", "LOOP=3"}, -2, 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> comments{"TITLE=x"};
+        comments.insert(comments.end(), c.tags.begin(), c.tags.end());
+        const TTaggedLoop r = TLoopTags::Read(comments, total);
+        const std::string what = c.tags.front();
+        if (c.start == -2) {
+            EXPECT_EQ(r.Result, TTaggedLoop::None) << what;
+        } else if (c.start == -1) {
+            EXPECT_EQ(r.Result, TTaggedLoop::Bad) << what;
+            EXPECT_NE(r.Message.find(c.text), std::string::npos) << what << ": " << r.Message;
+        } else {
+            ASSERT_EQ(r.Result, TTaggedLoop::Found) << what << ": " << r.Message;
+            EXPECT_EQ(r.Start, c.start) << what;
+            EXPECT_EQ(r.End.value_or(-1), c.end) << what;
+            EXPECT_EQ(r.Form, c.text) << what;
+        }
     }
-    const TTaggedLoop open = Read({"LOOPSTART=44100"});
-    EXPECT_EQ(open.Result, TTaggedLoop::Found);
-    EXPECT_FALSE(open.End.has_value());
-    // Names are matched exactly.
-    EXPECT_EQ(Read({"loopstart=1", "Loop_Start=2", "LOOPSTARTX=3"}).Result, TTaggedLoop::None);
-}
-
-TEST(LoopTags, BadValuesAreRefusedWithTheTag)
-{
-    for (const auto& [tag, why] : std::vector<std::pair<std::string, std::string>>{
-             {"LOOPSTART=abc", "not a frame number"},
-             {"LOOPSTART=", "not a frame number"},
-             {"LOOPSTART=-5", "not a frame number"},
-             {"LOOPSTART=1.5", "not a frame number"},
-             {"LOOPSTART=99999999999999999999999", "too large"},
-             {"LOOPSTART=9007199254740993", "too large"},
-             {"LOOPDEFS=12", "two frame numbers"},
-             {"lp=1,2,3", "not a frame number"},
-             {"lp=1,x", "not a frame number"},
-             {"LOOPEND=100", "without its start"},
-             {"LOOPLENGTH=100", "without its start"},
-         }) {
-        const TTaggedLoop r = Read({tag});
-        EXPECT_EQ(r.Result, TTaggedLoop::Bad) << tag;
-        EXPECT_NE(r.Message.find(tag), std::string::npos) << r.Message;
-        EXPECT_NE(r.Message.find(why), std::string::npos) << r.Message;
-    }
-    const TTaggedLoop r = Read({"LOOPSTART=10", "LOOPLENGTH=1e5"});
-    EXPECT_EQ(r.Result, TTaggedLoop::Bad);
-    EXPECT_NE(r.Message.find("LOOPLENGTH=1e5"), std::string::npos);
-    EXPECT_TRUE(TLoopTags::IsLoopTag("LOOPLENGTH=1"));
-    EXPECT_TRUE(TLoopTags::IsLoopTag("lp=1,2"));
-    EXPECT_FALSE(TLoopTags::IsLoopTag("LOOPSTARTED=1"));
-    EXPECT_FALSE(TLoopTags::IsLoopTag("TITLE=LOOPSTART"));
+    // With the stream's length unknown, an open loop has no end, and no end is past it.
+    EXPECT_FALSE(TLoopTags::Read({"LOOPSTART=5"}, 0).End.has_value());
+    EXPECT_EQ(TLoopTags::Read({"LOOPSTART=5", "LOOPEND=99999999"}, 0).End.value_or(-1), 99999999);
+    for (const char* tag : {"LOOPLENGTH=1", "lp=1,2", "loop_length=3", "Loop_Begin=1"})
+        EXPECT_TRUE(TLoopTags::IsLoopTag(tag)) << tag;
+    for (const char* tag : {"LOOPSTARTED=1", "TITLE=LOOPSTART", "LOOP=1"})
+        EXPECT_FALSE(TLoopTags::IsLoopTag(tag)) << tag;
 }
 
 // Frames of pieces up to three minutes, at the output rate (played directly) and at 48000 Hz

@@ -107,7 +107,9 @@ void Import(const TJob& job, int32_t count, bool force, std::set<fs::path>& writ
         return Fail(counts, in, "not an Ogg Vorbis file");
     }
 
-    const TTaggedLoop tags = TLoopTags::Read(data.CommentList->Lines());
+    const int64_t total = data.PcmBytes / OutputFormat::BytesPerFrame;
+    // The rules the player loops a tagged file by: what it would refuse is refused here too.
+    const TTaggedLoop tags = TLoopTags::Read(data.CommentList->Lines(), total);
     if (tags.Result == TTaggedLoop::None) {
         std::printf("%s: no loop tags, skipped\n", in.c_str());
         ++counts.Skipped;
@@ -115,19 +117,9 @@ void Import(const TJob& job, int32_t count, bool force, std::set<fs::path>& writ
     }
     if (tags.Result == TTaggedLoop::Bad)
         return Fail(counts, in, tags.Message);
-    const int64_t total = data.PcmBytes / OutputFormat::BytesPerFrame;
-    if (total <= 0)
+    if (total <= 0 || !tags.End)
         return Fail(counts, in, "the stream does not tell its length, so its loop cannot be placed");
-    int64_t end = tags.End.value_or(total);
-    if (end > total) {
-        std::printf("%s: loop end %lld lies past the last frame, taken as the end (%lld)\n", in.c_str(),
-                    static_cast<long long>(end), static_cast<long long>(total));
-        end = total;
-    }
-    if (tags.Start >= end)
-        return Fail(counts, in,
-                    "the loop start (" + std::to_string(tags.Start) + ") is not before its end (" +
-                        std::to_string(end) + "), from " + tags.Form);
+    const int64_t end = *tags.End;
 
     const TLoopFit fit(data.Rate, total);
     const TLoopFit::TPoint start = fit.Start(tags.Start);

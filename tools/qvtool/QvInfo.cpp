@@ -1,5 +1,6 @@
 // qvtool info FILE: the stream information, the loop table (each entry also as the frames playback
-// jumps at and to) and the comments of a file, as "key: value" lines.
+// jumps at and to; for a plain file, the loop tags it came from) and the comments of a file, as
+// "key: value" lines.
 #include "QvCommand.h"
 
 #include "LoopFit.h"
@@ -39,9 +40,16 @@ int QvInfo(const std::vector<std::string>& args)
         std::printf("loop %d: %.6f %.6f %d\n", i, static_cast<double>(l.LoopStart), static_cast<double>(l.LoopEnd),
                     l.RepeatCount);
         // The same points as the frames playback jumps at and to, at the stream's own rate.
-        std::printf("loop %d frames: %s %s\n", i, Frame(fit.StartFrame(l.LoopStart)).c_str(),
-                    Frame(fit.EndFrame(l.LoopEnd)).c_str());
+        const bool byFrames = data.ByFrames(i);
+        std::printf("loop %d frames: %s %s\n", i,
+                    Frame(byFrames ? data.LoopFrames[i].Start : fit.StartFrame(l.LoopStart)).c_str(),
+                    Frame(byFrames ? data.LoopFrames[i].End : fit.EndFrame(l.LoopEnd)).c_str());
     }
+    // Where a plain file's loop came from, or why its tags give none.
+    if (data.LoopTags.Result == TTaggedLoop::Found)
+        std::printf("loop tags: %s, played as entry 0\n", data.LoopTags.Form.c_str());
+    else if (data.LoopTags.Result == TTaggedLoop::Bad)
+        std::printf("loop tags: refused: %s; played straight through\n", data.LoopTags.Message.c_str());
     for (const auto& line : data.CommentList->Lines()) {
         // The bytes as stored, whatever they are.
         std::fputs("comment: ", stdout);
