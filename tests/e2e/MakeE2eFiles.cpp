@@ -1,6 +1,9 @@
 // Writes the short pieces the end-to-end tests play: DIR/first.ogg (3 s, titled "First") and
 // DIR/second.ogg (2 s, titled "Second"), tones that are easy to tell apart, DIR/rate48k.ogg
-// (2 s at 48000 Hz, "Rate48k") and DIR/mono22k.ogg (1.5 s of one channel at 22050 Hz, "Mono22k").
+// (2 s at 48000 Hz, "Rate48k") and DIR/mono22k.ogg (1.5 s of one channel at 22050 Hz, "Mono22k");
+// and pieces of noise looped by their tags from 0.5 s to 2 s, as other tools tag them:
+// DIR/upper.ogg (LOOPSTART/LOOPLENGTH), DIR/lower.ogg (in lower case), DIR/mixed.ogg (LoopStart
+// with LOOP_END) and DIR/tagged48k.ogg (at 48000 Hz).
 #include "OggFixture.h"
 
 #include <cstdio>
@@ -29,7 +32,21 @@ int main(int argc, char** argv)
                           fixture::Encode(fixture::Sine(2.0, {330.0, 495.0}, 2, 48000), {"TITLE=Rate48k"}, 0.4f)) &&
                     Write(dir + "/mono22k.ogg",
                           fixture::Encode(fixture::Sine(1.5, {587.0}, 1, 22050), {"TITLE=Mono22k"}, 0.4f));
-    if (!ok) {
+    struct Tagged {
+        const char* name;
+        int rate;
+        std::vector<std::string> comments;
+    };
+    bool tagged = true;
+    for (const auto& t : std::vector<Tagged>{
+             {"upper", 44100, {"TITLE=Upper", "LOOPSTART=22050", "LOOPLENGTH=66150"}},
+             {"lower", 44100, {"TITLE=Lower", "loopstart=22050", "looplength=66150"}},
+             {"mixed", 44100, {"TITLE=Mixed", "LoopStart=22050", "LOOP_END=88200"}},
+             {"tagged48k", 48000, {"TITLE=Tagged48k", "LOOP_START=24000", "LoopLength=72000"}},
+         })
+        tagged = tagged && Write(dir + "/" + t.name + ".ogg",
+                                 fixture::Encode(fixture::Noise(2.5, 2, t.rate), t.comments, 0.4f));
+    if (!ok || !tagged) {
         std::fprintf(stderr, "make_e2e_files: cannot write into %s\n", dir.c_str());
         return 1;
     }
