@@ -60,8 +60,10 @@ int QvExport(const std::vector<std::string>& args)
     if (loop.RepeatCount == 0 || loop.RepeatCount < -1)
         return Failed(in, "entry " + std::to_string(entry) + " holds no loop");
     const TLoopFit fit(data.Rate, data.PcmBytes / OutputFormat::BytesPerFrame);
-    const int64_t start = fit.StartFrame(loop.LoopStart);
-    const int64_t end = fit.EndFrame(loop.LoopEnd);
+    // A loop a plain file's tags gave is played at its very frames.
+    const bool byFrames = data.ByFrames(entry);
+    const int64_t start = byFrames ? data.LoopFrames[entry].Start : fit.StartFrame(loop.LoopStart);
+    const int64_t end = byFrames ? data.LoopFrames[entry].End : fit.EndFrame(loop.LoopEnd);
     if (start < 0 || end < 0 || start >= end)
         return Failed(in, "entry " + std::to_string(entry) + " is no loop within the piece (it would play from " +
                               (start < 0 ? std::string("nowhere") : std::to_string(start)) + " to " +
