@@ -7,6 +7,10 @@
 //     than the original), with CHANNELS 1 or 2, and encoded at QUALITY (0 .. 1). With MIX, the
 //     music of MIX.ogg from MIXFROM seconds on plays under the whole piece unrepeated, so that
 //     nothing of it repeats. Prints "START PERIOD TOTAL" in frames of the piece.
+//   RealLoopMaterial pauses SRC.ogg OUT.ogg RATE CHANNELS QUALITY FROM...
+//     Music that never repeats but pauses: for each FROM, three seconds of SRC's music from there,
+//     then a pause of 2.5 s: the music that follows there, 60 dB down (some -80 dB of full
+//     scale). A join placed in one pause from another is click-free, and different music follows.
 //   RealLoopMaterial container IN.ogg RATE OUT.qv START END
 //     IN's stream behind a container whose entry 0 loops frames START .. END for ever.
 //   RealLoopMaterial verify IN.ogg START END
@@ -110,6 +114,46 @@ int Piece(int argc, char** argv)
     return 0;
 }
 
+int Pauses(int argc, char** argv)
+{
+    if (argc < 8)
+        return 2;
+    const fixture::Decoded src = Decode(argv[2]);
+    const std::vector<float> music = Stereo(src);
+    fixture::Pcm pcm;
+    pcm.rate = std::atoi(argv[4]);
+    pcm.channels = std::atoi(argv[5]);
+    const float quality = static_cast<float>(std::atof(argv[6]));
+    if (pcm.rate < 8000 || (pcm.channels != 1 && pcm.channels != 2))
+        return 2;
+    std::vector<float> piece;
+    for (int i = 7; i < argc; ++i) {
+        const auto at = static_cast<int64_t>(std::llround(std::atof(argv[i]) * src.rate));
+        const int64_t n = 3 * src.rate;
+        if (at < 0 || at + n > src.Frames()) {
+            std::fprintf(stderr, "pauses: %s s is not within %s\n", argv[i], argv[2]);
+            return 1;
+        }
+        piece.insert(piece.end(), music.begin() + at * 2, music.begin() + (at + n) * 2);
+        // The pause: the music that follows, 60 dB down, as a room's tail or a quiet pad would be.
+        const int64_t pause = std::min<int64_t>(src.rate * 5 / 2, src.Frames() - at - n);
+        for (int64_t f = 0; f < pause * 2; ++f)
+            piece.push_back(1e-3f * music[static_cast<size_t>((at + n) * 2 + f)]);
+    }
+    for (size_t i = 0; i + 1 < piece.size(); i += 2)
+        if (pcm.channels == 2) {
+            pcm.samples.push_back(piece[i]);
+            pcm.samples.push_back(piece[i + 1]);
+        } else {
+            pcm.samples.push_back(0.5f * (piece[i] + piece[i + 1]));
+        }
+    if (!Save(argv[3], fixture::Encode(pcm, {}, quality))) {
+        std::fprintf(stderr, "cannot write %s\n", argv[3]);
+        return 1;
+    }
+    return 0;
+}
+
 int Container(int argc, char** argv)
 {
     if (argc != 7)
@@ -193,11 +237,13 @@ int main(int argc, char** argv)
     int code = 2;
     if (what == "piece")
         code = Piece(argc, argv);
+    else if (what == "pauses")
+        code = Pauses(argc, argv);
     else if (what == "container")
         code = Container(argc, argv);
     else if (what == "verify")
         code = Verify(argc, argv);
     if (code == 2)
-        std::fprintf(stderr, "usage: RealLoopMaterial piece|container|verify ... (see the source's head)\n");
+        std::fprintf(stderr, "usage: RealLoopMaterial piece|pauses|container|verify ... (see the source's head)\n");
     return code;
 }
