@@ -222,6 +222,13 @@ TEST(Check, ALoopToTheLastFrameIsJudgedByWhatLeadsUpToIt)
     EXPECT_NE(good.out.find("seamless"), std::string::npos) << good.out;
     const auto bad = Qv({"check", Container(ogg, 44100, total - kPeriod + 1000, total, "toend-bad.qv")});
     EXPECT_EQ(bad.code, 1) << bad.out;
+    // A start two frames off: the music before the end lines up with the music before the start
+    // only shifted.
+    for (int64_t off : {-2, 2}) {
+        const auto near = Qv({"check", Container(ogg, 44100, total - kPeriod + off, total, "toend-near.qv")});
+        EXPECT_EQ(near.code, 1) << off << near.out;
+        EXPECT_NE(near.out.find(off < 0 ? "the end is late" : "the end is early"), std::string::npos) << near.out;
+    }
 }
 
 // Loops on pieces with a known repeat, and on music that only seems to repeat at the join. Each

@@ -70,7 +70,9 @@ int Piece(int argc, char** argv)
     const int channels = std::atoi(argv[9]);
     const float quality = static_cast<float>(std::atof(argv[10]));
     // Seconds of the source, counted at the source's rate.
-    auto frames = [&](const char* seconds) { return static_cast<int64_t>(std::llround(std::atof(seconds) * src.rate)); };
+    auto frames = [&](const char* seconds) {
+        return static_cast<int64_t>(std::llround(std::atof(seconds) * src.rate));
+    };
     const int64_t from = frames(argv[4]), period = frames(argv[5]), intro = frames(argv[6]);
     const int64_t outro = 2 * src.rate;
     if (rate < 8000 || (channels != 1 && channels != 2) || passes < 1 || period <= 0 || intro < 0 || from < intro ||

@@ -321,7 +321,8 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
                 // The join itself: the first frames after the jump, and whatever the low-pass
                 // spreads of a step back before it.
                 const auto joinAt = static_cast<size_t>(join * OutputFormat::Channels);
-                const size_t joinEnd = std::min(played.size(), joinAt + static_cast<size_t>(SideFrames) * OutputFormat::Channels);
+                const size_t joinEnd =
+                    std::min(played.size(), joinAt + static_cast<size_t>(SideFrames) * OutputFormat::Channels);
                 joinDifference = Difference(played, straight, 0, joinEnd);
                 tally.Difference += Difference(played, straight, 0, joinAt);
                 joinLevel = Energy(straight, joinAt, joinEnd);
@@ -353,7 +354,8 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
                     tally = pass;
                     if (!after) {
                         const auto joinAt = static_cast<size_t>(join * OutputFormat::Channels);
-                        const auto joinFrom = joinAt - std::min(joinAt, static_cast<size_t>(side) * OutputFormat::Channels);
+                        const auto joinFrom =
+                            joinAt - std::min(joinAt, static_cast<size_t>(side) * OutputFormat::Channels);
                         joinDifference = Difference(played, approach, joinFrom, played.size());
                         tally.Difference += Difference(played, approach, joinAt, played.size());
                         joinLevel = Energy(approach, joinFrom, joinAt);
@@ -396,7 +398,8 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
     const auto least = static_cast<int32_t>(std::min_element(d.begin(), d.end()) - d.begin());
     double shift = least - tally.Reach;
     if (least > 0 && least + 1 < static_cast<int32_t>(d.size())) {
-        const double a = d[static_cast<size_t>(least - 1)], b = d[static_cast<size_t>(least)], c = d[static_cast<size_t>(least + 1)];
+        const double a = d[static_cast<size_t>(least - 1)], b = d[static_cast<size_t>(least)];
+        const double c = d[static_cast<size_t>(least + 1)];
         if (a - 2.0 * b + c > 0.0)
             shift += 0.5 * (a - c) / (a - 2.0 * b + c);
     }

@@ -54,7 +54,9 @@ TProposal Propose(const TLoopJoin& join, const TLoopSearch::TCandidate& c)
         p.Score = join.Score(p.Entry);
         if (!p.Score.Judged)
             continue;
-        const bool better = p.Score.Seamless() != best.Score.Seamless() ? p.Score.Seamless() : p.Score.Db < best.Score.Db;
+        // A seamless join before an audible one, then the lower score.
+        const bool better =
+            p.Score.Seamless() != best.Score.Seamless() ? p.Score.Seamless() : p.Score.Db < best.Score.Db;
         if (!any || better)
             best = p, any = true;
     }
@@ -79,7 +81,8 @@ std::vector<TProposal> PeriodsFirst(std::vector<TProposal> found)
     std::vector<TProposal> ordered;
     while (!found.empty()) {
         auto next = std::find_if(found.begin(), found.end(), [&](const TProposal& p) {
-            return std::none_of(found.begin(), found.end(), [&](const TProposal& q) { return &p != &q && multipleOf(p, q); });
+            return std::none_of(found.begin(), found.end(),
+                                [&](const TProposal& q) { return &p != &q && multipleOf(p, q); });
         });
         if (next == found.end())
             next = found.begin();
@@ -151,7 +154,7 @@ int QvFindLoop(const std::vector<std::string>& args)
     // More than asked for: some may turn out audible once rendered.
     std::vector<TProposal> proposals;
     int audible = 0;
-    double bestAudible = 0.0;
+    TLoopJoin::TScore bestAudible;
     for (const TLoopSearch::TCandidate& c : search.Find(static_cast<size_t>(top) * 2 + 2)) {
         // Once enough are found, only a shorter period of one of them can still come first.
         const bool divides = std::any_of(proposals.begin(), proposals.end(), [&](const TProposal& p) {
@@ -164,7 +167,8 @@ int QvFindLoop(const std::vector<std::string>& args)
         if (p.Score.Seamless()) {
             proposals.push_back(p);
         } else if (p.Score.Judged) {
-            bestAudible = audible++ == 0 ? p.Score.Db : std::min(bestAudible, p.Score.Db);
+            if (audible++ == 0 || p.Score.Db < bestAudible.Db)
+                bestAudible = p.Score;
         }
     }
     proposals = PeriodsFirst(std::move(proposals));
@@ -172,11 +176,14 @@ int QvFindLoop(const std::vector<std::string>& args)
         proposals.resize(static_cast<size_t>(top));
 
     const double rate = join.Rate();
-    std::printf("%s: %d Hz, %.3f s; seamless means a join score at most %.1f dB\n", in.c_str(), join.Rate(),
-                static_cast<double>(join.TotalFrames()) / rate, TLoopJoin::AudibleDb);
+    std::printf("%s: %d Hz, %.3f s; seamless means the join and the music after it score at most %.1f dB\n",
+                in.c_str(), join.Rate(), static_cast<double>(join.TotalFrames()) / rate, TLoopJoin::AudibleDb);
     if (proposals.empty()) {
         if (audible > 0)
-            std::printf("no seamless loop: the best repeat found joins at %.1f dB, which is audible\n", bestAudible);
+            std::printf("no seamless loop: the best repeat found scores %.1f dB (join %.1f dB, music after it "
+                        "%.1f dB)%s\n",
+                        bestAudible.Db, bestAudible.JoinDb, bestAudible.MusicDb,
+                        bestAudible.Off ? ", and its music lines up better shifted" : ", which is audible");
         else
             std::printf("no repeat found of at least %.1f s\n", static_cast<double>(minSeconds));
         return QvFailed;
