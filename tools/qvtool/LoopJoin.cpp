@@ -404,6 +404,7 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
             shift += 0.5 * (a - c) / (a - 2.0 * b + c);
     }
     score.LateFrames = -shift / toOut;
+    score.LateAtLeast = least == 0 || least + 1 == static_cast<int32_t>(d.size());
     const double atZero = d[static_cast<size_t>(tally.Reach)];
     score.Off = std::abs(score.LateFrames) >= LateFramesHeard && atZero > kShiftGain * d[static_cast<size_t>(least)];
     return score;

@@ -46,6 +46,7 @@ public:
         // when the loop ends that much too late. Off counts only when shifting it back by as
         // much makes the two sounds clearly closer.
         double LateFrames = 0.0;
+        bool LateAtLeast = false;  // the best shift was the farthest tried: off by as much or more
         bool Off = false;
         // False when the entry never jumps, or when there is nothing but silence (or nothing at
         // all) to compare on either side; Why then says which.

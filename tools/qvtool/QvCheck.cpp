@@ -41,7 +41,8 @@ int QvCheck(const std::vector<std::string>& args)
             std::printf("join %.1f dB, music after it %.1f dB over %.1f s of sound", s.JoinDb, s.MusicDb,
                         s.SoundSeconds);
             if (s.Off)
-                std::printf(", lined up best %.1f frames %s", std::abs(s.LateFrames),
+                std::printf(", lined up best %.1f frames%s %s", std::abs(s.LateFrames),
+                            s.LateAtLeast ? " or more" : "",
                             s.LateFrames > 0 ? "earlier (the end is late)" : "later (the end is early)");
             std::printf(": %s\n", s.Seamless() ? "seamless" : "audible");
             faulty += s.Seamless() ? 0 : 1;

@@ -189,7 +189,7 @@ int QvFindLoop(const std::vector<std::string>& args)
         return QvFailed;
     }
     std::printf("%-3s %12s %10s %12s %10s %12s %10s %8s\n", "#", "start s", "frame", "end s", "frame", "length s",
-                "frames", "join dB");
+                "frames", "score dB");
     for (size_t i = 0; i < proposals.size(); ++i) {
         const TProposal& p = proposals[i];
         const int64_t s = p.Score.StartFrame, e = p.Score.EndFrame;
