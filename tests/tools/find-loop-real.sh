@@ -25,7 +25,7 @@ package=pathological
 fetch() { (cd "$work" && apt-get download "$package") >>"$work/apt.log" 2>&1; }
 if ! fetch; then
     # A fresh machine may not have read the package lists yet.
-    [ "$(id -u)" = 0 ] && apt-get update -qq >>"$work/apt.log" 2>&1 || true
+    if [ "$(id -u)" = 0 ]; then apt-get update -qq >>"$work/apt.log" 2>&1 || true; fi
     if ! fetch; then
         cat "$work/apt.log"
         echo "FAIL: cannot download the Debian package $package (network, or the package lists): nothing measured"
@@ -53,7 +53,7 @@ verdict() {
 
 # false_calls FILE OUTPUT: the proposals of find-loop's output whose music does not repeat.
 false_calls() {
-    local n=0 line start end db
+    local n=0 start end db
     while read -r start end; do
         db="$("$material" verify "$1" "$start" "$end" | awk '{ print $1 }')"
         if [ "$db" = silent ] || awk -v d="$db" 'BEGIN { exit !(d > -10.0) }'; then
@@ -78,7 +78,7 @@ cases=(
 for c in "${cases[@]}"; do
     read -r name source from period intro passes rate channels quality <<<"$c"
     piece="$work/$name.ogg"
-    read -r start frames total < <("$material" piece "$music/$source.ogg" "$piece" "$from" "$period" "$intro" \
+    read -r start frames _ < <("$material" piece "$music/$source.ogg" "$piece" "$from" "$period" "$intro" \
         "$passes" "$rate" "$channels" "$quality")
     out="$("$qv" find-loop "$piece" --top 3 || true)"
     found="$(awk '$1 == "1" && NF == 8 { print $7 }' <<<"$out")"
