@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The loop finder's cost: CPU seconds of `qvtool find-loop` on a three-minute stereo piece,
-# against the piece's duration (goal: at most 5 %) and against decoding the same file in the same
+# against the piece's duration (goal: at most 2 %) and against decoding the same file in the same
 # run, through the engine (`qvtool render`) and through the stock decoder (`oggdec`); and the
 # cost of `qvtool check` on the container it writes, against the same decodes (goal: at most 1).
 #
@@ -54,9 +54,9 @@ awk -v d="$duration" -v f="$find_cpu" -v c="$check_cpu" -v e="$engine_cpu" -v o=
     printf "%-24s %10s\n", "decode (qvtool render)", e
     printf "%-24s %10s\n", "decode (oggdec)", o
     share = f / d
-    printf "find-loop: %.2f %% of the piece'"'"'s duration (goal: at most 5 %%)\n", share * 100
+    printf "find-loop: %.2f %% of the piece'"'"'s duration (goal: at most 2 %%)\n", share * 100
     base = (e != "n/a") ? e : o
     printf "find-loop / decode: %.2f; check / decode: %.2f (goal: at most 1)\n", f / base, c / base
     printf "RESULT name=find_loop piece_s=%.1f find_cpu_s=%s share=%.4f decode_cpu_s=%s oggdec_cpu_s=%s find_to_decode=%.3f check_cpu_s=%s check_to_decode=%.3f pass=%s\n",
-           d, f, share, e, o, f / base, c, c / base, (share <= 0.05 && c / base <= 1.0) ? "yes" : "no"
+           d, f, share, e, o, f / base, c, c / base, (share <= 0.02 && c / base <= 1.0) ? "yes" : "no"
 }'

@@ -222,6 +222,75 @@ TEST(Check, ALoopToTheLastFrameIsJudgedByWhatLeadsUpToIt)
     EXPECT_NE(good.out.find("seamless"), std::string::npos) << good.out;
     const auto bad = Qv({"check", Container(ogg, 44100, total - kPeriod + 1000, total, "toend-bad.qv")});
     EXPECT_EQ(bad.code, 1) << bad.out;
+    // A start two frames off: the music before the end lines up with the music before the start
+    // only shifted.
+    for (int64_t off : {-2, 2}) {
+        const auto near = Qv({"check", Container(ogg, 44100, total - kPeriod + off, total, "toend-near.qv")});
+        EXPECT_EQ(near.code, 1) << off << near.out;
+        EXPECT_NE(near.out.find(off < 0 ? "the end is late" : "the end is early"), std::string::npos) << near.out;
+    }
+}
+
+// Loops on pieces with a known repeat, and on music that only seems to repeat at the join. Each
+// row: the piece, the loop's frames, the exit status and a word check must print.
+TEST(Check, JudgesTheMusicAfterTheJoin)
+{
+    const int rate = 44100;
+    auto section = [&](uint32_t seed) { return Section(Kind::Tonal, 3 * rate, rate, seed); };
+    // A pause some -80 dB below full scale: click-free wherever a join falls in it.
+    const std::vector<float> pause = [&] {
+        std::vector<float> p = Section(Kind::Noisy, 2 * rate, rate, 5);
+        for (float& v : p)
+            v *= 3e-4f;
+        return p;
+    }();
+    auto join = [](std::initializer_list<const std::vector<float>*> parts) {
+        Pcm pcm;
+        for (const auto* part : parts)
+            pcm.samples.insert(pcm.samples.end(), part->begin(), part->end());
+        return fixture::Encode(pcm, {}, 0.4f);
+    };
+    const std::vector<float> a = section(11), b = section(12), c = section(13);
+    // Passages with the same pause between them, then the same piece repeating A + pause.
+    const std::vector<uint8_t> differing = join({&a, &pause, &b, &pause, &c, &pause});
+    const std::vector<uint8_t> repeating = join({&a, &pause, &a, &pause, &a, &pause});
+    const std::vector<uint8_t> tonal = fixture::Encode(Piece(Kind::Tonal, kIntro, kPeriod, 2), {}, 0.4f);
+    const int64_t period = 5 * rate;            // a passage and its pause
+    const int64_t inPause = 3 * rate + rate;     // the middle of the first pause
+    const auto start = static_cast<int64_t>(kIntro * 44100) + 5000;
+    struct Row {
+        const char* name;
+        const std::vector<uint8_t>* ogg;
+        int64_t start, end;
+        int code;
+        const char* says;
+    } rows[] = {
+        {"exact", &tonal, start, start + kPeriod, 0, "seamless"},
+        {"two frames late", &tonal, start, start + kPeriod + 2, 1, "the end is late"},
+        {"two frames early", &tonal, start, start + kPeriod - 2, 1, "the end is early"},
+        {"no length", &tonal, start, start, 1, "broken: never jumps (the loop has no length)"},
+        {"start after end", &tonal, start + kPeriod, start, 1, "broken: never jumps (its start is after its end)"},
+        {"pause to pause, other music after", &differing, inPause, inPause + period, 1, "audible"},
+        {"pause to pause, same music after", &repeating, inPause, inPause + period, 0, "seamless"},
+    };
+    for (const Row& r : rows) {
+        const auto k = Qv({"check", Container(*r.ogg, rate, r.start, r.end, "judge.qv")});
+        EXPECT_EQ(k.code, r.code) << r.name << "\n" << k.out << k.err;
+        EXPECT_NE(k.out.find(r.says), std::string::npos) << r.name << "\n" << k.out;
+    }
+}
+
+// A section played three times repeats every period and every two: the period comes first.
+TEST(FindLoopRanking, ThePeriodComesBeforeItsMultiples)
+{
+    const std::string file = Write(Piece(Kind::Percussive, kIntro, kPeriod, 3), "three.ogg", 0.4f);
+    const auto r = Qv({"find-loop", file, "--top", "3"});
+    ASSERT_EQ(r.code, 0) << r.out << r.err;
+    const std::vector<Row> rows = Rows(r.out);
+    ASSERT_FALSE(rows.empty()) << r.out;
+    EXPECT_NEAR(rows[0].frames, kPeriod, 2) << r.out;
+    for (size_t i = 1; i < rows.size(); ++i)
+        EXPECT_GT(rows[i].frames, rows[0].frames + 2) << r.out;
 }
 
 TEST(Check, EntriesThatCannotBeJudgedOrNeverJump)

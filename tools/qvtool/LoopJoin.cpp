@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,13 @@ constexpr double kSeekGuardSeconds = 0.002;
 // The level below which the piece counts as silent: a difference is measured against at least
 // this much sound, so that a click in a silence is heard as the click it is.
 constexpr double kLevelFloor = 32768.0 * 0.001;  // -60 dB of full scale
+// Frames at the output rate whose level decides together whether they are sound or silence.
+constexpr int64_t kBlockFrames = 1024;
+// A shift of the reference counts as lining the music up better than none when it leaves this
+// much less difference: the encoder's noise, the same at every shift, does not come close.
+constexpr double kShiftGain = 1.25;
+// The least level (and the inverse the most) at which the reference is compared: -12 dB.
+constexpr double kLeastGain = 0.25;
 
 // The comparison is made below this frequency. Above it the encoder keeps a sound's spectrum but
 // not its waveform (noise filling, channels coupled into one), so two encodings of the same sound
@@ -189,6 +197,65 @@ std::vector<int16_t> TLoopJoin::RenderAll() const
     return out;
 }
 
+struct TLoopJoin::TTally {
+    double Difference = 0.0;  // squared difference over every frame compared
+    double Level = 0.0;       // energy of the reference over the frames of sound
+    double Frames = 0.0;      // frames compared
+    double Sound = 0.0;       // of which sound, not silence
+    // The squared difference with the reference shifted by -Reach .. Reach frames, counted as
+    // after the jump: a loop that ends d frames too late plays the music d frames early.
+    std::vector<double> Shifted;
+    int32_t Reach = 0;
+};
+
+void TLoopJoin::Compare(const std::vector<int16_t>& played, const std::vector<int16_t>& reference, int64_t from,
+                        int64_t to, bool backward, TTally& tally) const
+{
+    const auto frames = static_cast<int64_t>(std::min(played.size(), reference.size()) / 2);
+    to = std::min(to, frames);
+    const int32_t reach = tally.Reach;
+    for (int64_t block = from; block < to; block += kBlockFrames) {
+        const int64_t blockEnd = std::min(block + kBlockFrames, to);
+        const auto a = static_cast<size_t>(block * 2), b = static_cast<size_t>(blockEnd * 2);
+        const double energy = Energy(reference, a, b);
+        const auto n = static_cast<double>(blockEnd - block);
+        tally.Frames += n;
+        // Where the reference sounds, it is compared at the level that fits the played sound
+        // best: the piece may fade out after the loop's end (its ending for players that do not
+        // loop) or fade in before its start, and a fade of the same music is the same music.
+        // Only a slow change is let through so: the gain is one number for a few hundredths of a
+        // second, within 12 dB either way; a different sound or a shifted one still differs.
+        double gain = 1.0;
+        if (energy >= 2.0 * n * kLevelFloor * kLevelFloor) {
+            double cross = 0.0;
+            for (size_t i = a; i < b; ++i)
+                cross += static_cast<double>(played[i]) * reference[i];
+            gain = std::clamp(cross / energy, kLeastGain, 1.0 / kLeastGain);
+            tally.Level += 0.5 * (Energy(played, a, b) + gain * gain * energy);
+            tally.Sound += n;
+        }
+        for (size_t i = a; i < b; ++i) {
+            const double d = played[i] - gain * reference[i];
+            tally.Difference += d * d;
+        }
+        // The shifts are measured where the reference reaches every shift.
+        const int64_t lo = std::max(block, static_cast<int64_t>(reach));
+        const int64_t hi = std::min(blockEnd, frames - reach);
+        for (int32_t l = -reach; l <= reach; ++l) {
+            double e = 0.0;
+            for (int64_t f = lo; f < hi; ++f)
+                for (int ch = 0; ch < 2; ++ch) {
+                    const double d = static_cast<double>(played[static_cast<size_t>(f * 2 + ch)]) -
+                                     gain * reference[static_cast<size_t>((f + l) * 2 + ch)];
+                    e += d * d;
+                }
+            // Before the jump the roles turn round: an end too late plays there what the
+            // reference plays later.
+            tally.Shifted[static_cast<size_t>((backward ? -l : l) + reach)] += e;
+        }
+    }
+}
+
 TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
 {
     TScore score;
@@ -198,56 +265,147 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
     // An end beyond the stream is never reached (the engine allows its own length's rounding).
     if (!(entry.LoopEnd <= totalTime_ + 0.001f))
         score.EndFrame = -1;
-    if (score.StartFrame < 0 || score.EndFrame < 0 || score.StartFrame >= total_)
+    if (score.StartFrame < 0 || score.EndFrame < 0 || score.StartFrame >= total_) {
+        char why[96];
+        std::snprintf(why, sizeof why, "a time outside the piece's %.3f s", static_cast<double>(total_) / rate_);
+        score.NeverJumps = true;
+        score.Why = why;
         return score;
+    }
     const int64_t s = score.StartFrame;
     const int64_t e = std::min(score.EndFrame, total_);
+    // Playback reaches the end and goes on at the start: a start at or after the end makes the
+    // loop nothing, or a jump forward that plays the piece on as if there were no loop.
+    if (s >= e) {
+        score.NeverJumps = true;
+        score.Why = s == e ? "the loop has no length" : "its start is after its end";
+        return score;
+    }
     const double toOut = static_cast<double>(OutputFormat::Rate) / rate_;
     const auto side = static_cast<int64_t>(std::lround(SideFrames / toOut));
     const auto guard = static_cast<int64_t>(std::ceil(kSeekGuardSeconds * rate_));
+    const auto music = static_cast<double>(MusicSeconds * OutputFormat::Rate);
+    const auto most = static_cast<int64_t>(MaxSeconds * rate_);
+    auto outFrames = [&](int64_t f) { return static_cast<int64_t>(std::lround(static_cast<double>(f) * toOut)); };
 
     // Frames before the jump that each render starts with: the same for the looped render and
     // its reference, so that the two share the output's grid of frames. A render may start at
     // frame 0 or beyond the guard, not in between (on the direct path it starts at a whole
     // second and this never matters).
     auto startsWell = [&](int64_t at) { return !Converted() || at <= 0 || at >= guard; };
-    // What follows the jump is compared with what follows the end when the piece goes on there.
-    // When it does not (a loop to the piece's last frame), what leads up to the end is compared
-    // with what leads up to the start instead.
+    TTally tally;
+    // Shifts of up to three frames of the stream each way, and at least 8 at the output rate.
+    tally.Reach = std::max<int32_t>(8, static_cast<int32_t>(std::ceil(3.0 * toOut)));
+    tally.Shifted.assign(static_cast<size_t>(2 * tally.Reach + 1), 0.0);
+    double joinDifference = 0.0, joinLevel = 0.0, joinFrames = 0.0;
+
+    // After the jump: what follows it is compared with what follows the end when the piece goes
+    // on there, over a second of sound, further where the piece is silent. Not beyond one pass
+    // of the loop (the looped render would jump again) unless the loop is shorter than the join.
     const bool after = e + side <= total_;
-    int64_t pre = std::min(side, e);
-    if (after && !startsWell(e - pre))
-        pre = e;
-    if (!after) {
-        pre = std::min(pre, s);
-        if (!startsWell(s - pre))
-            pre = s;
-        if (pre < side / 4 || !startsWell(e - pre))
-            return score;
+    if (after) {
+        int64_t pre = std::min(std::max<int64_t>(side, tally.Reach), e);
+        if (!startsWell(e - pre))
+            pre = e;
+        const int64_t room = std::min({total_ - e, std::max(side, e - s), most});
+        int64_t span = std::min(room, std::max(side, static_cast<int64_t>(std::lround(music / toOut))));
+        for (;;) {
+            const int64_t join = outFrames(pre);
+            const int64_t frames = join + outFrames(span);
+            const std::vector<int16_t> played = LowPass(Render(&entry, e - pre, frames));
+            const std::vector<int16_t> straight = LowPass(Render(nullptr, e - pre, frames));
+            TTally pass = tally;
+            Compare(played, straight, join, frames, false, pass);
+            if (pass.Sound >= music || span >= room) {
+                tally = pass;
+                // The join itself: the first frames after the jump, and whatever the low-pass
+                // spreads of a step back before it.
+                const auto joinAt = static_cast<size_t>(join * OutputFormat::Channels);
+                const size_t joinEnd =
+                    std::min(played.size(), joinAt + static_cast<size_t>(SideFrames) * OutputFormat::Channels);
+                joinDifference = Difference(played, straight, 0, joinEnd);
+                tally.Difference += Difference(played, straight, 0, joinAt);
+                joinLevel = Energy(straight, joinAt, joinEnd);
+                joinFrames = static_cast<double>(joinEnd - joinAt) / OutputFormat::Channels;
+                break;
+            }
+            span = std::min(room, span * 2);
+        }
     }
 
-    const auto join = static_cast<int64_t>(std::lround(static_cast<double>(pre) * toOut));
-    const int64_t frames = join + SideFrames;
-    const std::vector<int16_t> played = LowPass(Render(&entry, e - pre, frames));
-    const auto joinAt = static_cast<size_t>(join * OutputFormat::Channels);
-    const size_t end = played.size();
-    double difference = 0.0;
-    double level = 0.0;
-    double compared = 0.0;
-    if (after) {
-        const std::vector<int16_t> straight = LowPass(Render(nullptr, e - pre, frames));
-        difference += Difference(played, straight, 0, end);
-        level += Energy(straight, joinAt, end);
-        compared += static_cast<double>(end - joinAt);
+    // Before the jump: what leads up to the end is compared with what leads up to the start, for
+    // the sound still missing (all of it for a loop to the piece's last frame).
+    if (tally.Sound < music) {
+        int64_t limit = std::min(s, most);
+        if (!startsWell(s - limit))
+            limit = s;
+        int64_t pre = std::min(limit, std::max(side, static_cast<int64_t>(std::lround((music - tally.Sound) / toOut))));
+        while (pre > 0 && !(startsWell(s - pre) && startsWell(e - pre)))
+            --pre;
+        if (after || pre >= side / 4) {
+            for (; pre > 0;) {
+                const int64_t join = outFrames(pre);
+                const int64_t frames = join + SideFrames;
+                const std::vector<int16_t> played = LowPass(Render(&entry, e - pre, frames));
+                const std::vector<int16_t> approach = LowPass(Render(nullptr, s - pre, frames));
+                TTally pass = tally;
+                Compare(played, approach, 0, join, true, pass);
+                if (pass.Sound >= music || pre >= limit) {
+                    tally = pass;
+                    if (!after) {
+                        const auto joinAt = static_cast<size_t>(join * OutputFormat::Channels);
+                        const auto joinFrom =
+                            joinAt - std::min(joinAt, static_cast<size_t>(side) * OutputFormat::Channels);
+                        joinDifference = Difference(played, approach, joinFrom, played.size());
+                        tally.Difference += Difference(played, approach, joinAt, played.size());
+                        joinLevel = Energy(approach, joinFrom, joinAt);
+                        joinFrames = static_cast<double>(joinAt - joinFrom) / OutputFormat::Channels;
+                    }
+                    break;
+                }
+                int64_t next = std::min(limit, pre * 2);
+                while (next > pre && !(startsWell(s - next) && startsWell(e - next)))
+                    --next;
+                if (next <= pre) {
+                    tally = pass;
+                    break;
+                }
+                pre = next;
+            }
+        }
     }
-    else {
-        const std::vector<int16_t> approach = LowPass(Render(nullptr, s - pre, frames));
-        difference += Difference(played, approach, 0, end);
-        level += Energy(approach, 0, joinAt);
-        compared += static_cast<double>(joinAt);
+
+    if (tally.Frames <= 0.0) {
+        score.Why = "no sound beyond either side of the join to compare with";
+        return score;
     }
-    level = std::max(level, compared * kLevelFloor * kLevelFloor);
+    if (tally.Sound < std::min<double>(SideFrames, tally.Frames / 2)) {
+        score.Why = "silence on both sides of the join as far as it was compared: nothing to judge it by";
+        return score;
+    }
+    auto db = [](double difference, double level) {
+        return difference > 0.0 ? std::max(FloorDb, 10.0 * std::log10(difference / level)) : FloorDb;
+    };
     score.Judged = true;
-    score.Db = difference > 0.0 ? std::max(FloorDb, 10.0 * std::log10(difference / level)) : FloorDb;
+    score.JoinDb = db(joinDifference, std::max(joinLevel, joinFrames * 2.0 * kLevelFloor * kLevelFloor));
+    score.MusicDb = db(tally.Difference, std::max(tally.Level, tally.Frames * 2.0 * kLevelFloor * kLevelFloor));
+    score.Db = std::max(score.JoinDb, score.MusicDb);
+    score.SoundSeconds = tally.Sound / OutputFormat::Rate;
+
+    // Where the music after the jump lines up best: the least of the shifted differences, to a
+    // fraction of a frame by the parabola through it and its neighbours.
+    const std::vector<double>& d = tally.Shifted;
+    const auto least = static_cast<int32_t>(std::min_element(d.begin(), d.end()) - d.begin());
+    double shift = least - tally.Reach;
+    if (least > 0 && least + 1 < static_cast<int32_t>(d.size())) {
+        const double a = d[static_cast<size_t>(least - 1)], b = d[static_cast<size_t>(least)];
+        const double c = d[static_cast<size_t>(least + 1)];
+        if (a - 2.0 * b + c > 0.0)
+            shift += 0.5 * (a - c) / (a - 2.0 * b + c);
+    }
+    score.LateFrames = -shift / toOut;
+    score.LateAtLeast = least == 0 || least + 1 == static_cast<int32_t>(d.size());
+    const double atZero = d[static_cast<size_t>(tally.Reach)];
+    score.Off = std::abs(score.LateFrames) >= LateFramesHeard && atZero > kShiftGain * d[static_cast<size_t>(least)];
     return score;
 }

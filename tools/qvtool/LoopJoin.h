@@ -1,12 +1,16 @@
 #pragma once
 // TLoopJoin: how the join of a loop sounds, measured on what the player renders there.
 //
-// The join score compares the sound played after the jump with what the piece plays after the
-// loop's end when it is not looped: the squared difference over the frames after the jump,
-// relative to the energy of the piece there, in dB, below 5 kHz. A loop that ends at the piece's
-// last frame has nothing after it; there what leads up to the end is compared with what leads
-// up to the start. Each sound is rendered by the engine at the output rate, so a converted stream
-// (48000 Hz, say) is judged with its resampling, and the jump lands where playback lands it.
+// A join is seamless when two things hold. The sound at the join matches: the squared difference
+// over the frames after the jump, relative to the energy of the piece there, in dB, below 5 kHz.
+// And the music after the jump is the music the piece plays after the loop's end, over a stretch
+// long enough to hear (a second of sound where the piece has it): the same difference over that
+// stretch, and the shift that lines the two up best, which must be none. A join in a silence or a
+// pause matches trivially, so the stretch is extended over silence until a second of sound has
+// been compared. Where the piece ends too soon after the loop's end, what leads up to the end is
+// compared with what leads up to the start for the rest. Each sound is rendered by the engine at
+// the output rate, so a converted stream (48000 Hz, say) is judged with its resampling, and the
+// jump lands where playback lands it.
 #include "OggDataLib.h"
 
 #include <cstdint>
@@ -23,17 +27,35 @@ public:
     static constexpr double AudibleDb = -15.0;
     // The lowest score given: the join is identical to the straight sound (within this).
     static constexpr double FloorDb = -120.0;
-    // Frames at the output rate compared on each side of the jump.
+    // Frames at the output rate over which the sound at the join is judged.
     static constexpr int32_t SideFrames = 2048;
+    // Seconds of sound (not silence) over which the music after the jump is compared, where the
+    // piece has them, and the most seconds rendered on each side to find them.
+    static constexpr double MusicSeconds = 1.0;
+    static constexpr double MaxSeconds = 8.0;
+    // The music after the jump lined up best this many frames (of the stream's own rate) or more
+    // away from where it plays: the loop's length is off by that much.
+    static constexpr double LateFramesHeard = 1.5;
 
     struct TScore {
-        double Db = 0.0;
-        // False when there is nothing to compare on either side (a loop from the piece's very
-        // start to its very end), or the entry never jumps.
+        double Db = 0.0;        // the worse of the two below: what decides the verdict
+        double JoinDb = 0.0;    // the sound at the join
+        double MusicDb = 0.0;   // the music over the compared stretch
+        double SoundSeconds = 0.0;  // sound (not silence) compared, at the output rate
+        // How far the music after the jump is off, in frames of the stream's own rate: positive
+        // when the loop ends that much too late. Off counts only when shifting it back by as
+        // much makes the two sounds clearly closer.
+        double LateFrames = 0.0;
+        bool LateAtLeast = false;  // the best shift was the farthest tried: off by as much or more
+        bool Off = false;
+        // False when the entry never jumps, or when there is nothing but silence (or nothing at
+        // all) to compare on either side; Why then says which.
         bool Judged = false;
+        bool NeverJumps = false;
+        std::string Why;
         int64_t StartFrame = -1;  // frames at the stream's own rate where playback lands
         int64_t EndFrame = -1;    // and where it jumps; -1 for a time that names none
-        bool Seamless() const { return Judged && Db <= AudibleDb; }
+        bool Seamless() const { return Judged && Db <= AudibleDb && !Off; }
     };
 
     // Why a file cannot be looked at: missing, empty, neither an Ogg stream nor a container of
@@ -56,6 +78,11 @@ public:
     std::vector<int16_t> RenderAll() const;
 
 private:
+    struct TTally;
+    // Compares the frames before (backward) or after the jump of the looped render with the
+    // reference, both low-passed, from the frame `from` to `to` of the two renders.
+    void Compare(const std::vector<int16_t>& played, const std::vector<int16_t>& reference, int64_t from,
+                 int64_t to, bool backward, TTally& tally) const;
     // frames frames at the output rate, from the stream's frame `from`, with the entry as the only
     // loop (or none).
     std::vector<int16_t> Render(const TOggLoop* entry, int64_t from, int64_t frames) const;

@@ -1,10 +1,11 @@
 // qvtool check IN: the join of every active loop entry of a container or a loop-tagged file,
-// scored on what playback renders there, and whether it is heard (exit status 1 when one is, or
-// when an entry can never jump).
+// scored on what playback renders there and on the music that follows it, and whether it is heard
+// (exit status 1 when one is, or when an entry can never jump).
 #include "QvCommand.h"
 
 #include "LoopJoin.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -22,7 +23,6 @@ int QvCheck(const std::vector<std::string>& args)
         std::fprintf(stderr, "%s: a plain Ogg Vorbis file without loop tags: it has no loop entries\n", in.c_str());
         return QvFailed;
     }
-    const double rate = join.Rate();
     int active = 0, faulty = 0;
     for (int i = 0; i < 16; ++i) {
         const TOggLoop& l = join.Loops()[i];
@@ -34,13 +34,19 @@ int QvCheck(const std::vector<std::string>& args)
         std::printf("entry %d: %.6f s (frame %lld) -> %.6f s (frame %lld), count %d: ", i,
                     static_cast<double>(l.LoopEnd), static_cast<long long>(s.EndFrame),
                     static_cast<double>(l.LoopStart), static_cast<long long>(s.StartFrame), l.RepeatCount);
-        if (s.StartFrame < 0 || s.EndFrame < 0 || s.StartFrame >= join.TotalFrames()) {
-            std::printf("never jumps (a time outside the piece's %.3f s)\n", static_cast<double>(join.TotalFrames()) / rate);
+        if (s.NeverJumps) {
+            std::printf("broken: never jumps (%s)\n", s.Why.c_str());
             ++faulty;
         } else if (!s.Judged) {
-            std::printf("not judged: no sound beyond either side of the join to compare with\n");
+            std::printf("not judged: %s\n", s.Why.c_str());
         } else {
-            std::printf("join %.1f dB, %s\n", s.Db, s.Seamless() ? "seamless" : "audible");
+            std::printf("join %.1f dB, music after it %.1f dB over %.1f s of sound", s.JoinDb, s.MusicDb,
+                        s.SoundSeconds);
+            if (s.Off)
+                std::printf(", lined up best %.1f frames%s %s", std::abs(s.LateFrames),
+                            s.LateAtLeast ? " or more" : "",
+                            s.LateFrames > 0 ? "earlier (the end is late)" : "later (the end is early)");
+            std::printf(": %s\n", s.Seamless() ? "seamless" : "audible");
             faulty += s.Seamless() ? 0 : 1;
         }
     }

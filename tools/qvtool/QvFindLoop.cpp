@@ -54,12 +54,42 @@ TProposal Propose(const TLoopJoin& join, const TLoopSearch::TCandidate& c)
         p.Score = join.Score(p.Entry);
         if (!p.Score.Judged)
             continue;
-        if (!any || p.Score.Db < best.Score.Db)
+        // A seamless join before an audible one, then the lower score.
+        const bool better =
+            p.Score.Seamless() != best.Score.Seamless() ? p.Score.Seamless() : p.Score.Db < best.Score.Db;
+        if (!any || better)
             best = p, any = true;
     }
     if (!any)
         best.Found = c;
     return best;
+}
+
+// The proposals in the order offered: as found (longest repeat first), except that a loop whose
+// length is a whole multiple of another's comes after it. A piece that repeats every L frames
+// also repeats every 2L, often over as long a stretch; the shortest period is the loop.
+std::vector<TProposal> PeriodsFirst(std::vector<TProposal> found)
+{
+    auto multipleOf = [](const TProposal& a, const TProposal& b) {
+        const int64_t la = a.Score.EndFrame - a.Score.StartFrame, lb = b.Score.EndFrame - b.Score.StartFrame;
+        if (lb <= 0 || la < 2 * lb - 2)
+            return false;
+        const int64_t k = (la + lb / 2) / lb;
+        // Each period of the multiple may be off by the frame the search allows.
+        return std::llabs(la - k * lb) <= 2 * k;
+    };
+    std::vector<TProposal> ordered;
+    while (!found.empty()) {
+        auto next = std::find_if(found.begin(), found.end(), [&](const TProposal& p) {
+            return std::none_of(found.begin(), found.end(),
+                                [&](const TProposal& q) { return &p != &q && multipleOf(p, q); });
+        });
+        if (next == found.end())
+            next = found.begin();
+        ordered.push_back(*next);
+        found.erase(next);
+    }
+    return ordered;
 }
 
 bool ParseTop(const std::string& text, int& out)
@@ -124,30 +154,42 @@ int QvFindLoop(const std::vector<std::string>& args)
     // More than asked for: some may turn out audible once rendered.
     std::vector<TProposal> proposals;
     int audible = 0;
-    double bestAudible = 0.0;
+    TLoopJoin::TScore bestAudible;
     for (const TLoopSearch::TCandidate& c : search.Find(static_cast<size_t>(top) * 2 + 2)) {
+        // Once enough are found, only a shorter period of one of them can still come first.
+        const bool divides = std::any_of(proposals.begin(), proposals.end(), [&](const TProposal& p) {
+            const int64_t k = (p.Found.Length + c.Length / 2) / std::max<int64_t>(c.Length, 1);
+            return k >= 2 && std::llabs(p.Found.Length - k * c.Length) <= 2 * k;
+        });
+        if (proposals.size() >= static_cast<size_t>(top) && !divides)
+            continue;
         TProposal p = Propose(join, c);
         if (p.Score.Seamless()) {
             proposals.push_back(p);
         } else if (p.Score.Judged) {
-            bestAudible = audible++ == 0 ? p.Score.Db : std::min(bestAudible, p.Score.Db);
+            if (audible++ == 0 || p.Score.Db < bestAudible.Db)
+                bestAudible = p.Score;
         }
-        if (proposals.size() >= static_cast<size_t>(top))
-            break;
     }
+    proposals = PeriodsFirst(std::move(proposals));
+    if (proposals.size() > static_cast<size_t>(top))
+        proposals.resize(static_cast<size_t>(top));
 
     const double rate = join.Rate();
-    std::printf("%s: %d Hz, %.3f s; seamless means a join score at most %.1f dB\n", in.c_str(), join.Rate(),
-                static_cast<double>(join.TotalFrames()) / rate, TLoopJoin::AudibleDb);
+    std::printf("%s: %d Hz, %.3f s; seamless means the join and the music after it score at most %.1f dB\n",
+                in.c_str(), join.Rate(), static_cast<double>(join.TotalFrames()) / rate, TLoopJoin::AudibleDb);
     if (proposals.empty()) {
         if (audible > 0)
-            std::printf("no seamless loop: the best repeat found joins at %.1f dB, which is audible\n", bestAudible);
+            std::printf("no seamless loop: the best repeat found scores %.1f dB (join %.1f dB, music after it "
+                        "%.1f dB)%s\n",
+                        bestAudible.Db, bestAudible.JoinDb, bestAudible.MusicDb,
+                        bestAudible.Off ? ", and its music lines up better shifted" : ", which is audible");
         else
             std::printf("no repeat found of at least %.1f s\n", static_cast<double>(minSeconds));
         return QvFailed;
     }
     std::printf("%-3s %12s %10s %12s %10s %12s %10s %8s\n", "#", "start s", "frame", "end s", "frame", "length s",
-                "frames", "join dB");
+                "frames", "score dB");
     for (size_t i = 0; i < proposals.size(); ++i) {
         const TProposal& p = proposals[i];
         const int64_t s = p.Score.StartFrame, e = p.Score.EndFrame;
