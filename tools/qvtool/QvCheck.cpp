@@ -13,6 +13,8 @@ int QvCheck(const std::vector<std::string>& args)
     if (args.size() != 1)
         return QvUsage;
     const std::string& in = args[0];
+    if (!QvReadable(in))
+        return QvFailed;
     const TLoopJoin join(in);
     if (!join.Container()) {
         std::fprintf(stderr, "%s: a plain Ogg Vorbis file, not a looped-Ogg container: it has no loop entries\n",
