@@ -11,7 +11,7 @@ constexpr size_t kContainerHeader = 200;
 // Bytes that start like a page but end before the page does.
 bool CutPage(const uint8_t* p, size_t n)
 {
-    if (n < 4 || std::memcmp(p, "OggS", 4) != 0)
+    if (std::memcmp(p, "OggS", n < 4 ? n : 4) != 0)
         return false;
     if (n < static_cast<size_t>(TOggPage::HeaderBytes))
         return true;
@@ -36,9 +36,7 @@ TOggDiagnosis::TKind TOggDiagnosis::Of(const uint8_t* data, size_t size)
             return HeadersCut;
         at = kContainerHeader;
     }
-    if (size - at < 4)
-        return std::memcmp(data + at, "OggS", size - at) == 0 ? HeadersCut : NotOgg;
-    if (std::memcmp(data + at, "OggS", 4) != 0)
+    if (std::memcmp(data + at, "OggS", size - at < 4 ? size - at : 4) != 0)
         return NotOgg;
     // Header packets of the first stream completed so far: a packet ends at a lacing value
     // below 255.
