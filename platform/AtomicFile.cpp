@@ -76,8 +76,9 @@ TAtomicFile::TAtomicFile(const std::string& path, TMode mode) : path_(path), mod
     // A name of its own beside the target, made only where nothing is (O_EXCL), so that nothing
     // of the user's is written over on the way. A new file gets what the user's umask allows, as
     // any program's new file does.
-    const std::string stem = Parent(target_) + "/." + std::filesystem::path(target_).filename().string() + ".tmp-" +
-                             std::to_string(::getpid()) + "-";
+    // The name is cut so that the temporary name stays within the 255 bytes a name may have.
+    const std::string stem = Parent(target_) + "/." + std::filesystem::path(target_).filename().string().substr(0, 200) +
+                             ".tmp-" + std::to_string(::getpid()) + "-";
     for (int n = 0; fd_ < 0; ++n) {
         temp_ = stem + std::to_string(n);
         fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -161,7 +161,7 @@ int QvPlay(const std::vector<std::string>& args)
     {
         TOggData data(0);
         if (!QvOpen(data, file)) {
-            return QvFailed;
+            return Failed();
         }
         if (join >= 0) {
             if (const std::string why = NeverJumps(data, join); !why.empty()) {
