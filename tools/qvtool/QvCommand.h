@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class EFileError;
 class TOggData;
 
 // Exit codes of every command.
@@ -53,8 +54,9 @@ bool QvMayWrite(const std::string& out, const std::vector<std::string>& inputs, 
 // Writes header + body to `out` whole or not at all (through the atomic writer); without
 // `force` an existing file, or one that appears meanwhile, is kept. Says why it failed on stderr.
 bool QvSave(const std::string& out, const std::vector<uint8_t>& header, const std::vector<uint8_t>& body, bool force);
-// "OUT: cannot write: No space left on device" for a failed write.
-std::string QvWriteProblem(const std::string& out, const std::string& reason);
+// "OUT: cannot write: No space left on device" for a failed write ("OUT: already exists" for
+// a file that appeared meanwhile).
+std::string QvWriteProblem(const EFileError& error);
 
 // An argument that is none of the command's options: a file name, added to operands, unless it
 // looks like an option ("--" and a name), which is said on stderr and refused (false).

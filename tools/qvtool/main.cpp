@@ -50,6 +50,19 @@ const std::vector<QvCommand>& QvCommands() { return Table(); }
 
 void QvLoadDecoder() { _VorbisfileInitialize(Paths::ProgramDir() + "wuvorbis.dll"); }
 
+namespace {
+// What the bytes of a file say about it; Whole when they cannot be read again.
+TOggDiagnosis::TKind Diagnose(const std::string& fileName, int64_t size)
+{
+    try {
+        const auto bytes = TRegularFile::Read(fileName, size);
+        return TOggDiagnosis::Of(bytes.data(), bytes.size());
+    } catch (const EFileError&) {
+        return TOggDiagnosis::Whole;
+    }
+}
+}
+
 std::string QvOpenProblem(TOggData& data, const std::string& fileName)
 {
     QvLoadDecoder();
@@ -72,25 +85,17 @@ std::string QvOpenProblem(TOggData& data, const std::string& fileName)
         if (data.LoadOgg(fileName)) {
             // The engine plays the whole pages of a stream whose last page is cut off; the user
             // hears a shorter piece and is told why.
-            if (data.FileData && known && data.FileData->Size() < st.st_size) {
-                const auto bytes = TRegularFile::Read(fileName, st.st_size);
-                if (TOggDiagnosis::Of(bytes.data(), bytes.size()) == TOggDiagnosis::LastPageCut)
-                    std::fprintf(stderr, "%s: %s; the whole pages before it are used\n", fileName.c_str(),
-                                 TOggDiagnosis::Words(TOggDiagnosis::LastPageCut).c_str());
-            }
+            if (data.FileData && known && data.FileData->Size() < st.st_size &&
+                Diagnose(fileName, st.st_size) == TOggDiagnosis::LastPageCut)
+                std::fprintf(stderr, "%s: %s; the whole pages before it are used\n", fileName.c_str(),
+                             TOggDiagnosis::Words(TOggDiagnosis::LastPageCut).c_str());
             return {};
         }
         return fileName + ": cannot be read";
     } catch (const ERangeError& e) {
         // The engine says only that it failed; the bytes say why.
-        std::string why = "not an Ogg Vorbis file";
-        try {
-            const auto bytes = TRegularFile::Read(fileName, st.st_size);
-            const TOggDiagnosis::TKind kind = TOggDiagnosis::Of(bytes.data(), bytes.size());
-            if (kind != TOggDiagnosis::Whole)
-                why = TOggDiagnosis::Words(kind);
-        } catch (const EFileError&) {
-        }
+        const TOggDiagnosis::TKind kind = Diagnose(fileName, st.st_size);
+        const std::string why = kind == TOggDiagnosis::Whole ? "not an Ogg Vorbis file" : TOggDiagnosis::Words(kind);
         return fileName + ": " + why + " (" + e.what() + ")";
     } catch (const EFileError& e) {
         return fileName + ": cannot be read (" + e.what() + ")";
@@ -134,11 +139,11 @@ bool QvMayWrite(const std::string& out, const std::vector<std::string>& inputs, 
     return true;
 }
 
-std::string QvWriteProblem(const std::string& out, const std::string& reason)
+std::string QvWriteProblem(const EFileError& e)
 {
-    if (reason == std::strerror(EEXIST))
-        return out + ": already exists (--force replaces it)";
-    return out + ": cannot write: " + reason;
+    if (e.Error() == EEXIST)
+        return e.Path() + ": already exists (--force replaces it)";
+    return e.Path() + ": cannot write: " + e.Reason();
 }
 
 bool QvSave(const std::string& out, const std::vector<uint8_t>& header, const std::vector<uint8_t>& body, bool force)
@@ -147,7 +152,7 @@ bool QvSave(const std::string& out, const std::vector<uint8_t>& header, const st
         TQvWriter::Save(out, header, body, force);
         return true;
     } catch (const EFileError& e) {
-        std::fprintf(stderr, "%s\n", QvWriteProblem(out, e.Reason()).c_str());
+        std::fprintf(stderr, "%s\n", QvWriteProblem(e).c_str());
         return false;
     }
 }
@@ -209,7 +214,7 @@ int main(int argc, char** argv)
         if (e.Path().empty())
             std::fprintf(stderr, "%s\n", e.what());
         else
-            std::fprintf(stderr, "%s\n", QvWriteProblem(e.Path(), e.Reason()).c_str());
+            std::fprintf(stderr, "%s\n", QvWriteProblem(e).c_str());
         code = QvFailed;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
