@@ -8,7 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +23,8 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+
+extern char** environ;
 
 namespace {
 
@@ -168,6 +176,30 @@ TEST(QvSafe, AFullDiskLeavesNoOutputAndNoTemporaryFile)
         EXPECT_NE(r.err.find("piece.qv: cannot write: No space left on device"), std::string::npos) << Shown(r);
         EXPECT_EQ(left, "") << "left on the full disk";
     }
+}
+
+// Ctrl-C in the middle of a long render: the WAV file is not made, nor left half made.
+TEST(QvSafe, AnInterruptedRenderLeavesNothing)
+{
+    const std::string dir = fixture::FreshDir("safe-interrupted");
+    const std::string exe = fixture::BinDir() + "/qvtool";
+    const std::string out = dir + "long.wav";
+    const std::vector<std::string> args{exe, "render", Input(), out, "--seconds", "3000"};
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    // Until the render is under way: its temporary file is there.
+    for (int i = 0; i < 200 && fs::is_empty(dir); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_FALSE(fs::is_empty(dir)) << "the render never started";
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_TRUE(fs::is_empty(dir));
 }
 
 // Each failing command line: its exit status and what stderr must say.

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
+#include <pthread.h>
 #include <vector>
 
 namespace {
@@ -75,6 +77,37 @@ std::vector<uint8_t> WaveHeader(uint32_t dataBytes)
     return h;
 }
 
+// Holds back Ctrl-C, SIGTERM and SIGHUP while a WAV file is made, so that an interrupted render
+// can remove its temporary file instead of leaving it behind; they are looked for between blocks.
+class TInterrupts {
+public:
+    TInterrupts()
+    {
+        sigemptyset(&set_);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&set_, s);
+        pthread_sigmask(SIG_BLOCK, &set_, &old_);
+    }
+    // The signal held back is delivered as the mask comes off: the process ends as it would have.
+    ~TInterrupts() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    TInterrupts(const TInterrupts&) = delete;
+    TInterrupts& operator=(const TInterrupts&) = delete;
+
+    bool Pending() const
+    {
+        sigset_t pending;
+        sigpending(&pending);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            if (sigismember(&pending, s) == 1)
+                return true;
+        return false;
+    }
+
+private:
+    sigset_t set_{};
+    sigset_t old_{};
+};
+
 int QvRender(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
@@ -140,11 +173,17 @@ int QvRender(const std::vector<std::string>& args)
 
     // Made beside the target and renamed to it only once complete (EFileError otherwise, with
     // the system's reason; main says it).
+    const TInterrupts interrupts;
     TAtomicFile out(files[1], force ? TAtomicFile::Replace : TAtomicFile::NoReplace);
     out.Put(WaveHeader(0).data(), 44);
     uint32_t written = 0;
     std::vector<uint8_t> block(kBlock);
     for (int b = 0; b < blocks; ++b) {
+        if (interrupts.Pending()) {
+            // The temporary file goes with `out`; then the signal ends the process.
+            std::fprintf(stderr, "%s: interrupted, not written\n", files[1].c_str());
+            return QvFailed;
+        }
         data.RenderBlock(block, {}, false);
         out.Put(block.data(), block.size());
         written += kBlock;
