@@ -1,5 +1,7 @@
 #include "EFileError.h"
 
+#include <cstring>
+
 EFileError EFileError::CannotOpen(const std::string& path)
 {
     return EFileError("ファイル " + path + " を開けません。");
@@ -13,4 +15,15 @@ EFileError EFileError::CannotCreate(const std::string& path)
 EFileError EFileError::CannotWrite(const std::string& path)
 {
     return EFileError("ファイル " + path + " に書き込めません。");
+}
+
+EFileError EFileError::CannotWrite(const std::string& path, const std::string& reason)
+{
+    return EFileError("ファイル " + path + " に書き込めません。(" + reason + ")", path, reason);
+}
+
+EFileError EFileError::CannotWrite(const std::string& path, int error)
+{
+    const std::string reason = std::strerror(error);
+    return EFileError("ファイル " + path + " に書き込めません。(" + reason + ")", path, reason, error);
 }

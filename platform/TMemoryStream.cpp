@@ -1,5 +1,6 @@
 #include "TMemoryStream.h"
 
+#include "AtomicFile.h"
 #include "EFileError.h"
 #include "TRegularFile.h"
 
@@ -52,12 +53,6 @@ void TMemoryStream::SetSize(int64_t size)
         position_ = Size();
 }
 
-namespace {
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-}
-
 void TMemoryStream::LoadFromFile(const std::string& path)
 {
     // Refused before anything is allocated when too large: with memory overcommitted the
@@ -80,9 +75,6 @@ int64_t TMemoryStream::MaxLoadSize()
 
 void TMemoryStream::SaveToFile(const std::string& path) const
 {
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
-    if (!f)
-        throw EFileError::CannotCreate(path);
-    if (!data_.empty() && std::fwrite(data_.data(), 1, data_.size(), f.get()) != data_.size())
-        throw EFileError::CannotWrite(path);
+    // Through the one writer of files: whole or not at all, never over a device or a FIFO.
+    AtomicFile::Write(path, data_.data(), data_.size());
 }

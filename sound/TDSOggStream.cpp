@@ -144,6 +144,9 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
         return false;
     }
     OggData->Play(Loop);
+    if (Prepare) {
+        Prepare(*OggData);
+    }
     PauseTime = 0.0f;
     BufferHeld = false;
     RefillSkipped = false;

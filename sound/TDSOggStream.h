@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,6 +35,10 @@ public:
     // thread. False when no buffer can be made or the file does not exist; data that is not Ogg
     // Vorbis throws ERangeError from TOggData::LoadOgg and leaves the same state as false.
     bool Play(const std::string& fileName, bool loop) override;
+    // Called by each Play on the freshly loaded data before the stream thread starts, so that
+    // the loop table or the place can be changed while nothing else reads them (qvtool play
+    // --join). Empty by default.
+    void SetPrepare(std::function<void(TOggData&)> prepare) { Prepare = std::move(prepare); }
     void Stop() override;
     void Pause() override;
     void FadeOut(float seconds) override;
@@ -107,6 +112,7 @@ private:
     std::unique_ptr<TOggData> OggData;
     std::unique_ptr<TStringList> Comments;
     bool Loop = false;
+    std::function<void(TOggData&)> Prepare;
     std::atomic<float> PauseTime{0.0f};
 
     // The stream thread starts the buffer after its first block, which may come after the GUI

@@ -124,13 +124,18 @@ TEST(Settings, AFailedWriteLeavesTheOldFileWhole)
     ASSERT_TRUE(old.SaveToFile(path));
     const auto before = fixture::ReadFile(path);
 
-    // The temporary file beside it cannot be made (a directory has its name): nothing is replaced.
-    const std::string blocker = path + ".tmp" + std::to_string(::getpid());
-    std::filesystem::create_directory(blocker);
+    // The temporary file beside it cannot be made (directories have every name the writer tries
+    // before it gives up): nothing is replaced.
+    std::vector<std::string> blockers;
+    for (int n = 0; n <= 100; ++n) {
+        blockers.push_back(fixture::TempDir() + "/.keep.info.tmp-" + std::to_string(::getpid()) + "-" + std::to_string(n));
+        std::filesystem::create_directory(blockers.back());
+    }
     TPlayerSettings fresh;
     fresh.MainLeft = 99;
     EXPECT_FALSE(fresh.SaveToFile(path));
-    std::filesystem::remove(blocker);
+    for (const auto& b : blockers)
+        std::filesystem::remove(b);
     EXPECT_EQ(fixture::ReadFile(path), before);
 
     // A directory that does not exist: no file, no crash.

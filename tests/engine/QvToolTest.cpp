@@ -108,19 +108,24 @@ TEST_F(QvTool, MakeWrapsAPlainFileAndReproducesAContainer)
     // A container made again without loops keeps its table, byte for byte.
     ASSERT_EQ(Qv({"make", first, second}).code, 0);
     EXPECT_EQ(fixture::ReadFile(second), made);
-    ASSERT_EQ(Qv({"make", second, second}).code, 0);
+    // Never over its own input, even when told to replace.
+    EXPECT_EQ(Qv({"make", second, second, "--force"}).code, 1);
     EXPECT_EQ(fixture::ReadFile(second), made);
 
     // Loops given replace the whole table: entry 0 first, the rest zero.
-    ASSERT_EQ(Qv({"make", first, second, "--loop", "3:4:1"}).code, 0);
-    EXPECT_EQ(fixture::ReadFile(second), Concat(fixture::ContainerHeader({{3.0f, 4.0f, 1}}), fixture::ReadFile(Plain())));
+    // An existing file is replaced only with --force, and a loop outside the 2 s piece never.
+    EXPECT_EQ(Qv({"make", first, second, "--loop", "1:1.5:1"}).code, 1);
+    EXPECT_EQ(Qv({"make", first, second, "--loop", "3:4:1", "--force"}).code, 1);
+    EXPECT_EQ(fixture::ReadFile(second), made);
+    ASSERT_EQ(Qv({"make", first, second, "--loop", "1:1.5:1", "--force"}).code, 0);
+    EXPECT_EQ(fixture::ReadFile(second), Concat(fixture::ContainerHeader({{1.0f, 1.5f, 1}}), fixture::ReadFile(Plain())));
     Result info = Qv({"info", second});
-    EXPECT_NE(info.out.find("data_start: 200\nseekable: 1\nloop 0: 3.000000 4.000000 1\n"
-                                "loop 0 frames: none none\ncomment: "), std::string::npos)
+    EXPECT_NE(info.out.find("data_start: 200\nseekable: 1\nloop 0: 1.000000 1.500000 1\n"
+                                "loop 0 frames: 44100 66150\ncomment: "), std::string::npos)
         << info.out;
 
     // A plain file made without loops gains an all-zero header of exactly 200 bytes.
-    ASSERT_EQ(Qv({"make", Plain(), second}).code, 0);
+    ASSERT_EQ(Qv({"make", Plain(), second, "--force"}).code, 0);
     EXPECT_EQ(fixture::ReadFile(second), Concat(fixture::ContainerHeader({}), fixture::ReadFile(Plain())));
 }
 
@@ -130,11 +135,11 @@ TEST_F(QvTool, FailuresExitWithOneAndTheMessage)
     Result r = Qv({"info", text});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "ファイルの読み込みに失敗\n");
+    EXPECT_EQ(r.err, text + ": not an Ogg Vorbis file (ファイルの読み込みに失敗)\n");
 
     r = Qv({"make", text, fixture::TempDir() + "/qv-never.qv"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "ファイルの読み込みに失敗\n");
+    EXPECT_EQ(r.err, text + ": not an Ogg Vorbis file (ファイルの読み込みに失敗)\n");
     EXPECT_FALSE(fs::exists(fixture::TempDir() + "/qv-never.qv"));
 
     r = Qv({"info", fixture::TempDir() + "/qv-missing.ogg"});
@@ -182,7 +187,7 @@ TEST_F(QvTool, WrongUsageExitsWithTwoAndTheUsage)
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("usage: qvtool "), std::string::npos);
     EXPECT_NE(help.out.find("qvtool info FILE\n"), std::string::npos);
-    EXPECT_NE(help.out.find("qvtool make IN OUT [--loop START:END:COUNT]...\n"), std::string::npos);
+    EXPECT_NE(help.out.find("qvtool make IN OUT [--loop START:END:COUNT]... [--force]\n"), std::string::npos);
 }
 
 TEST_F(QvTool, WithoutItsDecoderLibraryItSaysSo)

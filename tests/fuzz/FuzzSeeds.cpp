@@ -72,6 +72,14 @@ void OggSeeds()
     Put("container", "short-magic", Cat({{0x00}, Bytes(loops.begin(), loops.begin() + 199)}));
     Put("container", "at-offset", Cat({{0x03}, {'x', 'y', 'z'}, loops, {'O', 'g', 'g', 'S'}}));
     Put("container", "nan-entries", Cat({{0x00}, fixture::ContainerHeader({{NAN, INFINITY, -1}, {-1e30f, 1e30f, 7}})}));
+
+    // Whole, in a container, cut in the headers and in the last page, and not Ogg at all.
+    Put("diagnosis", "stereo", stereo);
+    Put("diagnosis", "container", Cat({loops, mono}));
+    Put("diagnosis", "headers-cut", Bytes(stereo.begin(), stereo.begin() + 100));
+    Put("diagnosis", "last-page-cut", Bytes(stereo.begin(), stereo.end() - 9));
+    Put("diagnosis", "damaged", damaged);
+    Put("diagnosis", "text", Bytes{'h', 'e', 'l', 'l', 'o'});
 }
 
 void M3uSeeds()

@@ -119,25 +119,25 @@ TEST(QvRender, StopsAtTheEndAndHonoursItsOptions)
     const std::string out = fixture::TempDir() + "/options.wav";
 
     // The block in which the data ends is the last, written whole with its zero fill.
-    ASSERT_EQ(Qv({"render", in, out}).code, 0);
+    ASSERT_EQ(Qv({"render", in, out, "--force"}).code, 0);
     auto s = ReadWave(out);
     ASSERT_EQ(s.size(), 3 * kBlockSamples);
     EXPECT_TRUE(Same(s, 0, ref, 0, static_cast<size_t>(ref.Frames())));
     for (size_t i = static_cast<size_t>(ref.Frames()) * 2; i < s.size(); ++i)
         ASSERT_EQ(s[i], 0) << i;
 
-    ASSERT_EQ(Qv({"render", in, out, "--repeat", "--seconds", "4"}).code, 0);
+    ASSERT_EQ(Qv({"render", in, out, "--repeat", "--seconds", "4", "--force"}).code, 0);
     s = ReadWave(out);
     ASSERT_EQ(s.size(), 4 * kBlockSamples);
     EXPECT_TRUE(Same(s, static_cast<size_t>(ref.Frames()), ref, 44, 44100));
 
-    ASSERT_EQ(Qv({"render", in, out, "--seek", "1", "--seconds", "1"}).code, 0);
+    ASSERT_EQ(Qv({"render", in, out, "--seek", "1", "--seconds", "1", "--force"}).code, 0);
     s = ReadWave(out);
     ASSERT_EQ(s.size(), kBlockSamples);
     EXPECT_TRUE(Same(s, 0, ref, 44100, 44100));
 
     // A fade to silence over two seconds, then the block that pauses: silence, and the end.
-    ASSERT_EQ(Qv({"render", in, out, "--volume", "0:2"}).code, 0);
+    ASSERT_EQ(Qv({"render", in, out, "--volume", "0:2", "--force"}).code, 0);
     s = ReadWave(out);
     ASSERT_EQ(s.size(), 3 * kBlockSamples);
     // The first frame already has one step of the fade: gain 255 * 254 / 256 = 253.
@@ -147,7 +147,7 @@ TEST(QvRender, StopsAtTheEndAndHonoursItsOptions)
         ASSERT_EQ(s[i], 0) << i;
 
     // Every band doubled: the equaliser doubles each sample, then the volume stage scales it.
-    ASSERT_EQ(Qv({"render", in, out, "--eq4", "2,2,2,2", "--seconds", "1"}).code, 0);
+    ASSERT_EQ(Qv({"render", in, out, "--eq4", "2,2,2,2", "--seconds", "1", "--force"}).code, 0);
     s = ReadWave(out);
     ASSERT_EQ(s.size(), kBlockSamples);
     for (size_t i = 0; i < s.size(); ++i) {
@@ -161,7 +161,7 @@ TEST(QvRender, OtherRatesRenderAndUnrenderableStreamsEnd)
     // 48000 Hz: converted, 2.5 s of sound in three blocks, then the end.
     const auto in = fixture::WriteTemp(fixture::Encode(fixture::Sine(2.5, {1000.0}, 2, 48000)), "r48.ogg");
     const std::string out = fixture::TempDir() + "/r48.wav";
-    ASSERT_EQ(Qv({"render", in, out}).code, 0);
+    ASSERT_EQ(Qv({"render", in, out, "--force"}).code, 0);
     auto s = ReadWave(out);
     ASSERT_EQ(s.size(), 3 * kBlockSamples);
     const size_t end = 2 * 110250;
@@ -171,7 +171,7 @@ TEST(QvRender, OtherRatesRenderAndUnrenderableStreamsEnd)
 
     // Nine channels cannot be mixed down: one silent block, however long the render asked for.
     const auto nine = fixture::WriteTemp(fixture::Encode(fixture::Sine(1.0, {440.0}, 9)), "r9.ogg");
-    ASSERT_EQ(Qv({"render", nine, out, "--seconds", "3"}).code, 0);
+    ASSERT_EQ(Qv({"render", nine, out, "--seconds", "3", "--force"}).code, 0);
     s = ReadWave(out);
     ASSERT_EQ(s.size(), kBlockSamples);
     for (int16_t v : s)
@@ -184,7 +184,7 @@ TEST(QvRender, ErrorsAndUsage)
     const auto text = fixture::WriteTemp({'n', 'o', 't', ' ', 'o', 'g', 'g'}, "text.ogg");
     Result r = Qv({"render", text, out});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "ファイルの読み込みに失敗\n");
+    EXPECT_EQ(r.err, text + ": not an Ogg Vorbis file (ファイルの読み込みに失敗)\n");
     EXPECT_EQ(Qv({"render", fixture::TempDir() + "/missing.ogg", out}).code, 1);
     const auto ok = fixture::WriteTemp(fixture::Encode(fixture::Silence(0.5)), "quiet.ogg");
     EXPECT_EQ(Qv({"render", ok}).code, 2);

@@ -100,6 +100,53 @@ TEST(QvtoolPlay, WhatIsHeardMatchesRenderBlockForBlock)
                             [](uint32_t f) { return f == 0; }));
 }
 
+// --join 0 on a 2 s .. 14 s loop: from 11 s to the jump at 14 s, on from 2 s to 5 s, and back to
+// 11 s, round and round; what is heard is what render plays from 11 s with the loop, until the
+// return.
+TEST(QvtoolPlay, JoinPlaysThreeSecondsEitherSideOfTheJumpAgainAndAgain)
+{
+    auto bytes = fixture::ContainerHeader({{2.0f, 14.0f, -1}});
+    const auto ogg = fixture::Encode(fixture::Noise(16), {}, 0.2f);
+    bytes.insert(bytes.end(), ogg.begin(), ogg.end());
+    const std::string qv = fixture::WriteTemp(bytes, "join.qv");
+    const std::string raw = fixture::TempDir() + "/join.raw";
+    const std::string wav = fixture::TempDir() + "/join.wav";
+    UseDiskDriver(raw);
+    const QvRun played = Qvtool({"play", qv, "--join", "0", "--seconds", "14"});
+    UseDummyDriver();
+    ASSERT_EQ(played.code, 0) << played.err;
+    ASSERT_EQ(Qvtool({"render", qv, wav, "--seek", "11", "--seconds", "6"}).code, 0);
+
+    const std::vector<uint32_t> heard = Frames(fixture::ReadFile(raw), 0);
+    const std::vector<uint32_t> rendered = Frames(fixture::ReadFile(wav), 44);
+    auto it = std::find_if(heard.begin(), heard.end(), [](uint32_t f) { return f != 0; });
+    ASSERT_NE(it, heard.end()) << "nothing was heard";
+    const size_t start = static_cast<size_t>(it - heard.begin());
+    ASSERT_GE(heard.size(), start + 12 * 44100);
+    // 3 s up to the jump and 3 s after it, every frame as render plays them.
+    size_t same = 0;
+    while (same < 6 * 44100 - 100 && heard[start + same] == rendered[same]) {
+        ++same;
+    }
+    EXPECT_GE(same, 6u * 44100 - 100);
+    // Then the same 6 s again: the return lands at 11 s.
+    size_t again = 0;
+    for (size_t k = 0; k < 3 * 44100; ++k) {
+        again += heard[start + 6 * 44100 + 441 + k] == heard[start + 441 + k] ? 1 : 0;
+    }
+    EXPECT_GT(again, 3u * 44100 * 9 / 10);
+}
+
+TEST(QvtoolPlay, AJoinThatNeverJumpsIsRefused)
+{
+    UseDummyDriver();
+    const std::string qv = fixture::MakeQv("never.qv", 2.0, 0.5f, 1.5f, 0);
+    const QvRun r = Qvtool({"play", qv, "--join", "0"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("never jumps"), std::string::npos) << r.err;
+    EXPECT_EQ(Qvtool({"play", qv, "--join", "16"}).code, 2);
+}
+
 TEST(QvtoolPlay, AFileThatCannotBePlayedSaysSo)
 {
     UseDummyDriver();

@@ -1,5 +1,8 @@
 #include "QvWriter.h"
 
+#include "AtomicFile.h"
+#include "EFileError.h"
+
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
@@ -8,8 +11,6 @@
 #include <cstring>
 #include <cstdlib>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -122,27 +123,22 @@ std::vector<uint8_t> TQvWriter::Encode(const std::vector<float>& stereo, int rat
     return out;
 }
 
+void TQvWriter::Save(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg,
+                     bool replace) {
+    TAtomicFile file(path, replace ? TAtomicFile::Replace : TAtomicFile::NoReplace);
+    file.Put(header.data(), header.size());
+    file.Put(ogg.data(), ogg.size());
+    file.Commit();
+}
+
 bool TQvWriter::Write(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg,
                       bool replace) {
-    // A name of its own beside the target, made only where no file is, so that no file of the
-    // user's is ever written over on the way.
-    std::string temp = path + ".part-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    ::fchmod(fd, 0644);
-    std::FILE* f = ::fdopen(fd, "wb");
-    if (!f) {
-        ::close(fd);
-        std::remove(temp.c_str());
+    try {
+        Save(path, header, ogg, replace);
+        return true;
+    } catch (const EFileError& e) {
+        // Not a system call's failure (a FIFO in the file's place): no errno of its own.
+        errno = e.Error() != 0 ? e.Error() : EINVAL;
         return false;
     }
-    bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size() &&
-              std::fwrite(ogg.data(), 1, ogg.size(), f) == ogg.size();
-    ok = (std::fclose(f) == 0) && ok;
-    // A hard link is made only where no file is: a file that appeared meanwhile is not replaced.
-    ok = ok && (replace ? std::rename(temp.c_str(), path.c_str()) == 0 : ::link(temp.c_str(), path.c_str()) == 0);
-    const int error = errno;
-    if (!ok || !replace) std::remove(temp.c_str());
-    errno = error;
-    return ok;
 }

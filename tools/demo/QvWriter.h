@@ -21,10 +21,13 @@ public:
     // ("NAME=value", UTF-8) stored as given.
     static std::vector<uint8_t> Encode(const std::vector<float>& stereo, int rate,
                                        const std::vector<std::string>& comments, float quality);
-    // Writes header + Ogg bytes to `path` (beside it first, then renamed, so a failed build leaves
-    // no half-written file); false when the file cannot be written. Without `replace` a file
-    // already at `path` is left alone and the result is false (errno EEXIST). The header may be
-    // empty, for a plain Ogg file.
+    // Writes header + Ogg bytes to `path` through the atomic writer (beside it first, then
+    // renamed, so a failed write leaves no half-written file and the old one whole). Without
+    // `replace` a file already at `path`, or one that appears meanwhile, is left alone. The header
+    // may be empty, for a plain Ogg file. Throws EFileError with the path and the reason.
+    static void Save(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg,
+                     bool replace);
+    // As Save, but false on failure, with errno set (EEXIST for a file kept without `replace`).
     static bool Write(const std::string& path, const std::vector<uint8_t>& header, const std::vector<uint8_t>& ogg,
                       bool replace = true);
 };

@@ -16,6 +16,8 @@ int QvCheck(const std::vector<std::string>& args)
     if (args.size() != 1)
         return QvUsage;
     const std::string& in = args[0];
+    if (!QvReadable(in))
+        return QvFailed;
     const TLoopJoin join(in);
     // A plain file is checked by the loop its tags give, as the player plays it.
     static const TOggLoop zero{};

@@ -5,9 +5,11 @@
 //
 // so that a command is added by adding its file (and listing it in CMakeLists.txt), and main.cpp
 // never changes.
+#include <cstdint>
 #include <string>
 #include <vector>
 
+class EFileError;
 class TOggData;
 
 // Exit codes of every command.
@@ -37,8 +39,24 @@ struct QvRegistrar {
 void QvLoadDecoder();
 
 // Loads the decoder library and then the file into data; when the file cannot be opened, says
-// so on stderr and returns false. Data that is not Ogg Vorbis throws ERangeError.
+// "FILE: reason" on stderr (no such file, not a regular file, not an Ogg Vorbis stream,
+// truncated, with the engine's own words where it refused the data) and returns false.
 bool QvOpen(TOggData& data, const std::string& fileName);
+// The same words without saying them: "" when the file was loaded into data.
+std::string QvOpenProblem(TOggData& data, const std::string& fileName);
+// QvOpen on a copy of its own, for commands that open the file through something else.
+bool QvReadable(const std::string& fileName);
+
+// Whether a command may write `out`: never over one of its inputs (the same file, through links
+// or hard links, even with --force), and over an existing file only with `force`. Says why not
+// on stderr.
+bool QvMayWrite(const std::string& out, const std::vector<std::string>& inputs, bool force);
+// Writes header + body to `out` whole or not at all (through the atomic writer); without
+// `force` an existing file, or one that appears meanwhile, is kept. Says why it failed on stderr.
+bool QvSave(const std::string& out, const std::vector<uint8_t>& header, const std::vector<uint8_t>& body, bool force);
+// "OUT: cannot write: No space left on device" for a failed write ("OUT: already exists" for
+// a file that appeared meanwhile).
+std::string QvWriteProblem(const EFileError& error);
 
 // An argument that is none of the command's options: a file name, added to operands, unless it
 // looks like an option ("--" and a name), which is said on stderr and refused (false).

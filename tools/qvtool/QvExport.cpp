@@ -7,14 +7,9 @@
 #include "LoopTags.h"
 #include "OggCommentEdit.h"
 #include "OggDataLib.h"
-#include "QvWriter.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -49,9 +44,8 @@ int QvExport(const std::vector<std::string>& args)
         return QvUsage;
     const std::string& in = files[0];
     const std::string& out = files[1];
-    std::error_code ec;
-    if (!force && fs::exists(fs::symlink_status(out, ec)))
-        return Failed(out, "already exists (--force replaces it)");
+    if (!QvMayWrite(out, {in}, force))
+        return QvFailed;
 
     TOggData data(0);
     if (!QvOpen(data, in))
@@ -83,8 +77,8 @@ int QvExport(const std::vector<std::string>& args)
     } catch (const std::runtime_error& e) {
         return Failed(in, e.what());
     }
-    if (!TQvWriter::Write(out, {}, bytes, force))
-        return Failed(out, errno == EEXIST ? "already exists (--force replaces it)" : "cannot write");
+    if (!QvSave(out, {}, bytes, force))
+        return QvFailed;
     std::printf("%s -> %s: LOOPSTART=%lld LOOPLENGTH=%lld (entry %d)\n", in.c_str(), out.c_str(),
                 static_cast<long long>(start), static_cast<long long>(end - start), entry);
     return QvOk;

@@ -141,12 +141,11 @@ int QvFindLoop(const std::vector<std::string>& args)
     }
     if (in.empty())
         return QvUsage;
-    // Refused before any work: a container already there is kept unless asked.
-    std::error_code ec;
-    if (!out.empty() && !force && std::filesystem::exists(out, ec)) {
-        std::fprintf(stderr, "%s already exists: not overwritten (--force replaces it)\n", out.c_str());
+    // Refused before any work: a container already there is kept unless asked, the input always.
+    if (!out.empty() && !QvMayWrite(out, {in}, force))
         return QvFailed;
-    }
+    if (!QvReadable(in))
+        return QvFailed;
 
     const TLoopJoin join(in);
     const std::vector<int16_t> sound = join.RenderAll();
@@ -204,13 +203,8 @@ int QvFindLoop(const std::vector<std::string>& args)
     if (!out.empty()) {
         const TOggLoop& best = proposals.front().Entry;
         const std::vector<uint8_t> header = TQvWriter::Header({TQvLoop{best.LoopStart, best.LoopEnd, -1}});
-        if (!TQvWriter::Write(out, header, join.OggBytes(), force)) {
-            if (errno == EEXIST)
-                std::fprintf(stderr, "%s already exists: not overwritten (--force replaces it)\n", out.c_str());
-            else
-                std::fprintf(stderr, "%s: cannot be written (%s)\n", out.c_str(), std::strerror(errno));
+        if (!QvSave(out, header, join.OggBytes(), force))
             return QvFailed;
-        }
         std::printf("wrote %s: entry 0 loops %.6f .. %.6f s for ever\n", out.c_str(), static_cast<double>(best.LoopStart),
                     static_cast<double>(best.LoopEnd));
     }

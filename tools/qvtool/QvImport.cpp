@@ -140,15 +140,23 @@ void Import(const TJob& job, int32_t count, bool force, std::set<fs::path>& writ
 
     if (written.count(fs::absolute(job.Out, ec)) != 0)
         return Fail(counts, in, out + " was written earlier in this run; not replaced");
-    if (!force && fs::exists(fs::symlink_status(job.Out, ec)))
-        return Fail(counts, in, out + " already exists (--force replaces it)");
+    // An input named like its output (a.qv given as input) is never written over.
+    if (!QvMayWrite(out, {in}, true)) {
+        ++counts.Failed;
+        return;
+    }
+    if (!force && fs::exists(fs::symlink_status(job.Out, ec))) {
+        std::printf("%s: %s already exists, skipped (--force replaces it)\n", in.c_str(), out.c_str());
+        ++counts.Skipped;
+        return;
+    }
     if (!job.Out.parent_path().empty())
         fs::create_directories(job.Out.parent_path(), ec);
     const uint8_t* file = data.FileData->Memory();
     const std::vector<uint8_t> ogg(file + data.DataStart, file + data.FileData->Size());
-    if (!TQvWriter::Write(out, TQvWriter::Header({{start.Time, stop.Time, count}}), ogg, force)) {
-        const std::string why = errno == EEXIST ? " already exists (--force replaces it)" : ": cannot write";
-        return Fail(counts, in, out + why);
+    if (!QvSave(out, TQvWriter::Header({{start.Time, stop.Time, count}}), ogg, force)) {
+        ++counts.Failed;
+        return;
     }
     written.insert(fs::absolute(job.Out, ec));
     std::printf("%s -> %s: loop from frame %s to frame %s, count %d (%s)\n", in.c_str(), out.c_str(),

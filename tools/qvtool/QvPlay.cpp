@@ -1,7 +1,11 @@
-// qvtool play FILE [--seconds N]: plays a file on the default SDL audio device through TDXSound and
-// TDSOggStream, as the player does, until it ends or N seconds have passed; Ctrl-C stops it the
-// same clean way. Our headless player, and how playback is measured.
+// qvtool play FILE [--seconds N] [--join K]: plays a file on the default SDL audio device through
+// TDXSound and TDSOggStream, as the player does, until it ends or N seconds have passed; Ctrl-C
+// stops it the same clean way. Our headless player, and how playback is measured. With --join K it
+// plays the join of loop entry K over and over, from 3 s before the jump to 3 s after it, for
+// whoever makes the loop to listen to.
 #include "QvCommand.h"
+
+#include "LoopFit.h"
 
 #include "TDSOggStream.h"
 #include "TDXSound.h"
@@ -65,6 +69,55 @@ bool ParseSeconds(const std::string& text, double& out)
     return errno == 0 && *end == '\0' && std::isfinite(out) && out >= 0.0;
 }
 
+// Seconds heard on each side of the join.
+constexpr float kJoinSide = 3.0f;
+
+// The loop table and the starting place that play the join of one entry round and round.
+struct TJoinLoop {
+    TOggLoop Table[2]{};
+    int Entries = 0;
+    float From = 0.0f;
+};
+
+// Entry K's jump, played again and again: from 3 s before its end, the jump to its start, 3 s on
+// from there, and back (a second entry jumping from 3 s after the start to 3 s before the end).
+// The engine takes the first entry whose end comes, so the two passes must not cross each other's
+// ends: with a loop of 6 s or less they would, and the loop alone already plays its join every
+// pass, at most 3 s from the next; then the entry alone loops, played from up to 3 s before its
+// end (from the piece's start when the end lies nearer to it).
+TJoinLoop JoinLoop(const TOggLoop& entry)
+{
+    TJoinLoop j;
+    const float start = entry.LoopStart, end = entry.LoopEnd;
+    j.Table[0] = {start, end, -1};
+    j.Entries = 1;
+    j.From = std::max(end - kJoinSide, 0.0f);
+    if (end - start > 2 * kJoinSide) {
+        j.Table[1] = {end - kJoinSide, start + kJoinSide, -1};
+        j.Entries = 2;
+    }
+    return j;
+}
+
+// Why entry k of the file can never jump; "" when it can.
+std::string NeverJumps(const TOggData& data, int k)
+{
+    const TOggLoop& l = data.Loops[k];
+    const TLoopFit fit(data.Rate, data.PcmBytes / OutputFormat::BytesPerFrame);
+    const int64_t start = fit.StartFrame(l.LoopStart);
+    const int64_t end = fit.EndFrame(l.LoopEnd);
+    char what[160];
+    std::snprintf(what, sizeof what, "entry %d (%g s to %g s, count %d) never jumps: ", k,
+                  static_cast<double>(l.LoopStart), static_cast<double>(l.LoopEnd), l.RepeatCount);
+    if (l.RepeatCount == 0 || l.RepeatCount < -1)
+        return what + std::string("its count allows no jump");
+    if (start < 0 || end < 0)
+        return what + std::string("a time outside the piece");
+    if (start >= end)
+        return what + std::string("its start is not before its end");
+    return {};
+}
+
 int Failed()
 {
     std::fprintf(stderr, "再生失敗\n");
@@ -75,12 +128,24 @@ int QvPlay(const std::vector<std::string>& args)
 {
     std::string file;
     double seconds = -1.0;  // no limit
+    int join = -1;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--seconds") {
             if (i + 1 >= args.size() || !ParseSeconds(args[++i], seconds)) {
                 std::fprintf(stderr, "--seconds wants a number of seconds, 0 or more\n");
                 return QvUsage;
             }
+        } else if (args[i] == "--join") {
+            const std::string k = i + 1 < args.size() ? args[++i] : "";
+            if (k.empty() || k.size() > 2 || k.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(k) > 15) {
+                std::fprintf(stderr, "--join wants an entry number from 0 to 15\n");
+                return QvUsage;
+            }
+            join = std::stoi(k);
+        } else if (args[i].size() > 2 && args[i].compare(0, 2, "--") == 0) {
+            std::fprintf(stderr, "unknown option %s\n", args[i].c_str());
+            return QvUsage;
         } else if (file.empty()) {
             file = args[i];
         } else {
@@ -90,7 +155,22 @@ int QvPlay(const std::vector<std::string>& args)
     if (file.empty()) {
         return QvUsage;
     }
-    QvLoadDecoder();
+    // Opened here first, so that a file that cannot be played is named with the reason before
+    // any sound device is touched.
+    TJoinLoop joinLoop;
+    {
+        TOggData data(0);
+        if (!QvOpen(data, file)) {
+            return Failed();
+        }
+        if (join >= 0) {
+            if (const std::string why = NeverJumps(data, join); !why.empty()) {
+                std::fprintf(stderr, "%s: %s\n", file.c_str(), why.c_str());
+                return QvFailed;
+            }
+            joinLoop = JoinLoop(data.Loops[join]);
+        }
+    }
 
     using Clock = std::chrono::steady_clock;
     const auto begun = Clock::now();
@@ -116,6 +196,17 @@ int QvPlay(const std::vector<std::string>& args)
         return Failed();
     }
     stream.Init(&sound);
+    if (join >= 0) {
+        // The table and the place are set on the loaded data before the stream thread renders
+        // its first block; nothing else reads them then.
+        stream.SetPrepare([&joinLoop](TOggData& data) {
+            for (int i = 0; i < 16; ++i) {
+                data.Loops[i] = i < joinLoop.Entries ? joinLoop.Table[i] : TOggLoop{0.0f, 0.0f, 0};
+                data.SetLoopCount(i, 0);
+            }
+            data.TimeSeek(joinLoop.From);
+        });
+    }
     try {
         if (!stream.Play(file, false)) {
             return Failed();
@@ -148,6 +239,6 @@ int QvPlay(const std::vector<std::string>& args)
     return QvOk;
 }
 
-QvRegistrar registrar{"play", "play FILE [--seconds N]", QvPlay};
+QvRegistrar registrar{"play", "play FILE [--seconds N] [--join K]", QvPlay};
 
 }

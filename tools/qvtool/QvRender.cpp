@@ -1,14 +1,16 @@
-// qvtool render IN OUT.wav [--seconds N] [--repeat] [--seek T] [--volume V:FADE] [--eq4 A,B,C,D]:
-// renders a file exactly as the stream player does, one-second block after block, into a WAV file.
+// qvtool render IN OUT.wav [--seconds N] [--repeat] [--seek T] [--volume V:FADE] [--eq4 A,B,C,D]
+// [--force]: renders a file exactly as the stream player does, one-second block after block, into
+// a WAV file. The file appears only once it is whole: a full disk leaves nothing behind.
 #include "QvCommand.h"
 
-#include "EFileError.h"
+#include "AtomicFile.h"
 #include "OggDataLib.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <csignal>
+#include <pthread.h>
 #include <vector>
 
 namespace {
@@ -46,20 +48,10 @@ bool ParseList(const std::string& text, char sep, float* out, size_t count)
     return true;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-void Put(std::FILE* f, const std::string& name, const void* data, size_t bytes)
-{
-    if (bytes > 0 && std::fwrite(data, 1, bytes, f) != bytes)
-        throw EFileError::CannotWrite(name);
-}
-
 // The 44-byte header of PCM in the output format with dataBytes of samples.
-void PutWaveHeader(std::FILE* f, const std::string& name, uint32_t dataBytes)
+std::vector<uint8_t> WaveHeader(uint32_t dataBytes)
 {
-    uint8_t h[44];
+    std::vector<uint8_t> h(44);
     auto put32 = [&](int at, uint32_t v) {
         for (int i = 0; i < 4; ++i)
             h[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -82,8 +74,39 @@ void PutWaveHeader(std::FILE* f, const std::string& name, uint32_t dataBytes)
     put16(32, OutputFormat::BytesPerFrame);
     put16(34, OutputFormat::BitsPerSample);
     put32(40, dataBytes);
-    Put(f, name, h, sizeof h);
+    return h;
 }
+
+// Holds back Ctrl-C, SIGTERM and SIGHUP while a WAV file is made, so that an interrupted render
+// can remove its temporary file instead of leaving it behind; they are looked for between blocks.
+class TInterrupts {
+public:
+    TInterrupts()
+    {
+        sigemptyset(&set_);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&set_, s);
+        pthread_sigmask(SIG_BLOCK, &set_, &old_);
+    }
+    // The signal held back is delivered as the mask comes off: the process ends as it would have.
+    ~TInterrupts() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    TInterrupts(const TInterrupts&) = delete;
+    TInterrupts& operator=(const TInterrupts&) = delete;
+
+    bool Pending() const
+    {
+        sigset_t pending;
+        sigpending(&pending);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            if (sigismember(&pending, s) == 1)
+                return true;
+        return false;
+    }
+
+private:
+    sigset_t set_{};
+    sigset_t old_{};
+};
 
 int QvRender(const std::vector<std::string>& args)
 {
@@ -96,11 +119,14 @@ int QvRender(const std::vector<std::string>& args)
     float volumeFade[2] = {1.0f, 0.0f};
     bool eq = false;
     float bands[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    bool force = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "--repeat") {
             repeat = true;
+        } else if (a == "--force") {
+            force = true;
         } else if (a == "--seconds") {
             if (!hasValue || !ParseCount(args[++i], blocks)) {
                 std::fprintf(stderr, "--seconds wants a whole number from 0 to %d\n", kMaxBlocks);
@@ -130,6 +156,8 @@ int QvRender(const std::vector<std::string>& args)
     }
     if (files.size() != 2)
         return QvUsage;
+    if (!QvMayWrite(files[1], {files[0]}, force))
+        return QvFailed;
 
     // The render memory of the stream player's size: blocks of the same size, the same step.
     TOggData data(OutputFormat::StreamBufferBytes);
@@ -143,28 +171,31 @@ int QvRender(const std::vector<std::string>& args)
     if (eq)
         data.SetEQ4(bands[0], bands[1], bands[2], bands[3], 0.0f);
 
-    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(files[1].c_str(), "wb"));
-    if (!out)
-        throw EFileError::CannotCreate(files[1]);
-    PutWaveHeader(out.get(), files[1], 0);
+    // Made beside the target and renamed to it only once complete (EFileError otherwise, with
+    // the system's reason; main says it).
+    const TInterrupts interrupts;
+    TAtomicFile out(files[1], force ? TAtomicFile::Replace : TAtomicFile::NoReplace);
+    out.Put(WaveHeader(0).data(), 44);
     uint32_t written = 0;
     std::vector<uint8_t> block(kBlock);
     for (int b = 0; b < blocks; ++b) {
+        if (interrupts.Pending()) {
+            // The temporary file goes with `out`; then the signal ends the process.
+            std::fprintf(stderr, "%s: interrupted, not written\n", files[1].c_str());
+            return QvFailed;
+        }
         data.RenderBlock(block, {}, false);
-        Put(out.get(), files[1], block.data(), block.size());
+        out.Put(block.data(), block.size());
         written += kBlock;
         if (data.GetPlayState() == psSTOP)
             break;
     }
-    if (std::fseek(out.get(), 0, SEEK_SET) != 0)
-        throw EFileError::CannotWrite(files[1]);
-    PutWaveHeader(out.get(), files[1], written);
-    if (std::fclose(out.release()) != 0)
-        throw EFileError::CannotWrite(files[1]);
+    out.PutAt(0, WaveHeader(written).data(), 44);
+    out.Commit();
     return QvOk;
 }
 
-QvRegistrar registrar{"render", "render IN OUT.wav [--seconds N] [--repeat] [--seek T] [--volume V:FADE] [--eq4 A,B,C,D]",
+QvRegistrar registrar{"render", "render IN OUT.wav [--seconds N] [--repeat] [--seek T] [--volume V:FADE] [--eq4 A,B,C,D] [--force]",
                       QvRender};
 
 }
