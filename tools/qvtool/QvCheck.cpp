@@ -61,6 +61,6 @@ int QvCheck(const std::vector<std::string>& args)
     return faulty == 0 ? QvOk : QvFailed;
 }
 
-QvRegistrar registrar{"check", "check IN.qv", QvCheck};
+QvRegistrar registrar{"check", "check IN", QvCheck};
 
 }
