@@ -72,6 +72,10 @@ void TOggData::Init()
     Converter.reset();
     Downmix.reset();
     ResetConversion();
+    Links.clear();
+    PathLink = NextLink = RawLink = 0;
+    PathRate = PathChannels = 0;
+    RawAt = RawEnd = 0;
     if (FileData) {
         if (_VorbisfileDll) {
             // Closing the decoder state destroys FileData through the close callback.
@@ -171,12 +175,13 @@ void TOggData::GetOggInfo()
         Channels = info->channels;
         Rate = static_cast<int32_t>(info->rate);
     }
+    ReadLinks();
     // The totals are negative error codes when the stream cannot tell them; none is then known.
     // A damaged last granule position can claim a length no stream has: one beyond what a float
     // or the byte count can hold is taken as unknown too.
     double total = _VorbisfileDll->wu_ov_time_total(&VorbisFile, -1);
     TotalTime = total > 0.0 && total <= std::numeric_limits<float>::max() ? static_cast<float>(total) : 0.0f;
-    int64_t pcm = _VorbisfileDll->wu_ov_pcm_total(&VorbisFile, -1);
+    const int64_t pcm = PieceFrames();
     PcmBytes = pcm > 0 && pcm <= std::numeric_limits<int64_t>::max() / 4 ? pcm * 2 * 2 : 0;
 }
 

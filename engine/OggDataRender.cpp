@@ -92,7 +92,7 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
     blockMarks_.push_back({0, DecoderTime()});
     markBase_ = 0;
 
-    const int32_t result = Converter ? RenderConverted(p, n) : RenderSource(p, n);
+    const int32_t result = RenderLinks(p, n);
     if (result <= 0)
         blockMarks_.clear();
 
@@ -114,7 +114,7 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
     auto tell = [&]() -> double {
         if (_VorbisfileDll == nullptr)
             return 0.0;
-        return LoopTime::BlockTime(_VorbisfileDll->wu_ov_time_tell(&VorbisFile), Converter != nullptr);
+        return LoopTime::BlockTime(SourceTell(), Converter != nullptr);
     };
     const double t = tell();
     const int32_t bytesPerSecond = SourceBytesPerSecond();
@@ -159,10 +159,20 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
         remaining -= taken;
         if (DataEnded)
             break;
-        if (_VorbisfileDll == nullptr || _VorbisfileDll->wu_ov_time_seek(&VorbisFile, e.LoopStart) < 0)
+        // The data went on into another link short of the end: an end further on lies in that
+        // link, to be met there on that link's path, so this entry has not fired yet.
+        if (LinkPending() && EndPastSeam(e.LoopEnd)) {
+            if (e.RepeatCount != -1)
+                LoopCounter[due].fetch_sub(1);
+            break;
+        }
+        if (SourceSeek(e.LoopStart) < 0)
             break;  // a start the decoder cannot seek to: play on from here
         now = tell();
         MarkJump(static_cast<int32_t>(cursor - p), now);
+        // A jump into another link: the rest of the block is rendered on that link's path.
+        if (LinkPending())
+            break;
         // A jump that advanced nothing (a loop of no length) is not repeated within the block.
         if (taken == 0 && jumps > 0)
             break;
@@ -230,6 +240,11 @@ int32_t TOggData::FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd)
     int32_t holes = 0;
     while (remaining > 0) {
         const int32_t r = ReadBlock(dest, remaining);
+        // The next frames are another link's: the range ends here, for that link's path.
+        if (r == LinkChange) {
+            std::memset(dest, 0, static_cast<size_t>(remaining));
+            return len - remaining;
+        }
         // A hole is data lost from the stream (a damaged or missing page); the decoder goes on
         // after it. Only an endless run of them is taken as the data failing.
         if (r == kHole && ++holes < kMaxHoles)
@@ -238,8 +253,7 @@ int32_t TOggData::FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd)
             return len - remaining;
         const bool dead = restarted && sinceRestart == 0;
         if (r == 0 && LoopPlay.load() && !dead) {
-            if (_VorbisfileDll != nullptr)
-                _VorbisfileDll->wu_ov_time_seek(&VorbisFile, kRestartSeconds);
+            SourceSeek(kRestartSeconds);
             restarted = true;
             sinceRestart = 0;
             continue;
@@ -268,8 +282,8 @@ void TOggData::EndOfData(bool rewind)
     // A converted stream plays on until the converter has given out what it holds.
     if (!Converter)
         Playing.store(false);
-    if (rewind && _VorbisfileDll != nullptr)
-        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, kRestartSeconds);
+    if (rewind)
+        SourceSeek(kRestartSeconds);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -318,12 +332,16 @@ void TOggData::TimeSeek(float seconds)
         return;
     if (!SeekAble())
         return;
-    if (_VorbisfileDll->wu_ov_time_seek(&VorbisFile, seconds) < 0 && atEnd) {
+    if (SourceSeek(seconds) < 0 && atEnd) {
         // The decoder takes only times before the end; the stream's length rounded to a float
-        // can lie on or past it, so land on the last frame instead.
-        const double frame = 1.0 / (Rate > 0 ? Rate : OutputFormat::Rate);
-        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, static_cast<double>(seconds) - frame);
+        // can lie on or past it, so land on the last frame (of the last link) instead.
+        const int32_t rate = Links.empty() ? Rate : Links.back().Rate;
+        const double frame = 1.0 / (rate > 0 ? rate : OutputFormat::Rate);
+        SourceSeek(static_cast<double>(seconds) - frame);
     }
+    // A seek into another link: that link's path from here on.
+    if (LinkPending())
+        UseLink(NextLink);
     ResetConversion();
     PublishPosition();
 }
@@ -346,14 +364,14 @@ float TOggData::DecoderTime()
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
     if (FileData == nullptr || _VorbisfileDll == nullptr)
         return 0.0f;
-    double t = _VorbisfileDll->wu_ov_time_tell(&VorbisFile);
+    double t = SourceTell();
     if (Converter) {
         // The next frame to be rendered: the decoder has gone on by the source frames waiting
         // for the converter and the frames inside it. Once the data has ended, the decoder has
         // gone back to the start; what is left is the end of the piece.
         if (SourceEnded)
             t = TotalTime;
-        t -= static_cast<double>(SourceEnd - SourceAt) / Rate + Converter->Delay() / OutputFormat::Rate;
+        t -= static_cast<double>(SourceEnd - SourceAt) / PathRate + Converter->Delay() / OutputFormat::Rate;
         t = std::max(t, 0.0);
     }
     return static_cast<float>(t);
@@ -361,11 +379,11 @@ float TOggData::DecoderTime()
 
 void TOggData::MarkJump(int32_t sourceBytes, double to)
 {
-    int64_t offset = sourceBytes;
+    int64_t offset = passAt_ + static_cast<int64_t>(sourceBytes);
     if (Converter) {
         // Source frames become output frames at the rate's ratio, after what the converter holds.
         const int64_t frames = sourceBytes / OutputFormat::BytesPerFrame;
-        offset = markBase_ + frames * OutputFormat::Rate / Rate * OutputFormat::BytesPerFrame;
+        offset = markBase_ + frames * OutputFormat::Rate / PathRate * OutputFormat::BytesPerFrame;
     }
     if (offset < static_cast<int64_t>(RenderBuffer->Size() / 2))
         blockMarks_.push_back({static_cast<int32_t>(offset), static_cast<float>(to)});
