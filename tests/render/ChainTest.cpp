@@ -219,41 +219,59 @@ TEST(Chain, SeeksLandInTheirLinkOnItsPath)
     EXPECT_EQ(d.GetPlayState(), psSTOP);
 }
 
-// A loop from 1.0 s (in the first link, 44100 Hz) to 3.0 s (1.0 s into the second, 22050 Hz), and
-// then the whole-file repeat back into the first link: every jump changes the path, and the old
-// link's converter gives out its tail before the new link is heard.
+// A loop back to 1.0 s (in the first link, 44100 Hz) from an end in the second link (22050 Hz) or
+// at the seam, then the whole-file repeat back into the first link: every jump into another link
+// changes the path, and the old link's converter gives out its tail before the new link is heard.
 TEST(Chain, LoopJumpsAndTheRepeatCrossLinks)
 {
-    const auto a = EncodeLink({2, 44100, 2.0}, 0);
-    const auto b = EncodeLink({2, 22050, 2.0}, 1);
-    const auto refA = fixture::ReferenceDecode(a);
-    const auto refB = fixture::ReferenceDecode(b);
-    TOggData d(kRing);
-    ASSERT_TRUE(d.LoadOgg(fixture::WriteTemp(Chain({a, b}, fixture::ContainerHeader({{1.0f, 3.0f, 1}})), "loop.qv")));
-    const Played p = PlayOut(d, 8, true);
-    EXPECT_FALSE(p.stopped);
-
-    // The first link whole, the second to its frame 22050, the first again from frame 44100, the
-    // second whole, then the first from the restart point (0.001 s: frame 44).
-    struct Part {
-        std::vector<int16_t> sound;
-        int tolerance;
+    struct Case {
+        const char* name;
+        double first;  // seconds of the first link
+        float end;
     };
-    const Part parts[] = {{Direct(refA, 0, 88200), 0},
-                          {Converted(refB, 0, 22050), 1},
-                          {Direct(refA, 44100, 88200), 0},
-                          {Converted(refB, 0, 44100), 1},
-                          {Direct(refA, 44, 44100), 0}};
-    size_t at = 0;
-    for (size_t i = 0; i < std::size(parts); ++i) {
-        EXPECT_LE(MaxDifference(p.samples, at, parts[i].sound), parts[i].tolerance) << "part " << i;
-        EXPECT_GE(MaxDifference(p.samples, at, parts[i].sound), 0) << "part " << i;
-        at += parts[i].sound.size() / 2;
+    const Case cases[] = {
+        {"end a second into the second link", 2.0, 3.0f},
+        // The block that meets the end begins on the first link's direct path, and the end is
+        // only reached on the second link's converted one.
+        {"end reached after a seam within the block", 1.5, 1.8f},
+        {"end at the seam", 1.5, 1.5f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto a = EncodeLink({2, 44100, c.first}, 0);
+        const auto b = EncodeLink({2, 22050, 2.0}, 1);
+        const auto refA = fixture::ReferenceDecode(a);
+        const auto refB = fixture::ReferenceDecode(b);
+        TOggData d(kRing);
+        ASSERT_TRUE(d.LoadOgg(fixture::WriteTemp(Chain({a, b}, fixture::ContainerHeader({{1.0f, c.end, 1}})), "loop.qv")));
+        const Played p = PlayOut(d, 8, true);
+        EXPECT_FALSE(p.stopped);
+
+        // The first link whole, the second up to the end, the first again from frame 44100, the
+        // second whole, then the first from the restart point (0.001 s: frame 44).
+        const int64_t endInB = std::llround((static_cast<double>(c.end) - c.first) * 22050);
+        struct Part {
+            std::vector<int16_t> sound;
+            int tolerance;
+        };
+        const Part parts[] = {{Direct(refA, 0, refA.Frames()), 0},
+                              {endInB > 0 ? Converted(refB, 0, endInB) : std::vector<int16_t>{}, 1},
+                              {Direct(refA, 44100, refA.Frames()), 0},
+                              {Converted(refB, 0, refB.Frames()), 1},
+                              {Direct(refA, 44, 44100), 0}};
+        size_t at = 0;
+        for (size_t i = 0; i < std::size(parts); ++i) {
+            EXPECT_LE(MaxDifference(p.samples, at, parts[i].sound), parts[i].tolerance) << "part " << i;
+            EXPECT_GE(MaxDifference(p.samples, at, parts[i].sound), 0) << "part " << i;
+            at += parts[i].sound.size() / 2;
+        }
+        // The jump is marked, or a block begins right at it: from there the piece is at 1.0 s.
+        bool marked = false;
+        for (const auto& marks : p.marks)
+            for (const auto& m : marks)
+                marked = marked || std::fabs(m.Time - 1.0f) < 1e-3f;
+        EXPECT_TRUE(marked);
+        // Rearmed after the second pass went past its end.
+        EXPECT_EQ(d.GetLoopCount(0), 0);
     }
-    // The jump comes after 3 s of sound: the fourth block is heard from 1.0 s of the piece on.
-    ASSERT_GE(p.marks.size(), 4u);
-    ASSERT_FALSE(p.marks[3].empty());
-    EXPECT_NEAR(p.marks[3].front().Time, 1.0f, 1e-3);
-    // Rearmed after the second pass went past its end.
-    EXPECT_EQ(d.GetLoopCount(0), 0);
 }
