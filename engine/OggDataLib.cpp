@@ -12,6 +12,7 @@
 #include "TRegularFile.h"
 #include "TVorbisHeaders.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +25,8 @@ static_assert(std::endian::native == std::endian::little, "the container layout 
 namespace {
 constexpr char kMagic[] = "OSTRAOGG";
 constexpr int64_t kHeaderSize = sizeof(TOstraOggHed);
+// Shorter streams tried when the decoder refuses a chained one: each try opens the stream anew.
+constexpr size_t kMaxCuts = 16;
 }
 
 TOggData::TOggData(int32_t renderBufferSize)
@@ -125,7 +128,20 @@ bool TOggData::LoadOgg(TMemoryStream* stream)
     if (streamEnd > DataStart && streamEnd < owned->Size())
         owned->SetSize(streamEnd);
     FileData = owned.get();
-    if (_VorbisfileDll->wu_ov_open_callbacks(FileData, &VorbisFile, nullptr, 0) < 0) {
+    bool opened = _VorbisfileDll->wu_ov_open_callbacks(FileData, &VorbisFile, nullptr, 0) >= 0;
+    if (!opened) {
+        // The decoder refuses a whole chained stream when a later link's headers are damaged.
+        // The links before that one can still play: it is shown the stream only up to the start
+        // of a later link, the last first, so that the piece ends where the damage begins.
+        const std::vector<int64_t> starts = TOggPage::LinkStarts(owned->Memory(), DataStart, owned->Size());
+        for (size_t i = 0; i < std::min(starts.size(), kMaxCuts) && !opened; ++i) {
+            std::memset(&VorbisFile, 0, sizeof VorbisFile);
+            owned->SetSize(starts[starts.size() - 1 - i]);
+            owned->SetPosition(DataStart);
+            opened = _VorbisfileDll->wu_ov_open_callbacks(FileData, &VorbisFile, nullptr, 0) >= 0;
+        }
+    }
+    if (!opened) {
         // The library does not close a source it could not open: it goes with `owned`.
         FileData = nullptr;
         std::memset(&VorbisFile, 0, sizeof VorbisFile);

@@ -71,6 +71,12 @@ void OggSeeds()
     const Bytes slowLink = fixture::Encode(fixture::Noise(0.3, 2, 22050), {}, 0.0f, 3);
     Put("ogg", "chain", Cat({{0x96}, stereo, slowLink, monoLink}));
     Put("ogg", "chain-container-repeat", Cat({{0xA3}, Table(loops), slowLink, stereo, monoLink}));
+    // The second link's headers garbled (checksums made right by the target): the decoder refuses
+    // the whole chain, and the load retries it cut short.
+    Bytes garbled = slowLink;
+    for (size_t i = garbled.size() / 8; i < garbled.size() / 8 + 48; ++i)
+        garbled[i] ^= 0x5A;
+    Put("ogg", "chain-damaged-link", Cat({{0x30}, stereo, garbled, monoLink}));
 
     Put("container", "plain-ogg", Cat({{0x00}, mono}));
     Put("container", "container", Cat({{0x00}, loops, mono}));

@@ -4,6 +4,7 @@
 #include "OggDataLib.h"
 #include "OggWuvorbisLib.h"
 #include "RateConverter.h"
+#include "TOggPage.h"
 
 #include "OggFixture.h"
 
@@ -30,13 +31,27 @@ struct Link {
     int channels;
     int rate;
     double seconds;
+    bool damaged = false;  // its setup header garbled (the page's checksum made right again)
 };
 
 // A link of noise with a serial number of its own (links sharing one cannot be told apart).
 std::vector<uint8_t> EncodeLink(const Link& l, int index)
 {
-    return fixture::Encode(fixture::Noise(l.seconds, l.channels, l.rate, 0.4, static_cast<uint32_t>(index + 3)), {},
-                           0.4f, 1000 + index);
+    auto bytes = fixture::Encode(fixture::Noise(l.seconds, l.channels, l.rate, 0.4, static_cast<uint32_t>(index + 3)),
+                                 {}, 0.4f, 1000 + index);
+    if (l.damaged) {
+        // The second page holds the comment and setup headers; the setup's codebooks follow the
+        // short comment header, well inside the page.
+        const auto size = static_cast<int64_t>(bytes.size());
+        const int64_t page = TOggPage::Length(bytes.data(), size);
+        const int64_t length = TOggPage::Length(bytes.data() + page, size - page);
+        for (int64_t i = page + length / 2; i < page + length / 2 + 64; ++i)
+            bytes[static_cast<size_t>(i)] ^= 0x5A;
+        const uint32_t crc = TOggPage::Checksum(bytes.data() + page, length);
+        for (int i = 0; i < 4; ++i)
+            bytes[static_cast<size_t>(page + 22 + i)] = static_cast<uint8_t>(crc >> (8 * i));
+    }
+    return bytes;
 }
 
 std::vector<uint8_t> Chain(const std::vector<std::vector<uint8_t>>& links, std::vector<uint8_t> front = {})
@@ -128,7 +143,8 @@ int MaxDifference(const std::vector<int16_t>& got, size_t at, const std::vector<
 // from a fresh converter and its tail is given out before the next link, just as in the file of
 // it alone; the two differ only in how the converter's work is cut into calls, which moves a
 // sample by one step at most (the bound Convert's tests hold libsoxr to). A link that cannot be
-// rendered ends the piece where it begins.
+// rendered ends the piece where it begins; one whose headers are damaged, which the decoder
+// refuses with the whole file, is cut off with the links after it, so the piece ends there too.
 TEST(Chain, EachLinkSoundsAsItsOwnFileAndTheTimesRunOn)
 {
     struct Case {
@@ -143,6 +159,7 @@ TEST(Chain, EachLinkSoundsAsItsOwnFileAndTheTimesRunOn)
         {"two links at 44.1k", {{2, 44100, 1.2}, {2, 44100, 1.3}}},
         {"mono then stereo at 32k", {{1, 32000, 1.0}, {2, 32000, 1.25}}},
         {"nine channels end the piece", {{2, 44100, 1.2}, {9, 44100, 0.5}, {2, 44100, 1.0}}},
+        {"damaged headers end the piece", {{2, 44100, 1.2}, {2, 22050, 1.0}, {2, 44100, 1.0, true}, {1, 44100, 0.5}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -151,13 +168,20 @@ TEST(Chain, EachLinkSoundsAsItsOwnFileAndTheTimesRunOn)
         double seconds = 0.0, firstRateFrames = 0.0;
         for (size_t i = 0; i < c.links.size(); ++i) {
             links.push_back(EncodeLink(c.links[i], static_cast<int>(i)));
+            if (c.links[i].damaged)
+                break;
             const auto frames = static_cast<double>(fixture::ReferenceDecode(links.back()).Frames());
             lengths.push_back(frames / c.links[i].rate);
             seconds += lengths.back();
             firstRateFrames += frames * c.links[0].rate / c.links[i].rate;
         }
+        std::vector<uint8_t> file = Chain(links);
+        for (size_t i = links.size(); i < c.links.size(); ++i)
+            file = Chain({EncodeLink(c.links[i], static_cast<int>(i))}, file);
+        if (links.size() < c.links.size())
+            links.pop_back();  // the damaged one: neither it nor what follows is heard
         TOggData d(kRing);
-        ASSERT_TRUE(d.LoadOgg(fixture::WriteTemp(Chain(links), "chain.ogg")));
+        ASSERT_TRUE(d.LoadOgg(fixture::WriteTemp(file, "chain.ogg")));
         EXPECT_EQ(d.Rate, c.links[0].rate);
         EXPECT_NEAR(d.TotalTime, seconds, 1e-4);
         // The piece's length in frames of the first link's rate: what callers divide it by.
