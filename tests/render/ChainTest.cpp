@@ -243,6 +243,26 @@ TEST(Chain, SeeksLandInTheirLinkOnItsPath)
     EXPECT_EQ(d.GetPlayState(), psSTOP);
 }
 
+// A source that cannot seek: the decoder knows only the link it is in, so the next one cannot be
+// told apart from it (nor its length known), and the piece ends where the first link does.
+TEST(Chain, AStreamThatCannotSeekEndsWithItsFirstLink)
+{
+    const auto a = EncodeLink({2, 44100, 1.5}, 0);
+    const auto b = EncodeLink({1, 22050, 1.0}, 1);
+    TOggData d(kRing);
+    const wu_ov_callbacks normal = _VorbisfileDll->Callbacks;
+    _VorbisfileDll->Callbacks.seek_func = [](void*, int64_t, int) { return -1; };
+    const bool loaded = d.LoadOgg(fixture::WriteTemp(Chain({a, b}), "unseekable.ogg"));
+    _VorbisfileDll->Callbacks = normal;
+    ASSERT_TRUE(loaded);
+    EXPECT_FALSE(d.SeekAble());
+    const Played p = PlayOut(d, 5, true);
+    EXPECT_TRUE(p.stopped);
+    const auto refA = fixture::ReferenceDecode(a);
+    EXPECT_EQ(p.frames, refA.Frames());
+    EXPECT_EQ(MaxDifference(p.samples, 0, Direct(refA, 0, refA.Frames())), 0);
+}
+
 // A loop back to 1.0 s (in the first link, 44100 Hz) from an end in the second link (22050 Hz) or
 // at the seam, then the whole-file repeat back into the first link: every jump into another link
 // changes the path, and the old link's converter gives out its tail before the new link is heard.
