@@ -36,6 +36,8 @@ constexpr int32_t kNoRoom = -131;
 // the stream is not rendered (and ends), rather than overflow the byte counts made from it.
 constexpr int32_t kMinRate = 1000;
 constexpr int32_t kMaxRate = 768000;
+// The longest block Vorbis allows, in frames: twice the furthest a seek can land late.
+constexpr int64_t kLongestBlock = 8192;
 // Changes of link within one block at most: a loop that crosses links every few milliseconds
 // is not music, and this bounds the work of a block whatever the table holds.
 constexpr int32_t kMaxLinkPasses = 64;
@@ -151,8 +153,45 @@ int32_t TOggData::SourceSeek(double seconds)
     if (r >= 0) {
         RawAt = RawEnd = 0;
         NextLink = DecoderLink();
+        LandOn(seconds);
     }
     return r;
+}
+
+void TOggData::LandOn(double seconds)
+{
+    // In a link after the first, the decoder passes over the packets before the frame asked for
+    // by the first link's block size, not the link's own: where the link's blocks are longer it
+    // lands late, by up to half of its longest block. It is then sent back early enough (or to
+    // the link's start, where it lands exactly) and decodes forward to that frame.
+    if (NextLink <= 0 || static_cast<size_t>(NextLink) >= Links.size())
+        return;
+    const TLink& l = Links[static_cast<size_t>(NextLink)];
+    if (l.Rate <= 0 || !TChannelDownmix::Supports(l.Channels))
+        return;
+    // The link's start and the frame in it, reckoned as the decoder reckons them for the seek.
+    double start = 0.0;
+    for (int32_t i = 0; i < NextLink; ++i)
+        start += _VorbisfileDll->wu_ov_time_total(&VorbisFile, i);
+    const auto want = static_cast<int64_t>((seconds - start) * l.Rate);
+    auto at = [&] { return std::llround((_VorbisfileDll->wu_ov_time_tell(&VorbisFile) - start) * l.Rate); };
+    if (at() <= want)
+        return;
+    const double back = std::max(start, seconds - static_cast<double>(kLongestBlock) / l.Rate);
+    if (_VorbisfileDll->wu_ov_time_seek(&VorbisFile, back) < 0 || DecoderLink() != NextLink)
+        return;
+    Raw.resize(static_cast<size_t>(kRawBytes) / 2);
+    const int32_t frameBytes = l.Channels * 2;
+    for (int64_t drop = want - at(); drop > 0;) {
+        int32_t link = NextLink;
+        const auto bytes = static_cast<int32_t>(std::min<int64_t>(drop, kRawFrames) * frameBytes);
+        const int32_t r =
+            _VorbisfileDll->wu_ov_read(&VorbisFile, reinterpret_cast<char*>(Raw.data()), bytes, 0, 2, 1, &link);
+        if (r <= 0 || link != NextLink)
+            break;
+        drop -= r / frameBytes;
+    }
+    RawAt = RawEnd = 0;
 }
 
 double TOggData::SourceTell()

@@ -221,6 +221,9 @@ private:
     // Every decoder seek goes through here: it drops the frames read ahead of a link change and
     // notes the link the decoder lands in. Returns the decoder's result.
     int32_t SourceSeek(double seconds);
+    // After a seek into a later link: puts the decoder on the frame asked for where it landed
+    // after it.
+    void LandOn(double seconds);
     // The decoder's time, less the frames read ahead of a link change and not yet rendered.
     double SourceTell();
     // The decoder's next frames belong to another link than the one the path is set up for.
