@@ -178,43 +178,31 @@ TEST(QvRender, OtherRatesRenderAndUnrenderableStreamsEnd)
         ASSERT_EQ(v, 0);
 }
 
-// A chained file: 2 s at 44100 Hz, 2 s at 22050 Hz and 1 s of mono at 48000 Hz one after another.
-// info tells the whole length; render gives 5 s of sound, each link as the render of its own file
-// (the converted ones up to one step of rounding, as their converter's work is cut differently).
+// A chained file, 2 s at 44100 Hz then 2 s at 22050 Hz: info tells the whole length, and render
+// gives 4 s of sound, each link as the render of its own file (the converted one up to one step of
+// rounding, as its converter's work is cut into calls differently).
 TEST(QvRender, ChainedLinksPlayAtTheirOwnRates)
 {
-    const fixture::Pcm pcms[] = {fixture::Noise(2.0, 2, 44100, 0.4, 31), fixture::Noise(2.0, 2, 22050, 0.4, 32),
-                                 fixture::Noise(1.0, 1, 48000, 0.4, 33)};
     std::vector<uint8_t> chain;
-    std::vector<std::vector<int16_t>> alone;
-    for (int i = 0; i < 3; ++i) {
-        const auto bytes = fixture::Encode(pcms[i], {}, 0.4f, 700 + i);
+    std::vector<int16_t> alone;
+    for (int rate : {44100, 22050}) {
+        const auto bytes = fixture::Encode(fixture::Noise(2.0, 2, rate, 0.4, 31), {}, 0.4f, rate);
         chain.insert(chain.end(), bytes.begin(), bytes.end());
-        const std::string out = fixture::TempDir() + "/link" + std::to_string(i) + ".wav";
-        ASSERT_EQ(Qv({"render", fixture::WriteTemp(bytes, "link" + std::to_string(i) + ".ogg"), out}).code, 0);
-        alone.push_back(ReadWave(out));
+        const std::string out = fixture::TempDir() + "/link.wav";
+        ASSERT_EQ(Qv({"render", fixture::WriteTemp(bytes, "link.ogg"), out}).code, 0);
+        const auto s = ReadWave(out);
+        alone.insert(alone.end(), s.begin(), s.begin() + 2 * 88200);
     }
     const auto in = fixture::WriteTemp(chain, "chain.ogg");
     const Result info = Qv({"info", in});
-    ASSERT_EQ(info.code, 0) << info.err;
-    EXPECT_NE(info.out.find("total_time: 5.000000\n"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("pcm_bytes: 882000\n"), std::string::npos) << info.out;  // 5 s at 44100 Hz
+    EXPECT_NE(info.out.find("total_time: 4.000000\npcm_bytes: 705600\n"), std::string::npos) << info.out;
 
     const std::string out = fixture::TempDir() + "/chain.wav";
     ASSERT_EQ(Qv({"render", in, out}).code, 0);
     const auto s = ReadWave(out);
-    ASSERT_GE(s.size(), 5 * kBlockSamples);
-    const size_t frames[] = {88200, 88200, 44100};
-    size_t at = 0;
-    for (int i = 0; i < 3; ++i) {
-        int worst = 0;
-        for (size_t k = 0; k < frames[i] * 2; ++k)
-            worst = std::max(worst, std::abs(s[at + k] - alone[static_cast<size_t>(i)][k]));
-        EXPECT_LE(worst, i == 0 ? 0 : 1) << "link " << i;
-        at += frames[i] * 2;
-    }
-    for (size_t k = at; k < s.size(); ++k)
-        ASSERT_EQ(s[k], 0) << k;
+    ASSERT_GE(s.size(), alone.size());
+    for (size_t k = 0; k < s.size(); ++k)
+        ASSERT_LE(std::abs(s[k] - (k < alone.size() ? alone[k] : 0)), k < 2 * 88200 || k >= alone.size() ? 0 : 1) << k;
 }
 
 TEST(QvRender, ErrorsAndUsage)
