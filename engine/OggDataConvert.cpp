@@ -79,6 +79,11 @@ void TOggData::ReadLinks()
     }
 }
 
+TOggData::TLink TOggData::LinkFormat(int32_t link) const
+{
+    return link >= 0 && static_cast<size_t>(link) < Links.size() ? Links[static_cast<size_t>(link)] : TLink{};
+}
+
 int64_t TOggData::PieceFrames()
 {
     const int64_t whole = _VorbisfileDll->wu_ov_pcm_total(&VorbisFile, -1);
@@ -109,9 +114,9 @@ bool TOggData::UseLink(int32_t link)
     Downmix.reset();
     ResetConversion();
     PathLink = link;
-    const bool known = link >= 0 && static_cast<size_t>(link) < Links.size();
-    PathRate = known ? Links[static_cast<size_t>(link)].Rate : 0;
-    PathChannels = known ? Links[static_cast<size_t>(link)].Channels : 0;
+    const TLink format = LinkFormat(link);
+    PathRate = format.Rate;
+    PathChannels = format.Channels;
     if (!TChannelDownmix::Supports(PathChannels) || PathRate < kMinRate || PathRate > kMaxRate)
         return false;
     if (PathChannels > 2)
@@ -136,7 +141,7 @@ int32_t TOggData::DecoderLink()
     if (now == nullptr)
         return NextLink;
     // A seek mostly stays in its link (a loop, a seek within a piece): that one is looked at first.
-    if (NextLink >= 0 && static_cast<size_t>(NextLink) < Links.size() && Links[static_cast<size_t>(NextLink)].Info == now)
+    if (LinkFormat(NextLink).Info == now)
         return NextLink;
     for (size_t i = 0; i < Links.size(); ++i)
         if (Links[i].Info == now)
@@ -164,10 +169,8 @@ void TOggData::LandOn(double seconds)
     // by the first link's block size, not the link's own: where the link's blocks are longer it
     // lands late, by up to half of its longest block. It is then sent back early enough (or to
     // the link's start, where it lands exactly) and decodes forward to that frame.
-    if (NextLink <= 0 || static_cast<size_t>(NextLink) >= Links.size())
-        return;
-    const TLink& l = Links[static_cast<size_t>(NextLink)];
-    if (l.Rate <= 0 || !TChannelDownmix::Supports(l.Channels))
+    const TLink l = LinkFormat(NextLink);
+    if (NextLink <= 0 || l.Rate <= 0 || !TChannelDownmix::Supports(l.Channels))
         return;
     // The link's start and the frame in it, reckoned as the decoder reckons them for the seek.
     double start = 0.0;
@@ -178,8 +181,12 @@ void TOggData::LandOn(double seconds)
     if (at() <= want)
         return;
     const double back = std::max(start, seconds - static_cast<double>(kLongestBlock) / l.Rate);
-    if (_VorbisfileDll->wu_ov_time_seek(&VorbisFile, back) < 0 || DecoderLink() != NextLink)
+    if (_VorbisfileDll->wu_ov_time_seek(&VorbisFile, back) < 0 || DecoderLink() != NextLink) {
+        // Late is better than lost: back where the first seek landed.
+        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, seconds);
+        NextLink = DecoderLink();
         return;
+    }
     Raw.resize(static_cast<size_t>(kRawBytes) / 2);
     const int32_t frameBytes = l.Channels * 2;
     for (int64_t drop = want - at(); drop > 0;) {
@@ -199,11 +206,9 @@ double TOggData::SourceTell()
     if (!_VorbisfileDll)
         return 0.0;
     double t = _VorbisfileDll->wu_ov_time_tell(&VorbisFile);
-    if (RawAt < RawEnd && RawLink >= 0 && static_cast<size_t>(RawLink) < Links.size()) {
-        const TLink& l = Links[static_cast<size_t>(RawLink)];
-        if (l.Rate > 0 && l.Channels > 0)
-            t -= static_cast<double>((RawEnd - RawAt) / static_cast<size_t>(l.Channels)) / l.Rate;
-    }
+    const TLink l = LinkFormat(RawLink);
+    if (RawAt < RawEnd && l.Rate > 0 && l.Channels > 0)
+        t -= static_cast<double>((RawEnd - RawAt) / static_cast<size_t>(l.Channels)) / l.Rate;
     return t;
 }
 
@@ -211,8 +216,7 @@ bool TOggData::EndPastSeam(float loopEnd)
 {
     // The next link begins where the decoder stands less what it read ahead of the change; an
     // end within half a frame of that is the seam itself.
-    const bool known = NextLink >= 0 && static_cast<size_t>(NextLink) < Links.size();
-    const int32_t rate = known ? Links[static_cast<size_t>(NextLink)].Rate : PathRate;
+    const int32_t rate = LinkFormat(NextLink).Info ? LinkFormat(NextLink).Rate : PathRate;
     return static_cast<double>(loopEnd) - SourceTell() > 0.5 / std::max(rate, 1);
 }
 

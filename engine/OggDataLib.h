@@ -293,6 +293,8 @@ private:
         const wu_vorbis_info* Info = nullptr;
     };
     std::vector<TLink> Links;
+    // Link link's entry; one of no format (and no record) for a link not known.
+    TLink LinkFormat(int32_t link) const;
     // The link the output path is set up for and its format, and the link the decoder's next
     // frames belong to (told by each read and each seek). They differ from the moment the
     // decoder moves on until the old path has given out what it holds.
