@@ -1,6 +1,6 @@
 #pragma once
-// Ogg pages as they stand in bytes: the checksum, the length of an intact page, and where the last
-// intact page of a range ends.
+// Ogg pages as they stand in bytes: the checksum, the length of an intact page, where the last
+// intact page of a range ends, and where the links of a chained stream begin.
 #include <cstdint>
 #include <vector>
 
