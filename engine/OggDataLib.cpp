@@ -27,6 +27,8 @@ static_assert(std::endian::native == std::endian::little, "the container layout 
 namespace {
 constexpr char kMagic[] = "OSTRAOGG";
 constexpr int64_t kHeaderSize = sizeof(TOstraOggHed);
+// Shorter streams tried when the decoder refuses a chained one: each try opens the stream anew.
+constexpr size_t kMaxCuts = 16;
 }
 
 TOggData::TOggData(int32_t renderBufferSize)
@@ -75,6 +77,10 @@ void TOggData::Init()
     Converter.reset();
     Downmix.reset();
     ResetConversion();
+    Links.clear();
+    PathLink = NextLink = RawLink = 0;
+    PathRate = PathChannels = 0;
+    RawAt = RawEnd = 0;
     if (FileData) {
         if (_VorbisfileDll) {
             // Closing the decoder state destroys FileData through the close callback.
@@ -131,7 +137,20 @@ bool TOggData::LoadOgg(TMemoryStream* stream)
     if (streamEnd > DataStart && streamEnd < owned->Size())
         owned->SetSize(streamEnd);
     FileData = owned.get();
-    if (_VorbisfileDll->wu_ov_open_callbacks(FileData, &VorbisFile, nullptr, 0) < 0) {
+    bool opened = _VorbisfileDll->wu_ov_open_callbacks(FileData, &VorbisFile, nullptr, 0) >= 0;
+    if (!opened) {
+        // The decoder refuses a whole chained stream when a later link's headers are damaged.
+        // The links before that one can still play: it is shown the stream only up to the start
+        // of a later link, the last first, so that the piece ends where the damage begins.
+        const std::vector<int64_t> starts = TOggPage::LinkStarts(owned->Memory(), DataStart, owned->Size());
+        for (size_t i = 0; i < std::min(starts.size(), kMaxCuts) && !opened; ++i) {
+            std::memset(&VorbisFile, 0, sizeof VorbisFile);
+            owned->SetSize(starts[starts.size() - 1 - i]);
+            owned->SetPosition(DataStart);
+            opened = _VorbisfileDll->wu_ov_open_callbacks(FileData, &VorbisFile, nullptr, 0) >= 0;
+        }
+    }
+    if (!opened) {
         // The library does not close a source it could not open: it goes with `owned`.
         FileData = nullptr;
         std::memset(&VorbisFile, 0, sizeof VorbisFile);
@@ -183,12 +202,13 @@ void TOggData::GetOggInfo()
         Channels = info->channels;
         Rate = static_cast<int32_t>(info->rate);
     }
+    ReadLinks();
     // The totals are negative error codes when the stream cannot tell them; none is then known.
     // A damaged last granule position can claim a length no stream has: one beyond what a float
     // or the byte count can hold is taken as unknown too.
     double total = _VorbisfileDll->wu_ov_time_total(&VorbisFile, -1);
     TotalTime = total > 0.0 && total <= std::numeric_limits<float>::max() ? static_cast<float>(total) : 0.0f;
-    int64_t pcm = _VorbisfileDll->wu_ov_pcm_total(&VorbisFile, -1);
+    const int64_t pcm = PieceFrames();
     PcmBytes = pcm > 0 && pcm <= std::numeric_limits<int64_t>::max() / 4 ? pcm * 2 * 2 : 0;
 }
 

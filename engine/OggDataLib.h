@@ -109,7 +109,9 @@ public:
     int32_t RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent);
     // The decoder's output can be rendered: one to eight channels (mixed down to two) at any rate
     // libsoxr takes (converted to 44100 Hz; 44100 Hz streams are used as they are). A stream that
-    // cannot be rendered ends at its first block, as a piece that has no data.
+    // cannot be rendered ends at its first block, as a piece that has no data. For a chained
+    // stream this is the link being played (the first until playback moves on); a link that
+    // cannot be rendered ends the piece where it begins.
     bool Renderable() const;
     bool IsBusy();
     void Play(bool loop);
@@ -174,7 +176,10 @@ public:
     // What loading found out and callers read: the stream, its information and loop table (which
     // a caller may edit before SaveOstraOgg), and where and when the last block was rendered, from
     // which the analysis finds the sound being heard. Flags shared between the caller's thread
-    // and the render thread are atomic.
+    // and the render thread are atomic. Channels and Rate are those of the first link of a chained
+    // stream; PcmBytes is the length of the whole piece as stereo 16-bit frames at Rate (for a
+    // single stream, or links that share its rate, the decoder's own frame count), so that
+    // PcmBytes / 4 / Rate is the piece's length whatever rates its links have.
     std::atomic<bool> Loaded{false};
     TMemoryStream* FileData = nullptr;  // owned; handed to the decoder state, which frees it
     int64_t DataStart = 0;
@@ -209,25 +214,60 @@ private:
     // each due loop end, jumps, and decodes on. Returns the bytes decoded.
     int32_t RenderSource(uint8_t* p, int32_t n);
     // For a stream at another rate: fills n bytes at 44100 Hz at p through the rate converter,
-    // taking source frames from RenderSource as it needs them. Returns the bytes of sound.
+    // taking source frames from RenderSource as it needs them. Returns the bytes of sound. When
+    // the decoder has moved on to another link, gives out what the converter still holds of the
+    // old one and switches the path to the new one (UseLink) before it returns.
     int32_t RenderConverted(uint8_t* p, int32_t n);
     // Reads the loop tags of a plain file just opened and makes entry 0 of them.
     void TakeLoopTags();
-    // Chooses the path for the stream just opened: the converter and the downmix it needs.
+    // Fills n bytes at p link by link: each pass renders on the path of one link (directly or
+    // through RenderConverted) until the block is full, the piece ends or the decoder moves on
+    // to another link, whose path the next pass uses. Returns the bytes of sound.
+    int32_t RenderLinks(uint8_t* p, int32_t n);
+    // Chooses the path for the stream just opened: the converter and the downmix its first link
+    // needs.
     void SetUpConversion();
+    // Reads the format of every link of the stream just opened into Links.
+    void ReadLinks();
+    // The piece's length in frames at Rate (see PcmBytes); negative when it is not known.
+    int64_t PieceFrames();
+    // Sets the output path up for link (its rate converter and downmix). A link that cannot be
+    // rendered (unknown, damaged, of a format the path cannot take) gets a path that reads
+    // nothing, so that the piece ends where it begins. Returns whether it can be rendered.
+    bool UseLink(int32_t link);
+    // The link the decoder stands in after a seek; NextLink when that cannot be told.
+    int32_t DecoderLink();
+    // Every decoder seek goes through here: it drops the frames read ahead of a link change and
+    // notes the link the decoder lands in. Returns the decoder's result.
+    int32_t SourceSeek(double seconds);
+    // After a seek into a later link: puts the decoder on the frame asked for where it landed
+    // after it.
+    void LandOn(double seconds);
+    // The decoder's time, less the frames read ahead of a link change and not yet rendered.
+    double SourceTell();
+    // The decoder's next frames belong to another link than the one the path is set up for.
+    bool LinkPending() const { return NextLink != PathLink; }
+    // Whether a loop end that FillBlock did not reach before the data went on into another link
+    // lies in that link (to be reached there) rather than at the seam (to be taken there).
+    bool EndPastSeam(double loopEnd);
+    // ReadBlock's result when the next frames belong to another link: nothing was read for the
+    // current path, and RenderSource stops so that the path can change.
+    static constexpr int32_t LinkChange = -1000;
     // Forgets the frames between the decoder and the output (a seek, a stop, a new start).
     void ResetConversion();
     // The data has ended or can no longer be decoded: the piece ends (at once on the direct
     // path, once the converter has given out its last frames on the converted one); with rewind
     // the decoder goes back to the start for a later Play.
     void EndOfData(bool rewind);
-    // Bytes per second of stereo frames at the stream's own rate.
+    // Bytes per second of stereo frames at the current link's own rate.
     int32_t SourceBytesPerSecond() const;
     // Decodes len bytes at dest, handling the end of the data; stopAtEnd ends the range early
     // (returning what was decoded) instead of restarting or stopping, for the part before a jump.
+    // Also ends early, the rest zeroed, where the data goes on into another link.
     int32_t FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd = false);
     // One decoder read of at most m bytes of stereo output at dest (mono doubled, more channels
-    // mixed down), at the stream's own rate.
+    // mixed down), at the current link's own rate; LinkChange where the next frames belong to
+    // another link.
     int32_t ReadBlock(uint8_t* dest, int32_t m);
     void ApplyVolume(PLRWavePack frames, int32_t count);
     // Sets a fading level (OggVolume, an entry of OggEQ): with fade, a fade to value by step per
@@ -263,10 +303,33 @@ private:
     // so that none of them sees the decoder state half-changed by another thread.
     std::recursive_mutex RenderLock;
 
-    // Mono samples are decoded here before being doubled into the output.
-    uint8_t MonoScratch[4096]{};
-    // Streams of three or more channels are decoded here before being mixed down.
-    std::vector<int16_t> MixScratch;
+    // The links of a chained stream (one for a single stream, and for a stream that cannot seek,
+    // whose later links cannot be told apart): each link's format and the record the decoder
+    // describes it with, by which the link the decoder stands in is found after a seek.
+    struct TLink {
+        int32_t Rate = 0;
+        int32_t Channels = 0;
+        const wu_vorbis_info* Info = nullptr;
+    };
+    std::vector<TLink> Links;
+    // Link link's entry; one of no format (and no record) for a link not known.
+    TLink LinkFormat(int32_t link) const;
+    // The link the output path is set up for and its format, and the link the decoder's next
+    // frames belong to (told by each read and each seek). They differ from the moment the
+    // decoder moves on until the old path has given out what it holds.
+    int32_t PathLink = 0;
+    int32_t PathRate = 0;
+    int32_t PathChannels = 0;
+    int32_t NextLink = 0;
+    // Samples as the decoder gives them, in the layout of RawLink, before they become stereo
+    // frames: RawAt .. RawEnd are those read but not yet rendered. Only the read that finds a
+    // link change leaves any here (it is kept for the new path).
+    std::vector<int16_t> Raw;
+    size_t RawAt = 0;
+    size_t RawEnd = 0;
+    int32_t RawLink = 0;
+    // Decodes up to bytes into Raw; returns the decoder's result and sets link to the link read.
+    int32_t DecodeRaw(int32_t bytes, int32_t& link);
     std::unique_ptr<TChannelDownmix> Downmix;
     // The converted path (under RenderLock): the converter, the source frames decoded but not
     // yet taken by it (SourceAt .. SourceEnd of SourceFrames), whether the current RenderSource
@@ -280,6 +343,8 @@ private:
     // Output bytes of the current block made before the source chunk being decoded, so that a
     // jump in that chunk can be marked in block bytes.
     int32_t markBase_ = 0;
+    // Output bytes of the current block made before the current link's pass (RenderLinks).
+    int32_t passAt_ = 0;
     size_t SourceAt = 0;
     size_t SourceEnd = 0;
     bool DataEnded = false;

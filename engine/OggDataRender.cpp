@@ -92,7 +92,7 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
     blockMarks_.push_back({0, DecoderTime()});
     markBase_ = 0;
 
-    const int32_t result = Converter ? RenderConverted(p, n) : RenderSource(p, n);
+    const int32_t result = RenderLinks(p, n);
     if (result <= 0)
         blockMarks_.clear();
 
@@ -108,12 +108,12 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
 
 int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
 {
-    // The decoder's exact place. Converted streams take it whole, so that a loop end becomes the
-    // same source frame wherever a chunk of source happens to begin; on the direct path it is
-    // the float the block has always been measured from. Loops met at frames take the frame it
-    // names, which its time gives exactly.
+    // The decoder's exact place (less what was read ahead of a change of link). Converted
+    // streams take it whole, so that a loop end becomes the same source frame wherever a chunk of
+    // source happens to begin; on the direct path it is the float the block has always been
+    // measured from. Loops met at frames take the frame it names, which its time gives exactly.
     auto exactTell = [&]() -> double {
-        return _VorbisfileDll == nullptr ? 0.0 : _VorbisfileDll->wu_ov_time_tell(&VorbisFile);
+        return _VorbisfileDll == nullptr ? 0.0 : SourceTell();
     };
     const int32_t rate = Rate > 0 ? Rate : OutputFormat::Rate;
     double exact = exactTell();
@@ -137,7 +137,9 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
     int32_t result = 0;
     for (int32_t jumps = 0; jumps < kMaxJumpsPerBlock && remaining > 0; ++jumps) {
         const double span = static_cast<double>(remaining) / bytesPerSecond;
-        const int64_t frames = remaining / OutputFormat::BytesPerFrame;
+        // Frames of the piece count at its first link's rate (as PcmBytes does); the block's at
+        // the rate of the link being played. One and the same for a single stream.
+        const int64_t frames = int64_t{remaining} * rate / bytesPerSecond;
         int32_t due = -1;
         for (int32_t i = 0; i < 16 && due < 0; ++i) {
             const TOggLoop& e = Loops[i];
@@ -158,7 +160,7 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
         const bool byFrames = ByFrames(due);
         if (e.RepeatCount != -1)
             LoopCounter[due].fetch_add(1);
-        const int64_t toEnd = byFrames ? (LoopFrames[due].End - frame) * OutputFormat::BytesPerFrame
+        const int64_t toEnd = byFrames ? (LoopFrames[due].End - frame) * bytesPerSecond / rate & ~int64_t{3}
                                        : LoopTime::BytesToEnd(e.LoopEnd, now, bytesPerSecond);
         const int64_t len = std::clamp<int64_t>(toEnd, 0, remaining);
         // If the data ends before the loop end (an end at the stream's own end), the jump is
@@ -169,14 +171,25 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
         remaining -= taken;
         if (DataEnded)
             break;
+        // The data went on into another link short of the end: an end further on lies in that
+        // link, to be met there on that link's path, so this entry has not fired yet.
+        const double endTime = byFrames ? static_cast<double>(LoopFrames[due].End) / rate : e.LoopEnd;
+        if (LinkPending() && EndPastSeam(endTime)) {
+            if (e.RepeatCount != -1)
+                LoopCounter[due].fetch_sub(1);
+            break;
+        }
         // A start frame is sought by the time of its middle, which the decoder cuts down to it.
         const double to = byFrames ? (static_cast<double>(LoopFrames[due].Start) + 0.5) / rate : e.LoopStart;
-        if (_VorbisfileDll == nullptr || _VorbisfileDll->wu_ov_time_seek(&VorbisFile, to) < 0)
+        if (SourceSeek(to) < 0)
             break;  // a start the decoder cannot seek to: play on from here
         exact = exactTell();
         now = LoopTime::BlockTime(exact, Converter != nullptr);
         frame = std::llround(exact * rate);
         MarkJump(static_cast<int32_t>(cursor - p), now);
+        // A jump into another link: the rest of the block is rendered on that link's path.
+        if (LinkPending())
+            break;
         // A jump that advanced nothing (a loop of no length) is not repeated within the block.
         if (taken == 0 && jumps > 0)
             break;
@@ -244,6 +257,11 @@ int32_t TOggData::FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd)
     int32_t holes = 0;
     while (remaining > 0) {
         const int32_t r = ReadBlock(dest, remaining);
+        // The next frames are another link's: the range ends here, for that link's path.
+        if (r == LinkChange) {
+            std::memset(dest, 0, static_cast<size_t>(remaining));
+            return len - remaining;
+        }
         // A hole is data lost from the stream (a damaged or missing page); the decoder goes on
         // after it. Only an endless run of them is taken as the data failing.
         if (r == kHole && ++holes < kMaxHoles)
@@ -252,8 +270,7 @@ int32_t TOggData::FillBlock(uint8_t* dest, int32_t len, bool stopAtEnd)
             return len - remaining;
         const bool dead = restarted && sinceRestart == 0;
         if (r == 0 && LoopPlay.load() && !dead) {
-            if (_VorbisfileDll != nullptr)
-                _VorbisfileDll->wu_ov_time_seek(&VorbisFile, kRestartSeconds);
+            SourceSeek(kRestartSeconds);
             restarted = true;
             sinceRestart = 0;
             continue;
@@ -282,8 +299,8 @@ void TOggData::EndOfData(bool rewind)
     // A converted stream plays on until the converter has given out what it holds.
     if (!Converter)
         Playing.store(false);
-    if (rewind && _VorbisfileDll != nullptr)
-        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, kRestartSeconds);
+    if (rewind)
+        SourceSeek(kRestartSeconds);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -332,12 +349,16 @@ void TOggData::TimeSeek(float seconds)
         return;
     if (!SeekAble())
         return;
-    if (_VorbisfileDll->wu_ov_time_seek(&VorbisFile, seconds) < 0 && atEnd) {
+    if (SourceSeek(seconds) < 0 && atEnd) {
         // The decoder takes only times before the end; the stream's length rounded to a float
-        // can lie on or past it, so land on the last frame instead.
-        const double frame = 1.0 / (Rate > 0 ? Rate : OutputFormat::Rate);
-        _VorbisfileDll->wu_ov_time_seek(&VorbisFile, static_cast<double>(seconds) - frame);
+        // can lie on or past it, so land on the last frame (of the last link) instead.
+        const int32_t rate = Links.empty() ? Rate : Links.back().Rate;
+        const double frame = 1.0 / (rate > 0 ? rate : OutputFormat::Rate);
+        SourceSeek(static_cast<double>(seconds) - frame);
     }
+    // A seek into another link: that link's path from here on.
+    if (LinkPending())
+        UseLink(NextLink);
     ResetConversion();
     PublishPosition();
 }
@@ -360,14 +381,14 @@ float TOggData::DecoderTime()
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
     if (FileData == nullptr || _VorbisfileDll == nullptr)
         return 0.0f;
-    double t = _VorbisfileDll->wu_ov_time_tell(&VorbisFile);
+    double t = SourceTell();
     if (Converter) {
         // The next frame to be rendered: the decoder has gone on by the source frames waiting
         // for the converter and the frames inside it. Once the data has ended, the decoder has
         // gone back to the start; what is left is the end of the piece.
         if (SourceEnded)
             t = TotalTime;
-        t -= static_cast<double>(SourceEnd - SourceAt) / Rate + Converter->Delay() / OutputFormat::Rate;
+        t -= static_cast<double>(SourceEnd - SourceAt) / PathRate + Converter->Delay() / OutputFormat::Rate;
         t = std::max(t, 0.0);
     }
     return static_cast<float>(t);
@@ -375,11 +396,11 @@ float TOggData::DecoderTime()
 
 void TOggData::MarkJump(int32_t sourceBytes, double to)
 {
-    int64_t offset = sourceBytes;
+    int64_t offset = passAt_ + static_cast<int64_t>(sourceBytes);
     if (Converter) {
         // Source frames become output frames at the rate's ratio, after what the converter holds.
         const int64_t frames = sourceBytes / OutputFormat::BytesPerFrame;
-        offset = markBase_ + frames * OutputFormat::Rate / Rate * OutputFormat::BytesPerFrame;
+        offset = markBase_ + frames * OutputFormat::Rate / PathRate * OutputFormat::BytesPerFrame;
     }
     if (offset < static_cast<int64_t>(RenderBuffer->Size() / 2))
         blockMarks_.push_back({static_cast<int32_t>(offset), static_cast<float>(to)});

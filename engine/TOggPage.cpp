@@ -89,3 +89,25 @@ int64_t TOggPage::LastEnd(const uint8_t* data, int64_t begin, int64_t end)
     }
     return last;
 }
+
+std::vector<int64_t> TOggPage::LinkStarts(const uint8_t* data, int64_t begin, int64_t end)
+{
+    std::vector<int64_t> starts;
+    bool firstPages = true;  // the pages that start the first link
+    for (int64_t at = begin; at < end;) {
+        const int64_t length = Length(data + at, end - at);
+        if (length == 0) {
+            const void* next = ::memmem(data + at + 1, static_cast<size_t>(end - at - 1), "OggS", 4);
+            if (next == nullptr)
+                break;
+            at = static_cast<const uint8_t*>(next) - data;
+            continue;
+        }
+        const bool first = (data[at + 5] & 0x02) != 0;
+        if (first && !firstPages)
+            starts.push_back(at);
+        firstPages = first;
+        at += length;
+    }
+    return starts;
+}

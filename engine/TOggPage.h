@@ -1,7 +1,8 @@
 #pragma once
-// Ogg pages as they stand in bytes: the checksum, the length of an intact page, and where the last
-// intact page of a range ends.
+// Ogg pages as they stand in bytes: the checksum, the length of an intact page, where the last
+// intact page of a range ends, and where the links of a chained stream begin.
 #include <cstdint>
+#include <vector>
 
 class TOggPage {
 public:
@@ -15,6 +16,10 @@ public:
     // Where the last intact page of data[begin, end) ends; begin when there is none. One pass
     // backwards from the end, so a long run of zeros or garbage behind a stream costs its length.
     static int64_t LastEnd(const uint8_t* data, int64_t begin, int64_t end);
+    // Where each link of a chained stream in data[begin, end) after the first begins: the intact
+    // pages that start a logical stream (their first-page flag set) after pages of an earlier
+    // one, in order. One pass forwards; bytes between pages are passed over.
+    static std::vector<int64_t> LinkStarts(const uint8_t* data, int64_t begin, int64_t end);
     // The checksum of the n bytes of the page at p, its checksum field counted as zeros.
     static uint32_t Checksum(const uint8_t* p, int64_t n);
     // The little-endian 32-bit number at p.

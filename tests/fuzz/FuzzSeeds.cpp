@@ -65,6 +65,18 @@ void OggSeeds()
         damaged[i] ^= 0x5A;
     Put("ogg", "damaged", Cat({{0x42}, damaged}));
     Put("ogg", "text", Cat({{0x00}, Bytes{'h', 'e', 'l', 'l', 'o'}}));
+    // Chained streams: links of other rates and layouts one after another, each with a serial
+    // number of its own, with loops and seeks that cross from one link into another.
+    const Bytes monoLink = fixture::Encode(fixture::Sine(0.4, {330.0}, 1), {}, 0.0f, 2);
+    const Bytes slowLink = fixture::Encode(fixture::Noise(0.3, 2, 22050), {}, 0.0f, 3);
+    Put("ogg", "chain", Cat({{0x96}, stereo, slowLink, monoLink}));
+    Put("ogg", "chain-container-repeat", Cat({{0xA3}, Table(loops), slowLink, stereo, monoLink}));
+    // The second link's headers garbled (checksums made right by the target): the decoder refuses
+    // the whole chain, and the load retries it cut short.
+    Bytes garbled = slowLink;
+    for (size_t i = garbled.size() / 8; i < garbled.size() / 8 + 48; ++i)
+        garbled[i] ^= 0x5A;
+    Put("ogg", "chain-damaged-link", Cat({{0x30}, stereo, garbled, monoLink}));
 
     Put("container", "plain-ogg", Cat({{0x00}, mono}));
     Put("container", "container", Cat({{0x00}, loops, mono}));

@@ -178,6 +178,33 @@ TEST(QvRender, OtherRatesRenderAndUnrenderableStreamsEnd)
         ASSERT_EQ(v, 0);
 }
 
+// A chained file, 2 s at 44100 Hz then 2 s at 22050 Hz: info tells the whole length, and render
+// gives 4 s of sound, each link as the render of its own file (the converted one up to one step of
+// rounding, as its converter's work is cut into calls differently).
+TEST(QvRender, ChainedLinksPlayAtTheirOwnRates)
+{
+    std::vector<uint8_t> chain;
+    std::vector<int16_t> alone;
+    for (int rate : {44100, 22050}) {
+        const auto bytes = fixture::Encode(fixture::Noise(2.0, 2, rate, 0.4, 31), {}, 0.4f, rate);
+        chain.insert(chain.end(), bytes.begin(), bytes.end());
+        const std::string out = fixture::TempDir() + "/link.wav";
+        ASSERT_EQ(Qv({"render", fixture::WriteTemp(bytes, "link.ogg"), out, "--force"}).code, 0);
+        const auto s = ReadWave(out);
+        alone.insert(alone.end(), s.begin(), s.begin() + 2 * 88200);
+    }
+    const auto in = fixture::WriteTemp(chain, "chain.ogg");
+    const Result info = Qv({"info", in});
+    EXPECT_NE(info.out.find("total_time: 4.000000\npcm_bytes: 705600\n"), std::string::npos) << info.out;
+
+    const std::string out = fixture::TempDir() + "/chain.wav";
+    ASSERT_EQ(Qv({"render", in, out, "--force"}).code, 0);
+    const auto s = ReadWave(out);
+    ASSERT_GE(s.size(), alone.size());
+    for (size_t k = 0; k < s.size(); ++k)
+        ASSERT_LE(std::abs(s[k] - (k < alone.size() ? alone[k] : 0)), k < 2 * 88200 || k >= alone.size() ? 0 : 1) << k;
+}
+
 TEST(QvRender, ErrorsAndUsage)
 {
     const std::string out = fixture::TempDir() + "/err.wav";

@@ -70,7 +70,7 @@ Pcm Ramp(double seconds, int channels, int rate, double amplitude)
     return p;
 }
 
-std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comments, float quality)
+std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comments, float quality, int serial)
 {
     vorbis_info vi;
     vorbis_info_init(&vi);
@@ -87,7 +87,7 @@ std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comm
     vorbis_analysis_init(&vd, &vi);
     vorbis_block_init(&vd, &vb);
     ogg_stream_state os;
-    ogg_stream_init(&os, 12345);
+    ogg_stream_init(&os, serial);
 
     std::vector<uint8_t> out;
     auto put = [&](const ogg_page& og) {

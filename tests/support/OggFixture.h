@@ -23,8 +23,10 @@ Pcm Silence(double seconds, int channels = 2, int rate = 44100);
 // A ramp rising from -amplitude to +amplitude over the whole length, the same on every channel.
 Pcm Ramp(double seconds, int channels = 2, int rate = 44100, double amplitude = 0.8);
 
-// Encodes PCM to Ogg Vorbis bytes.
-std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comments = {}, float quality = 0.4f);
+// Encodes PCM to Ogg Vorbis bytes. Streams to be chained (their bytes one after another) need
+// serial numbers of their own, or the decoder cannot tell the links apart.
+std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comments = {}, float quality = 0.4f,
+                            int serial = 12345);
 
 // Writes bytes to a new file in a per-process temporary directory; returns its path.
 std::string WriteTemp(const std::vector<uint8_t>& bytes, const std::string& name);
