@@ -175,5 +175,7 @@ TTaggedLoop TLoopTags::Read(const std::vector<std::string>& comments, int64_t to
 
 bool TLoopTags::IsLoopTag(const std::string& comment)
 {
-    return SpellingOf(std::string_view(comment).substr(0, comment.find('='))) != nullptr;
+    // A comment without "=" is no field at all, as Read takes it.
+    const size_t eq = comment.find('=');
+    return eq != std::string::npos && SpellingOf(std::string_view(comment).substr(0, eq)) != nullptr;
 }

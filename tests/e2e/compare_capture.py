@@ -6,37 +6,11 @@ starting with the silence the device played before the first piece began. Each p
 for from its first non-silent frame (after the end of the piece before it) and compared with its
 rendering in blocks of 1024 frames; every block must be equal, sample for sample.
 """
-import array
 import sys
 
+from capture_io import first_sound, frames_of, read_wav
+
 BLOCK = 1024
-
-
-def frames_of(data):
-    samples = array.array("h")
-    samples.frombytes(data[: len(data) // 4 * 4])
-    if sys.byteorder != "little":
-        samples.byteswap()
-    return samples
-
-
-def read_wav(path):
-    data = open(path, "rb").read()
-    assert data[:4] == b"RIFF" and data[8:12] == b"WAVE", path
-    pos = 12
-    while pos + 8 <= len(data):
-        tag, size = data[pos:pos + 4], int.from_bytes(data[pos + 4:pos + 8], "little")
-        if tag == b"data":
-            return frames_of(data[pos + 8:pos + 8 + size])
-        pos += 8 + size
-    raise SystemExit(f"{path}: no data chunk")
-
-
-def first_sound(samples, start_frame):
-    for i in range(start_frame * 2, len(samples)):
-        if samples[i] != 0:
-            return i // 2
-    return None
 
 
 def last_sound(samples):

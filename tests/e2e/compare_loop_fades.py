@@ -7,31 +7,11 @@ one follows again. Each must equal its rendering sample for sample until after i
 back (JUMP_SECONDS into the piece, plus a quarter of a second), part from it within a few seconds
 of that (the fade has begun), and then fade to silence over about eight seconds before the next.
 """
-import array
 import sys
 
+from capture_io import first_sound, frames_of, read_wav
+
 RATE = 44100
-
-
-def frames_of(data):
-    samples = array.array("h")
-    samples.frombytes(data[: len(data) // 4 * 4])
-    if sys.byteorder != "little":
-        samples.byteswap()
-    return samples
-
-
-def read_wav(path):
-    data = open(path, "rb").read()
-    assert data[:4] == b"RIFF" and data[8:12] == b"WAVE", path
-    return frames_of(data[44:])
-
-
-def first_sound(samples, frame):
-    for i in range(frame * 2, len(samples)):
-        if samples[i] != 0:
-            return i // 2
-    return None
 
 
 def equal_frames(capture, at, ref):

@@ -92,7 +92,7 @@ TEST(LoopTags, TheRulesOverEverySpelling)
     EXPECT_EQ(TLoopTags::Read({"LOOPSTART=5", "LOOPEND=99999999"}, 0).End.value_or(-1), 99999999);
     for (const char* tag : {"LOOPLENGTH=1", "lp=1,2", "loop_length=3", "Loop_Begin=1"})
         EXPECT_TRUE(TLoopTags::IsLoopTag(tag)) << tag;
-    for (const char* tag : {"LOOPSTARTED=1", "TITLE=LOOPSTART", "LOOP=1"})
+    for (const char* tag : {"LOOPSTARTED=1", "TITLE=LOOPSTART", "LOOP=1", "LoopStart"})
         EXPECT_FALSE(TLoopTags::IsLoopTag(tag)) << tag;
 }
 
