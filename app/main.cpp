@@ -1,7 +1,8 @@
 // The program's entry: the application, its five windows in their fixed order, the message loop,
 // and the orderly end (positions and the side windows' values into the settings while every
 // window still exists, then the windows from the last to the main window). SIGTERM, SIGINT and
-// SIGHUP end the loop as the quit command does, so they take the same orderly end.
+// SIGHUP end the loop as the quit command does, so they take the same orderly end, with any
+// message of that end on standard error rather than in a box nobody may answer.
 #include "AppIcon.h"
 #include "DisplayPlatform.h"
 #include "OggWuvorbisLib.h"
@@ -17,7 +18,9 @@
 #include "Unit4.h"
 #include "Unit5.h"
 
+#include <cstdio>
 #include <memory>
+#include <string>
 
 int main(int argc, char** argv)
 {
@@ -34,6 +37,11 @@ int main(int argc, char** argv)
         TApplication::SetTitle(QStringLiteral("OstraDivUvirar"));
         QApplication::setWindowIcon(DrawAppIcon());
         TSignalBridge endRequests([] {
+            // Asked to end from outside, there may be nobody to answer a message box: what would
+            // be shown from here on (a settings file that cannot be written) goes to standard
+            // error instead, so that the program always ends.
+            TApplication::SetMessageSink(
+                [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); });
             if (Form1 != nullptr)
                 Form1->CloseWindowClick();
             else
