@@ -417,7 +417,9 @@ bool TDSOggStream::SeekHeard(float seconds)
         std::lock_guard lock(BufferLock);
         from = TimeAt(write);
     }
-    if (from < 0.0) {
+    if (BlockCalls.load() == 0) {
+        from = OggData->DecoderTime();  // the first block is still to come, from here
+    } else if (from < 0.0) {
         from = paused ? PauseTime.load() : GetOutputTime();
     }
     const double place = from + seconds;
@@ -436,13 +438,14 @@ bool TDSOggStream::SeekHeard(float seconds)
     EndedWhilePaused = false;
     // The device takes a chunk at a time; one taken while the sound was rendered would put the
     // old sound before the new one's beginning. The seek is then made again from there.
-    for (int attempt = 0; attempt < 4; ++attempt) {
+    constexpr int attempts = 4;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         // Paused or ended, the data is started for the rendering (and paused again after it).
         if (OggData->GetPlayState() == psSTOP) {
             OggData->Play(Loop);
         }
         OggData->TimeSeek(static_cast<float>(place));
-        if (RenderUnheard()) {
+        if (RenderUnheard(attempt == attempts - 1)) {
             break;
         }
     }
@@ -458,7 +461,7 @@ bool TDSOggStream::SeekHeard(float seconds)
     return false;
 }
 
-bool TDSOggStream::RenderUnheard()
+bool TDSOggStream::RenderUnheard(bool last)
 {
     const DWORD half = BufferSize / 2;
     DWORD write = 0;
@@ -479,17 +482,22 @@ bool TDSOggStream::RenderUnheard()
     DWORD n1 = 0;
     DWORD n2 = 0;
     int32_t rendered = 0;
-    bool taken = false;
     if (FAILED(PlayBuffer->Lock(write, bytes, &p1, &n1, &p2, &n2, 0))) {
         rendered = OggData->RenderAgain(static_cast<int32_t>(bytes), {}, {}, true);
         Trace.Trace("RenderUnheard:バッファーのロックに失敗\n");
     } else {
         rendered = OggData->RenderAgain(static_cast<int32_t>(bytes), {static_cast<uint8_t*>(p1), n1},
                                         {static_cast<uint8_t*>(p2), p2 != nullptr ? n2 : 0}, silent);
-        PlayBuffer->Unlock(p1, n1, p2, n2);
+        // Read before the write: a chunk the device takes after it is the new sound, as meant.
         DWORD now = 0;
         PlayBuffer->GetCurrentPosition(nullptr, &now);
-        taken = now / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame % BufferSize != write;
+        const bool taken = now / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame % BufferSize != write;
+        if (taken && !last) {
+            PlayBuffer->Unlock(p1, 0, p2, 0);  // nothing written: the caller renders again
+            Copying = false;
+            return false;
+        }
+        PlayBuffer->Unlock(p1, n1, p2, n2);
     }
     auto marks = OggData->BlockMarks();
     const bool ended = OggData->GetPlayState() == psSTOP;
@@ -508,7 +516,7 @@ bool TDSOggStream::RenderUnheard()
         }
     }
     Copying = false;
-    return !taken;
+    return true;
 }
 
 std::string TDSOggStream::GetTitle(const std::string& fileName)

@@ -100,9 +100,10 @@ private:
     bool SeekHeard(float seconds);
     // After a seek: renders the ring again from the write cursor (what the device has not yet
     // taken) to the end of the newest half, from the decoder's place; the marks and the end of
-    // the piece follow. Under RefillLock. False when the device took sound meanwhile, so that
-    // the new sound would start after its own beginning: the caller seeks and renders again.
-    bool RenderUnheard();
+    // the piece follow. Under RefillLock. False, with nothing written, when the device took a
+    // chunk meanwhile, so that the new sound would start after its own beginning: the caller
+    // seeks and renders again. The last attempt writes all the same.
+    bool RenderUnheard(bool last);
     // The piece's time at a byte of the ring, from the marks; negative when its half has none.
     // Under BufferLock.
     double TimeAt(DWORD offset) const;

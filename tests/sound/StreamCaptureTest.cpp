@@ -399,6 +399,12 @@ TEST_F(Capture, ASeekIsHeardWithin150MsAndLosesOrRepeatsNothing)
         });
         size_t lastSound = 0;
         const std::vector<Jump> jumps = WalkJumps(heard, expected, lastSound);
+        for (const Jump& j : jumps) {
+            std::cout << c.name << ": at captured frame " << j.at << " the sound goes on from rendered frame " << j.to << "\n";
+        }
+        for (const SeekGiven& g : given) {
+            std::cout << c.name << ": a seek given at captured frame " << g.taken << "\n";
+        }
         ASSERT_EQ(jumps.size(), given.size());
         for (size_t j = 0; j < jumps.size(); ++j) {
             const double place = static_cast<double>(jumps[j].to) / 44100;
