@@ -437,16 +437,23 @@ bool TDSOggStream::SeekHeard(float seconds)
     }
     EndedWhilePaused = false;
     // The device takes a chunk at a time; one taken while the sound was rendered would put the
-    // old sound before the new one's beginning. The seek is then made again from there.
-    constexpr int attempts = 4;
+    // old sound before the new one's beginning. The seek is then made again from there; after two
+    // such misses (a slow or busy machine) the new sound starts ahead of the write cursor by
+    // twice what the device took during the last try, so that the render finishes first.
+    constexpr int attempts = 6;
+    DWORD lead = 0;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         // Paused or ended, the data is started for the rendering (and paused again after it).
         if (OggData->GetPlayState() == psSTOP) {
             OggData->Play(Loop);
         }
         OggData->TimeSeek(static_cast<float>(place));
-        if (RenderUnheard(attempt == attempts - 1)) {
+        const DWORD took = RenderUnheard(lead, attempt == attempts - 1);
+        if (took == 0) {
             break;
+        }
+        if (attempt >= 1) {
+            lead = std::min(2 * took, BufferSize / 4) / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame;
         }
     }
     if (paused) {
@@ -461,7 +468,7 @@ bool TDSOggStream::SeekHeard(float seconds)
     return false;
 }
 
-bool TDSOggStream::RenderUnheard(bool last)
+DWORD TDSOggStream::RenderUnheard(DWORD lead, bool last)
 {
     const DWORD half = BufferSize / 2;
     DWORD write = 0;
@@ -471,9 +478,12 @@ bool TDSOggStream::RenderUnheard(bool last)
     const DWORD cursorHalfEnd = static_cast<DWORD>(cursorHalf + 1) * half;
     // The half after the cursor's holds new sound when its refill has been made; then it is
     // rendered again too. When its refill is still to come, that refill renders it from where
-    // this range ends, as it would have from where the old one did.
+    // this range ends, as it would have from where the old one did. Offsets here run on past
+    // the ring's end rather than wrap.
     const bool nextRefilled = NewestBlock != cursorHalf;
-    const DWORD bytes = cursorHalfEnd - write + (nextRefilled ? half : 0);
+    const DWORD rangeEnd = cursorHalfEnd + (nextRefilled ? half : 0);
+    const DWORD start = std::min(write + lead, rangeEnd - OutputFormat::BytesPerFrame);
+    const DWORD bytes = rangeEnd - start;
     const int64_t calls = BlockCalls.load();
     const bool silent = Mute.load();
     Copying = true;
@@ -482,7 +492,7 @@ bool TDSOggStream::RenderUnheard(bool last)
     DWORD n1 = 0;
     DWORD n2 = 0;
     int32_t rendered = 0;
-    if (FAILED(PlayBuffer->Lock(write, bytes, &p1, &n1, &p2, &n2, 0))) {
+    if (FAILED(PlayBuffer->Lock(start % BufferSize, bytes, &p1, &n1, &p2, &n2, 0))) {
         rendered = OggData->RenderAgain(static_cast<int32_t>(bytes), {}, {}, true);
         Trace.Trace("RenderUnheard:バッファーのロックに失敗\n");
     } else {
@@ -491,11 +501,11 @@ bool TDSOggStream::RenderUnheard(bool last)
         // Read before the write: a chunk the device takes after it is the new sound, as meant.
         DWORD now = 0;
         PlayBuffer->GetCurrentPosition(nullptr, &now);
-        const bool taken = now / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame % BufferSize != write;
-        if (taken && !last) {
+        const DWORD took = (now / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame + BufferSize - write) % BufferSize;
+        if (took > lead && !last) {
             PlayBuffer->Unlock(p1, 0, p2, 0);  // nothing written: the caller renders again
             Copying = false;
-            return false;
+            return took;
         }
         PlayBuffer->Unlock(p1, n1, p2, n2);
     }
@@ -503,12 +513,12 @@ bool TDSOggStream::RenderUnheard(bool last)
     const bool ended = OggData->GetPlayState() == psSTOP;
     {
         std::lock_guard lock(BufferLock);
-        PutMarks(write, bytes, marks);
+        PutMarks(start % BufferSize, bytes, marks);
         EndBlockCall = -1;
         if (ended) {
             // The data ended inside the range: its sound ends in the cursor's half or the next,
             // which the copy before the last or the last wrote, as EndUnheard counts them.
-            const DWORD end = write + std::min(static_cast<DWORD>(std::max(rendered, 0)), bytes);
+            const DWORD end = start + std::min(static_cast<DWORD>(std::max(rendered, 0)), bytes);
             const int block = end <= cursorHalfEnd ? cursorHalf : 1 - cursorHalf;
             EndBlockStart = static_cast<DWORD>(block) * half;
             EndOffset = end <= cursorHalfEnd ? end : EndBlockStart + (end - cursorHalfEnd);
@@ -516,7 +526,7 @@ bool TDSOggStream::RenderUnheard(bool last)
         }
     }
     Copying = false;
-    return true;
+    return 0;
 }
 
 std::string TDSOggStream::GetTitle(const std::string& fileName)

