@@ -513,7 +513,19 @@ DWORD TDSOggStream::RenderUnheard(DWORD lead, bool last)
     const bool ended = OggData->GetPlayState() == psSTOP;
     {
         std::lock_guard lock(BufferLock);
-        PutMarks(start % BufferSize, bytes, marks);
+        // Sound that starts ahead of the write cursor is led into by the stretch before it, so
+        // that the clock shows the new place from the seek on (and a seek back is never taken
+        // for a loop pass).
+        const DWORD ahead = start - write;
+        std::vector<TOggData::TTimeMark> all;
+        if (ahead > 0 && !marks.empty()) {
+            const double t = marks.front().Time - static_cast<double>(ahead) / OutputFormat::BytesPerSecond;
+            all.push_back({0, static_cast<float>(std::max(t, 0.0))});
+        }
+        for (const auto& m : marks) {
+            all.push_back({m.Offset + static_cast<int32_t>(ahead), m.Time});
+        }
+        PutMarks(write, ahead + bytes, all);
         EndBlockCall = -1;
         if (ended) {
             // The data ended inside the range: its sound ends in the cursor's half or the next,
