@@ -422,7 +422,12 @@ bool TDSOggStream::SeekHeard(float seconds)
     } else if (from < 0.0) {
         from = paused ? PauseTime.load() : GetOutputTime();
     }
-    const double place = from + seconds;
+    // A step back to the start taken from a time read a moment before (the bus's Seek and
+    // SetPosition read the output time as a float) may miss it by a rounding: that is the start.
+    double place = from + seconds;
+    if (place < 0.0 && place > -0.001) {
+        place = 0.0;
+    }
     if (place < 0.0 || place > OggData->TotalTime) {
         Stop();
         return true;
