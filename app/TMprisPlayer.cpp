@@ -232,7 +232,7 @@ void TMprisPlayer::Seek(qlonglong offset)
     Later([this, offset] {
         if (!CanSeek())
             return;
-        const double step = SeekStep(static_cast<double>(offset) / 1e6, form_.OggStream.TimeTell());
+        const double step = SeekStep(static_cast<double>(offset) / 1e6, form_.OggStream.GetOutputTime());
         form_.FollowSequence(form_.Sequence.SeekBy(static_cast<float>(step)));
     });
 }
@@ -244,7 +244,7 @@ void TMprisPlayer::SetPosition(const QDBusObjectPath& trackId, qlonglong positio
         if (!CanSeek() || trackId != TrackId() || position < 0 ||
             position > Microseconds(form_.OggStream.GetTotalTime()))
             return;
-        const double step = static_cast<double>(position) / 1e6 - form_.OggStream.TimeTell();
+        const double step = static_cast<double>(position) / 1e6 - form_.OggStream.GetOutputTime();
         form_.FollowSequence(form_.Sequence.SeekBy(static_cast<float>(step)));
     });
 }

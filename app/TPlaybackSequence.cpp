@@ -25,7 +25,6 @@ TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
     if (index < 0 || index >= playlist_.Count())
         return TStart::Ignored;
     nextPlayArmed_ = false;
-    settleChecks_ = 0;
     stream_.SetMute(false);
     const std::string path = playlist_.PathAt(index);
     bool played = false;
@@ -71,8 +70,8 @@ bool TPlaybackSequence::StartFailed()
 
 void TPlaybackSequence::Seeked()
 {
+    // The heard time is the new place from the seek on, so the next check measures from it.
     LastSecond = static_cast<float>(CaptionText::Truncated(stream_.GetOutputTime()));
-    settleChecks_ = 3;
 }
 
 bool TPlaybackSequence::ButtonPressed(int tag)
@@ -213,10 +212,7 @@ bool TPlaybackSequence::Timer3Tick(int loopCount)
     if (stream_.IsPlaying() && !stream_.IsPaused() && CurrentExt == ".qv") {
         const auto c = static_cast<int32_t>(CaptionText::Truncated(stream_.GetOutputTime()));
         ShownSeconds = c;
-        const bool settling = settleChecks_ > 0;
-        if (settling)
-            --settleChecks_;
-        if (!settling && static_cast<float>(c) < LastSecond && loopCount != Endless)
+        if (static_cast<float>(c) < LastSecond && loopCount != Endless)
             ++LoopsDone;
         if (loopCount < LoopsDone && loopCount != Endless) {
             stream_.FadeOut(ClosingFadeSeconds);

@@ -49,7 +49,8 @@ public:
     void Reset();
 
     // The user moved the play position (five seconds back or forward, or any seek): the output
-    // time jumps, and that is no loop pass. The next checks take the new time as their base.
+    // time jumps at once, and that is no loop pass. The next check takes the new time as its
+    // base, so a loop jump heard right after a seek is still a pass.
     void Seeked();
 
     // Timer1: takes the heard time into ShownSeconds and ShownTenths from one reading. False
@@ -84,7 +85,4 @@ private:
     std::string failureText_;
     int failedInRow_ = 0;
     int failedIndex_ = -1;
-    // Loop checks still to pass after a seek without counting a pass: the heard time may reach
-    // the new place only once the sound already buffered has played.
-    int settleChecks_ = 0;
 };

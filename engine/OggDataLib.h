@@ -107,6 +107,14 @@ public:
     // Returns the bytes of the block that hold the piece's sound: less than a block where the
     // piece ended inside it, 0 where it had already ended or a finished fade paused it.
     int32_t RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent);
+    // After a seek, the sound rendered but not yet heard is out of date: renders the last bytes
+    // of what the blocks have rendered (up to where the newest block ends) again, from the
+    // decoder's place, by RenderBlock's step, into the same place of the render memory and to
+    // first and second. The newest block stays the newest and keeps its render tick, so the
+    // analysis of the output still finds the sound being heard, now the new sound. BlockMarks
+    // then describe this range, from its start. Returns the bytes of it that hold the piece's
+    // sound, as RenderBlock does.
+    int32_t RenderAgain(int32_t bytes, std::span<uint8_t> first, std::span<uint8_t> second, bool silent);
     // The decoder's output can be rendered: one to eight channels (mixed down to two) at any rate
     // libsoxr takes (converted to 44100 Hz; 44100 Hz streams are used as they are). A stream that
     // cannot be rendered ends at its first block, as a piece that has no data. For a chained
@@ -270,6 +278,16 @@ private:
     // another link.
     int32_t ReadBlock(uint8_t* dest, int32_t m);
     void ApplyVolume(PLRWavePack frames, int32_t count);
+    // The step RenderBlock and RenderAgain share, over [from, from + bytes) of the render memory
+    // (a ring: the range may run over its end): clears the range, renders into it, copies it to
+    // first and second and publishes it. newBlock stamps the render tick: the range is a new
+    // block, which the analysis measures the heard place from.
+    int32_t RenderRange(int32_t from, int32_t bytes, std::span<uint8_t> first, std::span<uint8_t> second,
+                        bool silent, bool newBlock);
+    // RenderingToPointer's work; newBlock as for RenderRange.
+    int32_t RenderInto(void* dest, int32_t bytes, bool newBlock);
+    // A range of RenderRange that runs over the end of the render memory is rendered here first.
+    std::vector<uint8_t> WrapScratch;
     // Sets a fading level (OggVolume, an entry of OggEQ): with fade, a fade to value by step per
     // frame from where it stands; without, value at once. The caller holds GainLock.
     template <typename Level, typename T>
@@ -345,6 +363,8 @@ private:
     int32_t markBase_ = 0;
     // Output bytes of the current block made before the current link's pass (RenderLinks).
     int32_t passAt_ = 0;
+    // The length of what the current render writes: jumps at or past it are not in it.
+    int32_t markLimit_ = 0;
     size_t SourceAt = 0;
     size_t SourceEnd = 0;
     bool DataEnded = false;

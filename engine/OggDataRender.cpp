@@ -42,26 +42,62 @@ void TOggData::Rendering()
 int32_t TOggData::RenderBlock(std::span<uint8_t> first, std::span<uint8_t> second, bool silent)
 {
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
-    const auto half = static_cast<size_t>(RenderBuffer->Size() / 2);
-    if (half > 0)
-        std::memset(Memory() + (RenderOffset.load() == 0 ? half : 0), 0, half);
-    // Rendering's two steps, keeping what the render reports.
-    RenderOffset.store(RenderOffset.load() == 0 ? static_cast<int32_t>(half) : 0);
-    const int32_t rendered = std::max(RenderingToPointer(Offset(), static_cast<int32_t>(half)), 0);
+    const auto half = static_cast<int32_t>(RenderBuffer->Size() / 2);
+    RenderOffset.store(RenderOffset.load() == 0 ? half : 0);
+    return RenderRange(RenderOffset.load(), half, first, second, silent, true);
+}
 
-    const uint8_t* block = Offset();
-    auto put = [&](std::span<uint8_t> to, size_t from, size_t n) {
+int32_t TOggData::RenderAgain(int32_t bytes, std::span<uint8_t> first, std::span<uint8_t> second, bool silent)
+{
+    std::lock_guard<std::recursive_mutex> lock(RenderLock);
+    const auto size = static_cast<int32_t>(RenderBuffer->Size());
+    if (size < 4)
+        return 0;
+    bytes = std::clamp(bytes, 0, size) & ~3;
+    // The newest block ends at the end of its half; the range ends there too.
+    const int32_t end = RenderOffset.load() + size / 2;
+    const int32_t from = ((end - bytes) % size + size) % size;
+    return RenderRange(from, bytes, first, second, silent, false);
+}
+
+int32_t TOggData::RenderRange(int32_t from, int32_t bytes, std::span<uint8_t> first, std::span<uint8_t> second,
+                              bool silent, bool newBlock)
+{
+    std::lock_guard<std::recursive_mutex> lock(RenderLock);
+    const auto size = static_cast<int32_t>(RenderBuffer->Size());
+    from = std::clamp(from, 0, size);
+    bytes = std::clamp(bytes, 0, size);
+    // Cleared first: a range that decodes nothing, because the piece has ended or a fade-out has
+    // paused it, is then silence rather than the sound of two blocks before.
+    const int32_t inPlace = std::min(bytes, size - from);
+    uint8_t* range = Memory() + from;
+    if (inPlace < bytes) {
+        WrapScratch.assign(static_cast<size_t>(bytes), 0);
+        range = WrapScratch.data();
+    } else if (bytes > 0) {
+        std::memset(range, 0, static_cast<size_t>(bytes));
+    }
+    const int32_t rendered = std::max(RenderInto(range, bytes, newBlock), 0);
+    if (inPlace < bytes) {
+        std::memcpy(Memory() + from, range, static_cast<size_t>(inPlace));
+        std::memcpy(Memory(), range + inPlace, static_cast<size_t>(bytes - inPlace));
+    }
+
+    auto put = [&](std::span<uint8_t> to, size_t at, size_t n) {
         if (n == 0)
             return;
         if (silent)
             std::memset(to.data(), 0, n);
         else
-            std::memcpy(to.data(), block + from, n);
+            std::memcpy(to.data(), range + at, n);
     };
-    const size_t n1 = std::min(first.size(), half);
+    const auto total = static_cast<size_t>(bytes);
+    const size_t n1 = std::min(first.size(), total);
     put(first, 0, n1);
-    put(second, n1, std::min(second.size(), half - n1));
-    PublishPosition(true, RenderOffset.load(), static_cast<int64_t>(half));
+    put(second, n1, std::min(second.size(), total - n1));
+    PublishPosition(true, from, inPlace);
+    if (inPlace < bytes)
+        PublishPosition(true, 0, bytes - inPlace);
     return rendered;
 }
 
@@ -71,6 +107,11 @@ bool TOggData::IsBusy()
 }
 
 int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
+{
+    return RenderInto(dest, bytes, true);
+}
+
+int32_t TOggData::RenderInto(void* dest, int32_t bytes, bool newBlock)
 {
     // A finished fade-out stops playback at the start of the next block.
     if (GetNowVolume() < 0.01f && GetSetVolume() < 0.01f)
@@ -87,7 +128,9 @@ int32_t TOggData::RenderingToPointer(void* dest, int32_t bytes)
     if (!Loaded.load() || !Playing.load())
         return 0;
     Busy.store(true);
-    RenderTick.store(TickCount::Get());
+    if (newBlock)
+        RenderTick.store(TickCount::Get());
+    markLimit_ = n;
     blockMarks_.clear();
     blockMarks_.push_back({0, DecoderTime()});
     markBase_ = 0;
@@ -402,7 +445,7 @@ void TOggData::MarkJump(int32_t sourceBytes, double to)
         const int64_t frames = sourceBytes / OutputFormat::BytesPerFrame;
         offset = markBase_ + frames * OutputFormat::Rate / PathRate * OutputFormat::BytesPerFrame;
     }
-    if (offset < static_cast<int64_t>(RenderBuffer->Size() / 2))
+    if (offset < markLimit_)
         blockMarks_.push_back({static_cast<int32_t>(offset), static_cast<float>(to)});
 }
 

@@ -150,6 +150,8 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     PauseTime = 0.0f;
     BufferHeld = false;
     RefillSkipped = false;
+    NewestBlock = 0;
+    EndedWhilePaused = false;
     BlockCalls = 0;
     EndBlockCall = -1;
     HalfMarks[0].clear();
@@ -200,13 +202,17 @@ void TDSOggStream::Pause()
         return;
     }
     if (PauseTime != 0.0f) {
-        // Nothing is decoded while paused, so the decoder is still where the pause left it,
-        // unless a stop has rewound it since. A pause before the first block stands at 0.001
-        // with the decoder at 0; seeking there would drop its first frames.
-        if (std::fabs(OggData->DecoderTime() - PauseTime) > 0.002f) {
-            OggData->TimeSeek(PauseTime);
+        // Nothing is decoded while paused, so the decoder is still where the pause (or a seek
+        // since) left it, unless a stop has rewound it since. A pause before the first block
+        // stands at 0.001 with the decoder at 0; seeking there would drop its first frames. When
+        // a seek while paused rendered the piece to its end, the ring holds the rest of it and
+        // the data stays ended.
+        if (!EndedWhilePaused) {
+            if (std::fabs(OggData->DecoderTime() - PauseTime) > 0.002f) {
+                OggData->TimeSeek(PauseTime);
+            }
+            OggData->Play(Loop);
         }
-        OggData->Play(Loop);
         if (Notify != nullptr && Events[0] && Events[1]) {
             const DSBPOSITIONNOTIFY positions[2] = {{0, Events[0].get()}, {BufferSize / 2, Events[1].get()}};
             Notify->SetNotificationPositions(2, positions);
@@ -214,9 +220,12 @@ void TDSOggStream::Pause()
         if (PlayBuffer != nullptr) {
             std::lock_guard lock(BufferLock);
             BufferHeld = false;
-            EndBlockCall = -1;  // an end noted while the pause was being taken was none
+            if (!EndedWhilePaused) {
+                EndBlockCall = -1;  // an end noted while the pause was being taken was none
+            }
             PlayBuffer->Play(0, 0, DSBPLAY_LOOPING);
         }
+        EndedWhilePaused = false;
         PauseTime = 0.0f;
         if (RefillSkipped && Events[0] && Events[1]) {
             // The thread checks the cursor on either event and refills the half that is due.
@@ -253,20 +262,55 @@ float TDSOggStream::GetOutputTime()
     if (PlayBuffer != nullptr) {
         DWORD play = 0;
         PlayBuffer->GetCurrentPosition(nullptr, &play);
-        const DWORD half = BufferSize / 2;
-        const int block = play >= half ? 1 : 0;
-        const auto offset = static_cast<int32_t>(play - static_cast<DWORD>(block) * half);
         std::lock_guard lock(BufferLock);
-        const auto& marks = HalfMarks[block];
-        if (!marks.empty()) {
-            auto mark = marks.begin();
-            for (auto m = marks.begin(); m != marks.end() && m->Offset <= offset; ++m)
-                mark = m;
-            const double t = mark->Time + static_cast<double>(offset - mark->Offset) / OutputFormat::BytesPerSecond;
-            return static_cast<float>(std::min(t, static_cast<double>(OggData->TotalTime)));
-        }
+        const double t = TimeAt(play);
+        if (t >= 0.0)
+            return static_cast<float>(t);
     }
     return OggData->GetOutputTime();
+}
+
+double TDSOggStream::TimeAt(DWORD offset) const
+{
+    const DWORD half = BufferSize / 2;
+    const int block = offset >= half ? 1 : 0;
+    const auto at = static_cast<int32_t>(offset - static_cast<DWORD>(block) * half);
+    const auto& marks = HalfMarks[block];
+    if (marks.empty())
+        return -1.0;
+    auto mark = marks.begin();
+    for (auto m = marks.begin(); m != marks.end() && m->Offset <= at; ++m)
+        mark = m;
+    const double t = mark->Time + static_cast<double>(at - mark->Offset) / OutputFormat::BytesPerSecond;
+    return std::clamp(t, 0.0, static_cast<double>(OggData->TotalTime));
+}
+
+void TDSOggStream::PutMarks(DWORD from, DWORD bytes, const std::vector<TOggData::TTimeMark>& marks)
+{
+    const DWORD half = BufferSize / 2;
+    for (DWORD done = 0; done < bytes;) {
+        const DWORD at = (from + done) % BufferSize;
+        const int block = at >= half ? 1 : 0;
+        const auto local = static_cast<int32_t>(at - static_cast<DWORD>(block) * half);
+        const auto run = static_cast<int32_t>(std::min<DWORD>(bytes - done, half - static_cast<DWORD>(local)));
+        auto& kept = HalfMarks[block];
+        std::erase_if(kept, [&](const TOggData::TTimeMark& m) { return m.Offset >= local && m.Offset < local + run; });
+        // The time in force where the run starts, then the marks inside it.
+        const auto start = static_cast<int32_t>(done);
+        const TOggData::TTimeMark* before = nullptr;
+        for (const auto& m : marks) {
+            if (m.Offset <= start)
+                before = &m;
+            else if (m.Offset < start + run)
+                kept.push_back({local + (m.Offset - start), m.Time});
+        }
+        if (before != nullptr) {
+            const double t = before->Time + static_cast<double>(start - before->Offset) / OutputFormat::BytesPerSecond;
+            kept.push_back({local, static_cast<float>(t)});
+        }
+        std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.Offset < b.Offset; });
+        done += static_cast<DWORD>(run);
+    }
 }
 
 float TDSOggStream::GetTotalTime()
@@ -343,30 +387,166 @@ void TDSOggStream::NoteEnd(int block, int64_t call, bool wasPlaying, int32_t ren
 
 bool TDSOggStream::Rewind(float seconds)
 {
-    if (!OggData || OggData->GetPlayState() == psSTOP) {
-        return false;
-    }
-    const float t = OggData->DecoderTime() - seconds;
-    if (t < 0.0f) {
-        Stop();
-        return true;
-    }
-    OggData->TimeSeek(t);
-    return false;
+    return SeekHeard(-seconds);
 }
 
 bool TDSOggStream::Forward(float seconds)
 {
-    if (!OggData || OggData->GetPlayState() == psSTOP) {
+    return SeekHeard(seconds);
+}
+
+bool TDSOggStream::SeekHeard(float seconds)
+{
+    if (!OggData || PlayBuffer == nullptr || std::isnan(seconds)) {
         return false;
     }
-    const float t = OggData->DecoderTime() + seconds;
-    if (t > OggData->TotalTime) {
+    // No refill may come between the seek and the rendering of the sound after it.
+    std::lock_guard refill(RefillLock);
+    const bool playing = OggData->GetPlayState() != psSTOP;
+    bool paused = false;
+    bool ending = false;  // the data has ended by itself, its last sound not yet all heard
+    {
+        std::lock_guard lock(BufferLock);
+        paused = !playing && BufferHeld && PauseTime.load() != 0.0f;
+        ending = !playing && !BufferHeld && PauseTime.load() == 0.0f && EndUnheard();
+    }
+    if (!playing && !paused && !ending) {
+        return false;  // stopped, or marked finished
+    }
+    DWORD write = 0;
+    PlayBuffer->GetCurrentPosition(nullptr, &write);
+    double from = -1.0;
+    {
+        std::lock_guard lock(BufferLock);
+        from = TimeAt(write);
+    }
+    if (BlockCalls.load() == 0) {
+        from = OggData->DecoderTime();  // the first block is still to come, from here
+    } else if (from < 0.0) {
+        from = paused ? PauseTime.load() : GetOutputTime();
+    }
+    // A step back to the start taken from a time read a moment before (the bus's Seek and
+    // SetPosition read the output time as a float) may miss it by a rounding: that is the start.
+    double place = from + seconds;
+    if (place < 0.0 && place > -0.001) {
+        place = 0.0;
+    }
+    if (place < 0.0 || place > OggData->TotalTime) {
         Stop();
         return true;
     }
-    OggData->TimeSeek(t);
+    if (BlockCalls.load() == 0) {
+        // Nothing rendered yet: the first block starts from the new place.
+        OggData->TimeSeek(static_cast<float>(place));
+        if (paused) {
+            PauseTime = std::max(static_cast<float>(place), 0.001f);
+        }
+        return false;
+    }
+    EndedWhilePaused = false;
+    // The device takes a chunk at a time; one taken while the sound was rendered would put the
+    // old sound before the new one's beginning. The seek is then made again from there; after two
+    // such misses (a slow or busy machine) the new sound starts ahead of the write cursor by
+    // twice what the device took during the last try, so that the render finishes first.
+    constexpr int attempts = 6;
+    DWORD lead = 0;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        // Paused or ended, the data is started for the rendering (and paused again after it).
+        if (OggData->GetPlayState() == psSTOP) {
+            OggData->Play(Loop);
+        }
+        OggData->TimeSeek(static_cast<float>(place));
+        const DWORD took = RenderUnheard(lead, attempt == attempts - 1);
+        if (took == 0) {
+            break;
+        }
+        if (attempt >= 1) {
+            lead = std::min(2 * took, BufferSize / 4) / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame;
+        }
+    }
+    if (paused) {
+        if (OggData->GetPlayState() == psSTOP) {
+            EndedWhilePaused = true;
+        } else {
+            OggData->Pause();
+            const float at = OggData->DecoderTime();
+            PauseTime = at == 0.0f ? 0.001f : at;
+        }
+    }
     return false;
+}
+
+DWORD TDSOggStream::RenderUnheard(DWORD lead, bool last)
+{
+    const DWORD half = BufferSize / 2;
+    DWORD write = 0;
+    PlayBuffer->GetCurrentPosition(nullptr, &write);
+    write = write / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame % BufferSize;
+    const int cursorHalf = write >= half ? 1 : 0;
+    const DWORD cursorHalfEnd = static_cast<DWORD>(cursorHalf + 1) * half;
+    // The half after the cursor's holds new sound when its refill has been made; then it is
+    // rendered again too. When its refill is still to come, that refill renders it from where
+    // this range ends, as it would have from where the old one did. Offsets here run on past
+    // the ring's end rather than wrap.
+    const bool nextRefilled = NewestBlock != cursorHalf;
+    const DWORD rangeEnd = cursorHalfEnd + (nextRefilled ? half : 0);
+    const DWORD start = std::min(write + lead, rangeEnd - OutputFormat::BytesPerFrame);
+    const DWORD bytes = rangeEnd - start;
+    const int64_t calls = BlockCalls.load();
+    const bool silent = Mute.load();
+    Copying = true;
+    void* p1 = nullptr;
+    void* p2 = nullptr;
+    DWORD n1 = 0;
+    DWORD n2 = 0;
+    int32_t rendered = 0;
+    if (FAILED(PlayBuffer->Lock(start % BufferSize, bytes, &p1, &n1, &p2, &n2, 0))) {
+        rendered = OggData->RenderAgain(static_cast<int32_t>(bytes), {}, {}, true);
+        Trace.Trace("RenderUnheard:バッファーのロックに失敗\n");
+    } else {
+        rendered = OggData->RenderAgain(static_cast<int32_t>(bytes), {static_cast<uint8_t*>(p1), n1},
+                                        {static_cast<uint8_t*>(p2), p2 != nullptr ? n2 : 0}, silent);
+        // Read before the write: a chunk the device takes after it is the new sound, as meant.
+        DWORD now = 0;
+        PlayBuffer->GetCurrentPosition(nullptr, &now);
+        const DWORD took = (now / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame + BufferSize - write) % BufferSize;
+        if (took > lead && !last) {
+            PlayBuffer->Unlock(p1, 0, p2, 0);  // nothing written: the caller renders again
+            Copying = false;
+            return took;
+        }
+        PlayBuffer->Unlock(p1, n1, p2, n2);
+    }
+    auto marks = OggData->BlockMarks();
+    const bool ended = OggData->GetPlayState() == psSTOP;
+    {
+        std::lock_guard lock(BufferLock);
+        // Sound that starts ahead of the write cursor is led into by the stretch before it, so
+        // that the clock shows the new place from the seek on (and a seek back is never taken
+        // for a loop pass).
+        const DWORD ahead = start - write;
+        std::vector<TOggData::TTimeMark> all;
+        if (ahead > 0 && !marks.empty()) {
+            const double t = marks.front().Time - static_cast<double>(ahead) / OutputFormat::BytesPerSecond;
+            all.push_back({0, static_cast<float>(std::max(t, 0.0))});
+        }
+        for (const auto& m : marks) {
+            all.push_back({m.Offset + static_cast<int32_t>(ahead), m.Time});
+        }
+        PutMarks(write, ahead + bytes, all);
+        EndBlockCall = -1;
+        if (ended) {
+            // The data ended inside the range: its sound ends in the cursor's half or the next,
+            // which the copy before the last or the last wrote, as EndUnheard counts them.
+            const DWORD end = start + std::min(static_cast<DWORD>(std::max(rendered, 0)), bytes);
+            const int block = end <= cursorHalfEnd ? cursorHalf : 1 - cursorHalf;
+            EndBlockStart = static_cast<DWORD>(block) * half;
+            EndOffset = end <= cursorHalfEnd ? end : EndBlockStart + (end - cursorHalfEnd);
+            EndBlockCall = calls - (block == NewestBlock ? 1 : 2);
+        }
+    }
+    Copying = false;
+    return 0;
 }
 
 std::string TDSOggStream::GetTitle(const std::string& fileName)
@@ -504,6 +684,7 @@ uint32_t TDSOggStream::StreamThread(TDSOggStream* stream)
 
     {
         std::lock_guard refill(stream->RefillLock);
+        stream->NewestBlock = 0;
         if (!stream->Block_Copy(0)) {
             return 1;
         }
@@ -514,7 +695,6 @@ uint32_t TDSOggStream::StreamThread(TDSOggStream* stream)
             stream->PlayBuffer->Play(0, 0, DSBPLAY_LOOPING);
         }
     }
-    bool block0Newest = true;
     for (;;) {
         const int which = TEvent::WaitAny(events, 3, TEvent::Infinite);
         bool copied = true;
@@ -528,6 +708,7 @@ uint32_t TDSOggStream::StreamThread(TDSOggStream* stream)
             DWORD write = 0;
             stream->PlayBuffer->GetCurrentPosition(nullptr, &write);
             const int block = which == 1 ? 1 : 0;
+            const bool block0Newest = stream->NewestBlock == 0;
             const bool due = block == 1 ? write < half && block0Newest : write >= half && !block0Newest;
             bool held = false;
             {
@@ -538,7 +719,7 @@ uint32_t TDSOggStream::StreamThread(TDSOggStream* stream)
                 stream->RefillSkipped = true;
             } else if (due) {
                 copied = stream->Block_Copy(block);
-                block0Newest = block == 0;
+                stream->NewestBlock = block;
             }
         } else {
             stream->Stop();

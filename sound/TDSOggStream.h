@@ -47,6 +47,9 @@ public:
     float GetTotalTime() override;
     bool HasLoops() override;
     bool IsPlaying() override;
+    // A step from the place being heard: the sound not yet heard is rendered again from the
+    // new place at once (see SeekHeard). Also while paused, where the resume then plays from
+    // the new place, and after the data has ended while its last sound is still being heard.
     bool Rewind(float seconds) override;
     bool Forward(float seconds) override;
     // The file's "title" comment in Shift-JIS, or empty text. Only the stream's headers are read
@@ -97,6 +100,22 @@ private:
     // After a block copy: where the sound of that half of the ring comes from in the piece.
     void KeepMarks(int block);
     static uint32_t StreamThread(TDSOggStream* stream);
+    // Rewind and Forward: moves the place heard by seconds. True when that went past the start
+    // or the end and stopped the piece.
+    bool SeekHeard(float seconds);
+    // After a seek: renders the ring again from lead bytes past the write cursor (what the
+    // device has not yet taken) to the end of the newest half, from the decoder's place; the
+    // marks and the end of the piece follow. Under RefillLock. When the device took more than
+    // the lead meanwhile, the new sound would start after its own beginning: nothing is
+    // written, and the bytes the device took are returned, for the caller to seek and render
+    // again (the last attempt writes all the same). 0 once written.
+    DWORD RenderUnheard(DWORD lead, bool last);
+    // The piece's time at a byte of the ring, from the marks; negative when its half has none.
+    // Under BufferLock.
+    double TimeAt(DWORD offset) const;
+    // Sets the marks of the ring range [from, from + bytes) (it may wrap) to marks, whose
+    // offsets count from from. Under BufferLock.
+    void PutMarks(DWORD from, DWORD bytes, const std::vector<TOggData::TTimeMark>& marks);
 
     TTraceChannel Trace;
     TDXSound* Sound = nullptr;
@@ -127,6 +146,12 @@ private:
     // While the buffer is held the thread leaves the refill to the resume (RefillSkipped).
     std::mutex RefillLock;
     bool RefillSkipped = false;
+    // The half of the ring the last block copy wrote; the other one is refilled next. Under
+    // RefillLock.
+    int NewestBlock = 0;
+    // A seek while paused rendered the piece to its end: the resume then only starts the buffer.
+    // Under RefillLock.
+    bool EndedWhilePaused = false;
     // Block copies started since the play began, and, once the data has ended by itself, the
     // copy that wrote the end (-1: none), where that block starts in the ring and where its
     // sound ends. The last three are under BufferLock.

@@ -494,3 +494,52 @@ TEST(Render, StreamWithNothingToRepeatEndsTheBlock)
     for (size_t i = static_cast<size_t>(s.ref.Frames()) * 2; i < out.size(); ++i)
         ASSERT_EQ(out[i], 0);
 }
+
+// A seek renders the sound not yet heard again: the last bytes of what the blocks rendered, in
+// their place in the render memory (which the analysis reads), from the new place, and the
+// next block goes on from there. The newest block keeps its tick, so the place the analysis
+// takes as heard does not move.
+TEST(Render, RenderAgainReplacesTheTailInPlaceFromTheSeek)
+{
+    const Sample& s = Long();
+    struct Case {
+        int blocks;     // rendered before the seek: 1 leaves the newest at the memory's end
+        int32_t bytes;  // rendered again
+    } const cases[] = {{1, 30000}, {1, kBlock + 30000}, {2, kBlock + 50000}, {2, kRing}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.blocks << " blocks, " << c.bytes << " bytes again");
+        TOggData d(kRing);
+        ASSERT_TRUE(d.LoadOgg(s.path));
+        d.Play(false);
+        std::vector<uint8_t> block(kBlock);
+        for (int b = 0; b < c.blocks; ++b)
+            d.RenderBlock(block, {}, false);
+        const uint64_t tick = d.RenderTick.load();
+        const int32_t offset = d.RenderOffset.load();
+
+        d.TimeSeek(5.0f);
+        std::vector<uint8_t> first(static_cast<size_t>(std::min(c.bytes, 20000)));
+        std::vector<uint8_t> second(static_cast<size_t>(c.bytes) - first.size());
+        EXPECT_EQ(d.RenderAgain(c.bytes, first, second, false), c.bytes);
+        EXPECT_EQ(d.RenderTick.load(), tick);
+        EXPECT_EQ(d.RenderOffset.load(), offset);
+        const auto marks = d.BlockMarks();
+        ASSERT_FALSE(marks.empty());
+        EXPECT_EQ(marks.front().Offset, 0);
+        EXPECT_NEAR(marks.front().Time, 5.0f, 1e-4);
+
+        std::vector<uint8_t> range = first;
+        range.insert(range.end(), second.begin(), second.end());
+        const int32_t from = (offset + kBlock - c.bytes + kRing) % kRing;
+        for (int32_t i = 0; i < c.bytes; ++i)
+            ASSERT_EQ(d.Memory()[(from + i) % kRing], range[static_cast<size_t>(i)]) << "render memory byte " << i;
+        std::vector<int16_t> samples(range.size() / 2);
+        std::memcpy(samples.data(), range.data(), range.size());
+        EXPECT_TRUE(SameFrames(samples, 0, s.ref, 5 * 44100, c.bytes / 4));
+
+        d.RenderBlock(block, {}, false);
+        std::vector<int16_t> next(kBlock / 2);
+        std::memcpy(next.data(), block.data(), kBlock);
+        EXPECT_TRUE(SameFrames(next, 0, s.ref, 5 * 44100 + c.bytes / 4, kBlock / 4)) << "the next block goes on";
+    }
+}

@@ -195,8 +195,8 @@ TEST_F(Stream, RewindAndForwardStopAtTheEnds)
 {
     ASSERT_TRUE(stream->Play(NoiseFile(8, "eight.ogg"), false));
     WaitMidBlock();
-    // The decoder is a block or two in: five seconds back lies before the start.
-    ASSERT_LT(stream->TimeTell(), 4.0f);
+    // Less than a second has been heard: five seconds back lies before the start.
+    ASSERT_LT(stream->GetOutputTime(), 4.0f);
     EXPECT_TRUE(stream->Rewind(5));
     EXPECT_FALSE(stream->IsPlaying());
     EXPECT_FALSE(stream->Rewind(5)) << "nothing to do once stopped";
@@ -204,12 +204,14 @@ TEST_F(Stream, RewindAndForwardStopAtTheEnds)
 
     ASSERT_TRUE(stream->Play(NoiseFile(8, "eight.ogg"), false));
     WaitMidBlock();
-    const float t = stream->TimeTell();
+    // A step is taken from the place heard, and shown at once (the device may take a chunk of
+    // 70 ms between two readings).
+    const float t = stream->GetOutputTime();
     ASSERT_LT(t, 4.0f);
     EXPECT_FALSE(stream->Forward(4));
-    EXPECT_NEAR(stream->TimeTell(), t + 4.0f, 0.01);
+    EXPECT_NEAR(stream->GetOutputTime(), t + 4.0f, 0.15);
     EXPECT_FALSE(stream->Rewind(3));
-    EXPECT_NEAR(stream->TimeTell(), t + 1.0f, 0.01);
+    EXPECT_NEAR(stream->GetOutputTime(), t + 1.0f, 0.3);
     EXPECT_TRUE(stream->IsPlaying());
     EXPECT_TRUE(stream->Forward(8)) << "past the 8 s end";
     EXPECT_FALSE(stream->IsPlaying());

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <random>
 #include <string>
@@ -242,5 +243,185 @@ TEST_F(Capture, PauseAndStopFallSilentWithin100Ms)
         }
         std::cout << "sound went on for " << (last - at) * 1000 / 44100 << " ms after the command\n";
         EXPECT_LT(last - at, 44100u / 10);
+    }
+}
+
+namespace {
+
+// A seek as the test gave it: how much the device had taken when it was given (or, for a seek
+// while paused, when the resume was), the place asked for, and the time shown right after it.
+struct SeekGiven {
+    size_t taken = 0;
+    double asked = 0.0;
+    float shown = 0.0f;
+};
+
+// A jump in the capture: at captured frame `at`, the sound goes on from rendered frame `to`.
+struct Jump {
+    size_t at = 0;
+    size_t to = 0;
+};
+
+// Walks the capture against the piece's rendered frames: each frame is the next one, inserted
+// silence (a pause), or the start of a jump elsewhere in the piece. Fails on sound that is not
+// in the piece. lastSound: the captured frame after the piece's last sound.
+std::vector<Jump> WalkJumps(const Frames& heard, const Frames& expected, size_t& lastSound)
+{
+    std::vector<Jump> jumps;
+    size_t piece = expected.size();
+    while (piece > 0 && expected[piece - 1] == 0) {
+        --piece;
+    }
+    size_t k = 0;
+    size_t i = Find(heard, expected, 0, 0, 256);
+    EXPECT_LT(i, heard.size()) << "the first block was never heard";
+    lastSound = heard.size();
+    for (; i < heard.size() && k < expected.size(); ++i) {
+        if (heard[i] == expected[k]) {
+            if (++k == piece) {
+                lastSound = i + 1;
+            }
+            continue;
+        }
+        if (heard[i] == 0) {
+            continue;
+        }
+        const size_t to = i + 256 <= heard.size() ? Find(expected, heard, 0, i, 256) : expected.size();
+        if (to >= expected.size()) {
+            ADD_FAILURE() << "captured frame " << i << " is no sound of the piece (after rendered frame " << k << ")";
+            return jumps;
+        }
+        jumps.push_back({i, to});
+        k = to + 1;
+        if (k == piece) {
+            lastSound = i + 1;
+        }
+    }
+    EXPECT_EQ(k, expected.size()) << "the capture ends before the piece";
+    EXPECT_TRUE(std::all_of(heard.begin() + static_cast<std::ptrdiff_t>(std::min(i, heard.size())), heard.end(),
+                            [](uint32_t f) { return f == 0; }))
+        << "sound after the piece's end";
+    return jumps;
+}
+
+void WaitUntil(const std::function<bool()>& done)
+{
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(2ms);
+    }
+    ASSERT_TRUE(done()) << "timed out";
+}
+
+struct SeekCase {
+    const char* name;
+    double seconds;  // the piece's length
+    // Acts on the stream; seek(step) gives a seek and notes it; resume() resumes a pause and
+    // makes the last seek's moment the resume's; ended() notes how much the device had taken
+    // when the stream reported the piece's end as heard.
+    using Step = std::function<void(double)>;
+    using Call = std::function<void()>;
+    std::function<void(TDSOggStream&, const Step&, const Call&, const Call&)> act;
+};
+
+}
+
+TEST_F(Capture, ASeekIsHeardWithin150MsAndLosesOrRepeatsNothing)
+{
+    // Under the sanitizers every thread runs several times slower, and rendering the seek takes
+    // longer than a chunk of the device: those builds look for races here, not for the latency.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    constexpr size_t kLatency = 44100;
+#else
+    constexpr size_t kLatency = 44100 * 150 / 1000;
+#endif
+    // The device may take a chunk between the seek's return and the reading of the time.
+    constexpr double kChunk = static_cast<double>(DSOutputFrames) / 44100;
+    const SeekCase cases[] = {
+        {"forward, then back", 8.3,
+         [&](TDSOggStream& s, auto& seek, auto&, auto&) {
+             WaitUntil([&] { return s.GetOutputTime() >= 1.3f; });
+             seek(3.0);
+             std::this_thread::sleep_for(700ms);
+             seek(-2.5);
+         }},
+        {"forward near the end", 6.3,
+         [&](TDSOggStream& s, auto& seek, auto&, auto& ended) {
+             WaitUntil([&] { return s.GetOutputTime() >= 1.2f; });
+             seek(6.3 - 0.6 - s.GetOutputTime());
+             WaitUntil([&] { return !s.IsPlaying(); });
+             ended();
+         }},
+        {"while paused, heard from the resume", 6.3,
+         [&](TDSOggStream& s, auto& seek, auto& resume, auto&) {
+             WaitUntil([&] { return s.GetOutputTime() >= 1.2f; });
+             s.Pause();
+             std::this_thread::sleep_for(200ms);
+             seek(2.0);
+             resume();
+         }},
+        {"while paused, to the end", 4.3,
+         [&](TDSOggStream& s, auto& seek, auto& resume, auto& ended) {
+             WaitUntil([&] { return s.GetOutputTime() >= 1.2f; });
+             s.Pause();
+             std::this_thread::sleep_for(200ms);
+             seek(4.3 - 0.5 - s.GetOutputTime());
+             resume();
+             WaitUntil([&] { return !s.IsPlaying(); });
+             ended();
+         }},
+        {"back after the data ended", 3.3,
+         [&](TDSOggStream& s, auto& seek, auto&, auto&) {
+             // The last block is rendered, its sound not yet all heard.
+             WaitUntil([&] { return s.GetOggData()->GetPlayState() == psSTOP; });
+             ASSERT_TRUE(s.IsPlaying());
+             seek(-1.5);
+         }},
+    };
+    for (const SeekCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = fixture::WriteTemp(fixture::Encode(fixture::Noise(c.seconds)), "seek.ogg");
+        const std::string out = fixture::TempDir() + "/seek.raw";
+        const Frames expected = RenderedBlocks(path);
+        std::vector<SeekGiven> given;
+        size_t endReported = 0;
+        const Frames heard = PlayCaptured(path, out, -1, [&](TDSOggStream& stream) {
+            const auto seek = [&](double step) {
+                SeekGiven g;
+                g.taken = std::filesystem::file_size(out) / 4;
+                g.asked = stream.GetOutputTime() + step;
+                EXPECT_FALSE(step < 0 ? stream.Rewind(static_cast<float>(-step)) : stream.Forward(static_cast<float>(step)));
+                g.shown = stream.GetOutputTime();
+                given.push_back(g);
+            };
+            const auto resume = [&] {
+                std::this_thread::sleep_for(300ms);
+                given.back().taken = std::filesystem::file_size(out) / 4;
+                stream.Pause();
+            };
+            const auto ended = [&] { endReported = std::filesystem::file_size(out) / 4; };
+            c.act(stream, seek, resume, ended);
+        });
+        size_t lastSound = 0;
+        const std::vector<Jump> jumps = WalkJumps(heard, expected, lastSound);
+        ASSERT_EQ(jumps.size(), given.size()) << "jumps heard against seeks given";
+        for (size_t j = 0; j < jumps.size(); ++j) {
+            const double place = static_cast<double>(jumps[j].to) / 44100;
+            std::cout << c.name << ": seek " << j << " heard " << (static_cast<double>(jumps[j].at) - static_cast<double>(given[j].taken)) * 1000 / 44100
+                      << " ms after it was given, at " << place << " s (asked " << given[j].asked << ", shown " << given[j].shown << ")\n";
+            EXPECT_GE(jumps[j].at, given[j].taken) << "seek " << j;
+            EXPECT_LE(jumps[j].at, given[j].taken + kLatency) << "seek " << j;
+            EXPECT_NEAR(place, given[j].asked, 0.15) << "seek " << j;
+            // Where the new sound starts later than the seek, the time shown runs up to it.
+            const double later = static_cast<double>(kLatency) / 44100;
+            EXPECT_GE(given[j].shown, place - later) << "seek " << j << ": the time shown at once";
+            EXPECT_LE(given[j].shown, place + kChunk * (later > 0.5 ? 8 : 1) + 0.005)
+                << "seek " << j << ": the time shown at once";
+        }
+        if (endReported != 0) {
+            // The end is reported once its last sound has gone to the device, not before.
+            EXPECT_GE(endReported + DSOutputFrames, lastSound);
+            EXPECT_LE(endReported, lastSound + 44100 / 2);
+        }
     }
 }
