@@ -12,7 +12,7 @@ xsession_need playerctl dbus-send
 xsession_init
 xsession_sandbox "$1"
 "$2" "$work"
-fail() { xsession_fail "one-player: $*"; }
+fail() { tail -n +1 "$work"/*.log >&2; xsession_fail "one-player: $*"; }
 pc() { playerctl -p ostradivuvirar "$@" 2>/dev/null; }
 wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
   local tries=$(($1 * 10)) _
@@ -61,6 +61,8 @@ done
 [ -n "$player_pid" ] || fail "no start of the five became the player"
 wait_for 10 bash -c '[ "$(playerctl -p ostradivuvirar status 2>/dev/null)" = Playing ]' ||
   fail "the one player is not playing: $(pc status)"
+# A start ends on the player's answer; the player takes the names in just after it.
+sleep 1
 [ "$(playerctl -l | tr '\n' ' ')" = "ostradivuvirar " ] || fail "on the bus: $(playerctl -l | tr '\n' ' ')"
 titles="$(cycle)" || fail "next did not come round to the first entry: $(echo "$titles" | tr '\n' ',')"
 [ "$(sort <<<"$titles")" = "$race_titles" ] || fail "the playlist holds $(echo "$titles" | tr '\n' ',')"
