@@ -21,12 +21,13 @@
 // to the object an adaptor belongs to, so the owner is a QDBusContext too.
 #include <QByteArrayList>
 #include <QDBusAbstractAdaptor>
-class QDBusContext;
 #include <QDBusMessage>
 #include <QMap>
 #include <QStringList>
 #include <string>
 #include <vector>
+
+class QDBusContext;
 
 class TSingleInstance : public QDBusAbstractAdaptor {
     Q_OBJECT
@@ -62,8 +63,9 @@ public slots:
     // The names as bytes ("aay"): a file name need not be valid UTF-8. Taken at once, with no
     // way back; kept for senders of the plain call.
     void Open(const QByteArrayList& names);
-    // An offer under the sender's id: the answer, true, comes once the names are taken; false
-    // when the sender withdrew them first.
+    // An offer under the sender's id: the answer, true, comes once the player has taken the
+    // names on (they go into the playlist just after it); false when the sender withdrew them
+    // first.
     bool Offer(const QString& id, const QByteArrayList& names);
     // The sender gave up waiting for its offer: true when the names will not be taken (or the
     // offer never came), false when they were taken already and the sender has to end.
