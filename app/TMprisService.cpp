@@ -19,8 +19,16 @@ TMprisService::TMprisService(TForm1& form)
     new TMprisRoot(this, form);
     auto* player = new TMprisPlayer(this, form, TSingleInstance::ObjectPath);
     new TSingleInstance(this, *this);
-    if (!bus.registerObject(TSingleInstance::ObjectPath, this))
+    // Off the bus, the player lets go of the name of TSingleInstance too: later starts would
+    // otherwise wait for an object that never comes, and then all be players of their own.
+    const auto offTheBus = [&bus] {
+        if (TSingleInstance::IsThePlayer())
+            bus.unregisterService(TSingleInstance::PlayerName);
+    };
+    if (!bus.registerObject(TSingleInstance::ObjectPath, this)) {
+        offTheBus();
         return;
+    }
     // The media keys go to the player that later starts hand their names to; a player of its own
     // beside it (--new-instance, or one that gave up on a player that did not answer) is on the
     // bus under a name of its own.
@@ -29,6 +37,7 @@ TMprisService::TMprisService(TForm1& form)
         name += QStringLiteral(".instance%1").arg(::getpid());
         if (!bus.registerService(name)) {
             bus.unregisterObject(TSingleInstance::ObjectPath);
+            offTheBus();
             return;
         }
     }
