@@ -18,14 +18,26 @@ TMprisService::TMprisService(TForm1& form)
         return;
     new TMprisRoot(this, form);
     auto* player = new TMprisPlayer(this, form, TSingleInstance::ObjectPath);
-    new TSingleInstance(this);
-    if (!bus.registerObject(TSingleInstance::ObjectPath, this))
+    new TSingleInstance(this, *this);
+    // Off the bus, the player lets go of the name of TSingleInstance too: later starts would
+    // otherwise wait for an object that never comes, and then all be players of their own.
+    const auto offTheBus = [&bus] {
+        if (TSingleInstance::IsThePlayer())
+            bus.unregisterService(TSingleInstance::PlayerName);
+    };
+    if (!bus.registerObject(TSingleInstance::ObjectPath, this)) {
+        offTheBus();
         return;
+    }
+    // The media keys go to the player that later starts hand their names to; a player of its own
+    // beside it (--new-instance, or one that gave up on a player that did not answer) is on the
+    // bus under a name of its own.
     QString name = TSingleInstance::ServiceName;
-    if (!bus.registerService(name)) {
+    if (!TSingleInstance::IsThePlayer() || !bus.registerService(name)) {
         name += QStringLiteral(".instance%1").arg(::getpid());
         if (!bus.registerService(name)) {
             bus.unregisterObject(TSingleInstance::ObjectPath);
+            offTheBus();
             return;
         }
     }
@@ -44,4 +56,7 @@ TMprisService::~TMprisService()
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.unregisterService(name_);
     bus.unregisterObject(TSingleInstance::ObjectPath);
+    // A start from here on becomes the player instead of waiting for a player that is ending.
+    if (TSingleInstance::IsThePlayer())
+        bus.unregisterService(TSingleInstance::PlayerName);
 }

@@ -1,17 +1,19 @@
 #pragma once
-// TMprisService: the player on the session bus. With a bus it owns the name
-// org.mpris.MediaPlayer2.ostradivuvirar (a player started with --new-instance next to a running
-// one takes that name with ".instance" and its process id), and answers at /org/mpris/MediaPlayer2
+// TMprisService: the player on the session bus. With a bus the player that holds the name of
+// TSingleInstance owns the name org.mpris.MediaPlayer2.ostradivuvirar (any other player takes
+// that name with ".instance" and its process id), and answers at /org/mpris/MediaPlayer2
 // with the root and player interfaces of the desktop's media controls and the hand-over of
 // TSingleInstance. Without a bus, or when it cannot be reached, the player runs as before and
 // says nothing. Made after the windows, gone before them.
+#include <QDBusContext>
 #include <QObject>
 #include <QString>
 
 class TForm1;
 class TMprisPlayer;
 
-class TMprisService : public QObject {
+// A QDBusContext for its adaptors: Qt tells the object, not the adaptor, whom a call came from.
+class TMprisService : public QObject, public QDBusContext {
     Q_OBJECT
 public:
     explicit TMprisService(TForm1& form);

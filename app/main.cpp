@@ -30,7 +30,7 @@ int main(int argc, char** argv)
     DisplayPlatform::Apply(argc, argv);
     TApplication app(argc, argv);
     try {
-        // A player that runs already takes the names and comes to the front.
+        // The session's player, when another start is it, takes the names and comes to the front.
         if (TSingleInstance::HandOver(TFileIntake::CommandLineNames()))
             return 0;
         QApplication::setApplicationName(QStringLiteral("OstraDivUvirar"));

@@ -1,6 +1,7 @@
 // Writes the pieces the desktop-bus tests play, each 12 s of a tone of its own: DIR/forest.ogg
 // (titled "森の歌", so the title's UTF-8 is seen on the bus), DIR/other.ogg ("Other"),
-// DIR/third.ogg ("Third") and DIR/handed.ogg ("Handed").
+// DIR/third.ogg ("Third") and DIR/handed.ogg ("Handed"); and for the starts that race for the
+// player, DIR/race1.ogg .. DIR/race5.ogg ("Race 1" .. "Race 5").
 #include "OggFixture.h"
 
 #include <cstdio>
@@ -18,7 +19,10 @@ int main(int argc, char** argv)
         const char* title;
         double freq;
     } pieces[] = {{"forest.ogg", "森の歌", 440.0}, {"other.ogg", "Other", 523.25},
-                  {"third.ogg", "Third", 587.33}, {"handed.ogg", "Handed", 659.25}};
+                  {"third.ogg", "Third", 587.33}, {"handed.ogg", "Handed", 659.25},
+                  {"race1.ogg", "Race 1", 330.0}, {"race2.ogg", "Race 2", 349.23},
+                  {"race3.ogg", "Race 3", 392.0}, {"race4.ogg", "Race 4", 493.88},
+                  {"race5.ogg", "Race 5", 698.46}};
     for (const auto& piece : pieces) {
         const auto bytes = fixture::Encode(fixture::Sine(12.0, {piece.freq, piece.freq * 1.5}),
                                            {std::string("TITLE=") + piece.title}, 0.4f);
