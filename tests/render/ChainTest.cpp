@@ -18,12 +18,7 @@ namespace {
 
 constexpr int32_t kBlock = OutputFormat::BlockBytes;
 
-class Library : public ::testing::Environment {
-public:
-    void SetUp() override { _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll"); }
-    void TearDown() override { _VorbisfileFinalize(); }
-};
-const auto* const kLibrary = ::testing::AddGlobalTestEnvironment(new Library);
+// The decoder library is loaded for the whole program by RenderTest.cpp's environment.
 
 struct Link {
     int channels;
