@@ -1,34 +1,6 @@
 #include "TApplication.h"
 
-#include "Unit1.h"
-
 #include <QFont>
-#include <QMessageBox>
-#include <exception>
-
-namespace {
-TApplication::MessageSink& Sink()
-{
-    static TApplication::MessageSink sink;
-    return sink;
-}
-
-QString& TitleText()
-{
-    static QString title;
-    return title;
-}
-
-void Show(const std::string& message, QMessageBox::Icon icon)
-{
-    if (Sink()) {
-        Sink()(message);
-        return;
-    }
-    QMessageBox box(icon, TApplication::Title(), QString::fromStdString(message), QMessageBox::Ok);
-    box.exec();
-}
-}
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -48,47 +20,9 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-void TApplication::HandleException()
-{
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        ShowException(e.what());
-    } catch (...) {
-        ShowException(std::string());
-    }
-}
-
-void TApplication::ShowException(const std::string& message)
-{
-    Show(message, QMessageBox::Critical);
-}
-
-void TApplication::ShowMessage(const std::string& message)
-{
-    Show(message, QMessageBox::NoIcon);
-}
-
-QString TApplication::Title()
-{
-    return TitleText();
-}
-
-void TApplication::SetTitle(const QString& title)
-{
-    TitleText() = title;
-    if (Form1 != nullptr)
-        Form1->setWindowTitle(title);
-}
-
 void TApplication::InstallFontSubstitutes()
 {
     // IPA P Gothic is proportional like "ＭＳ Ｐゴシック"; MS UI Gothic is the proportional UI face.
     for (const char* family : {"ＭＳ Ｐゴシック", "MS UI Gothic"})
         QFont::insertSubstitutions(QString::fromUtf8(family), {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")});
-}
-
-void TApplication::SetMessageSink(MessageSink sink)
-{
-    Sink() = std::move(sink);
 }

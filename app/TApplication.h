@@ -1,35 +1,19 @@
 #pragma once
-// The application object. Its notify() is the one place where an exception that escapes an
-// event handler is caught: its message is shown in a message box and the program goes on.
-// The same display serves the plain messages of the program ("OggStreamクラス生成失敗").
-#include <QApplication>
-#include <QString>
-#include <functional>
-#include <string>
+// The application object. Its notify() is the last net for an exception that escapes an event
+// handler: its message is shown through the message display and the program goes on. The
+// handlers that can fail catch their own faults first and say what failed.
+// The message display's calls (ShowMessage, Title, SetMessageSink, ...) are its own as well.
+#include "TMessages.h"
 
-class TApplication : public QApplication {
+#include <QApplication>
+
+class TApplication : public QApplication, public TMessages {
     Q_OBJECT
 public:
     TApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // To be called inside a catch block: shows the message of the exception being handled
-    // (empty text for one that is not a std::exception).
-    static void HandleException();
-    // Shows an error message in a message box with the application's title.
-    static void ShowException(const std::string& message);
-    // Shows a plain message (ShowMessage).
-    static void ShowMessage(const std::string& message);
-
-    // The application's title, the task-bar text. The main window carries it as its title.
-    static QString Title();
-    static void SetTitle(const QString& title);
-
     // Maps the Windows fonts of the window definitions to the Japanese font installed here.
     static void InstallFontSubstitutes();
-
-    // Where messages go instead of a modal box: set by tests (and reset with nullptr).
-    using MessageSink = std::function<void(const std::string&)>;
-    static void SetMessageSink(MessageSink sink);
 };

@@ -10,6 +10,7 @@
 #include "TApplication.h"
 #include "TFileIntake.h"
 #include "TMprisService.h"
+#include "TPlayerRemote.h"
 #include "TSignalBridge.h"
 #include "TSingleInstance.h"
 #include "Unit1.h"
@@ -53,7 +54,8 @@ int main(int argc, char** argv)
         auto form3 = std::make_unique<TForm3>();
         auto form4 = std::make_unique<TForm4>();
         auto form5 = std::make_unique<TForm5>();
-        auto desktopBus = std::make_unique<TMprisService>(*form1);
+        TPlayerRemote remote(*form1);
+        auto desktopBus = std::make_unique<TMprisService>(remote);
 
         // A request that came while a start-up message was up ended that message's loop only.
         if (!endRequests.Received())

@@ -172,14 +172,14 @@ TEST_F(PlaybackTest, HandedOverNamesAreAppendedAndTheFirstOfThemPlays)
 {
     Add({MakeOgg("kept1.ogg", 10, "Kept1"), MakeOgg("kept2.ogg", 10, "Kept2")});
     form1->PlayEntry(0);
-    EXPECT_FALSE(TFileIntake::HandOver({}));
+    EXPECT_FALSE(form2->Intake->HandOver({}));
     EXPECT_EQ(form1->OggFileList->count(), 2);
     EXPECT_EQ(Caption(), "[1] Kept1");
 
     const std::string bad = MakeFile("handed-bad.ogg", "not Vorbis");
     const std::string x = MakeOgg("handed.ogg", 3, "Handed"), y = MakeOgg("handed2.ogg", 1, "Handed2");
     const std::string list = MakeFile("handed.M3U8", y + "\n");
-    EXPECT_TRUE(TFileIntake::HandOver({bad, x, list}));
+    EXPECT_TRUE(form2->Intake->HandOver({bad, x, list}));
     EXPECT_EQ(form1->OggFileList->count(), 4);
     EXPECT_EQ(form2->Playlist->Path(2), x);
     EXPECT_EQ(form2->Playlist->Path(3), y);
@@ -194,7 +194,7 @@ TEST_F(PlaybackTest, HandedOverNamesAreAppendedAndTheFirstOfThemPlays)
 
     // Nothing playable handed over: the list and the song stay as they were.
     messages.clear();
-    EXPECT_FALSE(TFileIntake::HandOver({bad, MakeFile("handed.txt", "x")}));
+    EXPECT_FALSE(form2->Intake->HandOver({bad, MakeFile("handed.txt", "x")}));
     EXPECT_EQ(form1->OggFileList->count(), 4);
     EXPECT_EQ(form1->OggStream.GetFileName(), x);
     QCoreApplication::processEvents();

@@ -1,0 +1,155 @@
+#include "TMainSkin.h"
+
+#include "EFileError.h"
+#include "ImageFile.h"
+#include "SkinIni.h"
+#include "TSpeedButton.h"
+#include "TStringList.h"
+#include "TWindowShape.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QWidget>
+#include <algorithm>
+
+namespace {
+const char* const GlyphNames[7] = {"bPlay.bmp", "bStop.bmp",   "bPause.bmp", "bBack.bmp",
+                                   "bNext.bmp", "bRewind.bmp", "bFast.bmp"};
+const char* const ButtonKeys[7] = {"PLAY", "STOP", "PAUSE", "BACK", "NEXT", "REWIND", "FAST"};
+
+// Label places come from skin.ini sums; keep them well inside what a widget can be moved to.
+int Coord(int32_t base, int offset)
+{
+    const int64_t v = static_cast<int64_t>(base) + offset;
+    return static_cast<int>(std::clamp<int64_t>(v, -1000000, 1000000));
+}
+
+// A colour value whose lowest byte is red, middle green, high blue.
+void SetFontColor(QLabel* label, uint32_t color)
+{
+    QPalette pal = label->palette();
+    const QColor c(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                   static_cast<int>((color >> 16) & 0xFF));
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        pal.setColor(group, QPalette::WindowText, c);
+    label->setPalette(pal);
+}
+}
+
+TMainSkin::TMainSkin(const Parts& parts, const std::string& appDir, TPlayerSettings& settings,
+                     std::function<void()> reportFault)
+    : parts_(parts), appDir_(appDir), settings_(settings), shape_(new TWindowShape(parts.Window)),
+      reportFault_(std::move(reportFault))
+{
+    for (TSpeedButton* b : parts_.Buttons)
+        plainLayout_.push_back({b, b->geometry(), b->palette()});
+    for (QLabel* w : {parts_.Face, parts_.Title, parts_.Time, parts_.TotalTime})
+        plainLayout_.push_back({w, w->geometry(), w->palette()});
+}
+
+void TMainSkin::Load(bool fromRecord)
+{
+    const std::string stored = fromRecord ? settings_.SkinPathText() : std::string();
+    SkinDir = stored.empty() ? DefaultDir() : stored;
+    if (!fromRecord)
+        StoreShown();
+    // A stored skin that fails now (on a drive not mounted yet, say) is replaced for this run
+    // only: the record goes on naming it.
+    ApplyFilesOrFallBack();
+}
+
+void TMainSkin::StoreShown()
+{
+    if (!settings_.SetSkinPath(SkinDir))
+        settings_.SetSkinPath(std::string());
+}
+
+void TMainSkin::ApplyFilesOrFallBack()
+{
+    try {
+        ApplyFiles();
+        return;
+    } catch (...) {
+        reportFault_();
+    }
+    // A broken skin: the default skin instead.
+    const std::string fallback = DefaultDir();
+    if (SkinDir != fallback) {
+        SkinDir = fallback;
+        try {
+            ApplyFiles();
+            return;
+        } catch (...) {
+            reportFault_();
+        }
+    }
+    RestorePlainLayout();
+}
+
+void TMainSkin::ApplyFiles()
+{
+    for (size_t i = 0; i < ButtonGlyphFiles.size(); ++i)
+        ButtonGlyphFiles[i] = SkinDir + GlyphNames[i];
+    const std::string facePath = SkinDir + "face.bmp";
+    ReadSkinIni();
+    FaceImage = ImageFile::Read(facePath).convertToFormat(QImage::Format_RGB32);
+    parts_.Face->setPixmap(QPixmap::fromImage(FaceImage));
+    parts_.Face->resize(FaceImage.size());
+    parts_.Window->resize(FaceImage.size());
+    for (TSpeedButton* b : parts_.Buttons)
+        ApplyButtonSkin(b);
+    // Last: the outline takes the black of the glyphs and texts as they are now placed.
+    BuildWindowRegion();
+}
+
+void TMainSkin::ReadSkinIni()
+{
+    TStringList ini;
+    ini.LoadFromFile(SkinDir + "skin.ini");
+    const int32_t x = SkinIni::ReadInt(ini, "DISPLAY_X");
+    const int32_t y = SkinIni::ReadInt(ini, "DISPLAY_Y");
+    parts_.Title->move(Coord(x, 2), Coord(y, 1));
+    SetFontColor(parts_.Title, SkinIni::ReadColor(ini, "TITLE_COLOR"));
+    parts_.Time->move(Coord(x, 6), Coord(y, 20));
+    SetFontColor(parts_.Time, SkinIni::ReadColor(ini, "TIME_COLOR"));
+    parts_.TotalTime->move(Coord(x, 78), Coord(y, 25));
+    SetFontColor(parts_.TotalTime, SkinIni::ReadColor(ini, "TOTALTIME_COLOR"));
+    for (size_t i = 0; i < ButtonLayouts.size(); ++i) {
+        const std::string key = ButtonKeys[i];
+        ButtonLayouts[i].X = SkinIni::ReadInt(ini, key + "_BUTTON_X");
+        ButtonLayouts[i].Y = SkinIni::ReadInt(ini, key + "_BUTTON_Y");
+        ButtonLayouts[i].Trans = SkinIni::ReadInt(ini, key + "_BUTTON_TRANS") != 0;
+    }
+}
+
+void TMainSkin::BuildWindowRegion()
+{
+    std::vector<QWidget*> changing{parts_.Title, parts_.Time, parts_.TotalTime};
+    changing.insert(changing.end(), parts_.Buttons.begin(), parts_.Buttons.end());
+    shape_->Build(FaceImage, changing);
+}
+
+void TMainSkin::ApplyButtonSkin(TSpeedButton* button)
+{
+    const int tag = button->Tag();
+    if (tag < 0 || tag >= static_cast<int>(ButtonLayouts.size()))
+        return;
+    button->LoadGlyph(ButtonGlyphFiles[static_cast<size_t>(tag)]);
+    const TButtonLayout& layout = ButtonLayouts[static_cast<size_t>(tag)];
+    button->move(Coord(layout.X, 0), Coord(layout.Y, 0));
+    button->resize(button->Glyph().width() / button->NumGlyphs(), button->Glyph().height());
+}
+
+void TMainSkin::RestorePlainLayout()
+{
+    FaceImage = QImage();
+    parts_.Face->clear();
+    shape_->Clear();
+    parts_.Window->resize(258, 110);
+    for (const PlainPlace& place : plainLayout_) {
+        place.Widget->setGeometry(place.Geometry);
+        place.Widget->setPalette(place.Palette);
+    }
+    for (TSpeedButton* b : parts_.Buttons)
+        b->ClearGlyph();
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The program's message display: errors and plain messages in a message box with the
+// application's title, or to a sink that takes their place (tests; standard error when the
+// program is asked to end from outside). The application object shows an escaped exception
+// through it too.
+#include <QString>
+#include <functional>
+#include <string>
+
+class TMessages {
+public:
+    // To be called inside a catch block: shows the message of the exception being handled
+    // (empty text for one that is not a std::exception).
+    static void HandleException();
+    // Shows an error message in a message box with the application's title.
+    static void ShowException(const std::string& message);
+    // Shows a plain message (ShowMessage).
+    static void ShowMessage(const std::string& message);
+
+    // The application's title, the task-bar text. The main window carries it as its title.
+    static QString Title();
+    static void SetTitle(const QString& title);
+
+    // Where messages go instead of a modal box: set by tests (and reset with nullptr).
+    using MessageSink = std::function<void(const std::string&)>;
+    static void SetMessageSink(MessageSink sink);
+};

@@ -1,0 +1,419 @@
+#include "Unit2.h"
+
+#include "DisplayText.h"
+#include "Paths.h"
+#include "PlaylistRules.h"
+#include "SjisConv.h"
+#include "TMessages.h"
+#include "TDialogWatch.h"
+#include "TFileIntake.h"
+#include "TSkippedNames.h"
+#include "TStringList.h"
+#include "Unit1.h"
+#include "Unit5.h"
+#include "ui_Unit2.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QStandardPaths>
+#include <exception>
+#include <filesystem>
+
+TForm2* Form2 = nullptr;
+
+namespace {
+// The folder a dialog last ended in during this run; empty before the first.
+QString& LastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+// Where a dialog starts: the folder last used in this run, else the user's music folder, else
+// the home folder.
+QString StartFolder()
+{
+    for (const QString& folder : {LastFolder(), QStandardPaths::writableLocation(QStandardPaths::MusicLocation)})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return QDir::homePath();
+}
+
+// One of the window's file dialogs: made once, run as often as needed.
+QFileDialog* MakeDialog(QWidget* parent, const QString& name, const QString& title, const QString& filter,
+                        QFileDialog::AcceptMode accept, QFileDialog::FileMode files)
+{
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(name);
+    dialog->setWindowTitle(title);
+    dialog->setNameFilter(filter);
+    dialog->setAcceptMode(accept);
+    dialog->setFileMode(files);
+    // The filter's caption is shown as written, without the toolkit adding its patterns again.
+    dialog->setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog->setDirectory(StartFolder());
+    TDialogWatch::WhileShown(dialog);
+    return dialog;
+}
+
+QStringList RunOpenDialog(QFileDialog* dialog)
+{
+    dialog->setDirectory(StartFolder());
+    if (dialog->exec() != QDialog::Accepted)
+        return QStringList();
+    LastFolder() = dialog->directory().absolutePath();
+    return dialog->selectedFiles();
+}
+
+bool FastLoad()
+{
+    return Form1 && Form1->S3 && Form1->S3->isChecked();
+}
+
+}
+
+TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::PlaylistShown)
+{
+    const auto ui = SetUpNamed<Ui::TForm2>(Form2);
+    ListBox1 = ui.ListBox1;
+    MainMenu1 = ui.MainMenu1;
+    F1 = ui.F1;
+    MLoadOgg = ui.MLoadOgg;
+    MPlayList = ui.MPlayList;
+    S1 = ui.S1;
+    MDelete = ui.MDelete;
+    C1 = ui.C1;
+    MUp = ui.MUp;
+    MDown = ui.MDown;
+
+    // A tool window with a sizable frame and only a close button; 286 x 206 outside.
+    MakeToolWindow(12);
+    ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListBox1->viewport()->installEventFilter(this);
+    ListBox1->installEventFilter(this);
+
+    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8)");
+    OggLoadDialog.MadeBy([this] {
+        return MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
+                          QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
+                          QFileDialog::ExistingFiles);
+    });
+    ListLoadDialog.MadeBy([this, m3uFilter] {
+        QFileDialog* dialog = MakeDialog(this, QStringLiteral("ListLoadDialog"), QStringLiteral("プレイリストの読みこみ"),
+                                         m3uFilter, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
+        dialog->setDefaultSuffix(QStringLiteral("m3u"));
+        return dialog;
+    });
+    ListSaveDialog.MadeBy([this, m3uFilter] {
+        QFileDialog* dialog = MakeDialog(this, QStringLiteral("ListSaveDialog"), QStringLiteral("プレイリストの保存"),
+                                         m3uFilter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
+        dialog->setDefaultSuffix(QStringLiteral("m3u"));
+        dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+        return dialog;
+    });
+
+    ChooseOggFiles = [this] { return RunOpenDialog(OggLoadDialog); };
+    ChoosePlaylists = [this] { return RunOpenDialog(ListLoadDialog); };
+    ChooseSaveFile = [this] {
+        const QStringList chosen = RunOpenDialog(ListSaveDialog);
+        return chosen.isEmpty() ? QString() : chosen.first();
+    };
+    ShowError = [](const std::string& message) { TMessages::ShowException(message); };
+    ConfirmReplace = [this](const QString& file) {
+        const QString text = QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(QFileInfo(file).fileName());
+        return QMessageBox::question(this, TMessages::Title(), text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+
+    connect(MLoadOgg, &QAction::triggered, this, [this] { MLoadOggClick(); });
+    connect(MPlayList, &QAction::triggered, this, [this] { MPlayListClick(); });
+    connect(S1, &QAction::triggered, this, [this] { Form1S1Click(); });
+    connect(MDelete, &QAction::triggered, this, [this] { MDeleteClick(); });
+    connect(C1, &QAction::triggered, this, [this] { C1Click(); });
+    connect(MUp, &QAction::triggered, this, [this] { MUpClick(); });
+    connect(MDown, &QAction::triggered, this, [this] { MDownClick(); });
+
+    Playlist = std::make_unique<TPlaylist>(Form1->OggFileList, ListBox1);
+    Intake = std::make_unique<TFileIntake>(
+        this, *Playlist, *this, LoadingProgress,
+        [](int first) {
+            // As a double-click on that entry does.
+            if (Form1 == nullptr)
+                return;
+            Form1->Sequence.Reset();
+            Form1->OggStream.Stop();
+            Form1->PlayEntry(first);
+        },
+        [](const std::string& message) { TMessages::ShowMessage(message); });
+    Form1->PlaylistCursor.SetPlaylist(Playlist.get());
+    FormCreate();
+}
+
+TForm2::~TForm2()
+{
+    if (Form1 != nullptr)
+        Form1->PlaylistCursor.SetPlaylist(nullptr);
+}
+
+template <class F>
+void TForm2::Guarded(F&& body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        if (ShowError)
+            ShowError(e.what());
+    } catch (...) {
+        if (ShowError)
+            ShowError(std::string());
+    }
+}
+
+void TForm2::ResetPlayback()
+{
+    Form1->Sequence.Reset();
+}
+
+std::string TForm2::DisplayName(const std::string& path)
+{
+    if (!FastLoad()) {
+        std::string title = Form1->OggStream.GetTitle(path);
+        if (!title.empty())
+            return title;
+    }
+    return Utf8ToSjis(Paths::ExtractFileName(path));
+}
+
+void TForm2::AddPlaylistEntry(const std::string& path)
+{
+    // The name comes first: a lookup that fails leaves both lists as they were.
+    const std::string name = DisplayName(path);
+    Playlist->Add(path, name);
+}
+
+void TForm2::LoadPlaylistFile(const std::string& path, TSkippedNames& skipped)
+{
+    TStringList lines;
+    lines.LoadFromFile(path);
+    PlaylistRules::DropByteOrderMark(lines);
+    const std::string folder = Paths::ExtractFilePath(path);
+    if (Form5)
+        TForm5::SetMaximum(Form5->LoadingBar2, lines.Count());
+    for (int b = 0; b < lines.Count(); ++b) {
+        TForm5::StepBar(&TForm5::LoadingBar2, b);
+        if (!PlaylistRules::IsAudioName(lines[b]))
+            continue;
+        const std::string entry = PlaylistRules::ResolveEntry(lines[b], folder);
+        try {
+            AddPlaylistEntry(entry);
+        } catch (...) {
+            skipped.Add(entry);
+        }
+    }
+    if (Playlist->Selected() == -1 && Playlist->Count() > 0)
+        Playlist->Select(0);
+}
+
+void TForm2::LoadPlaylistFile(const std::string& path)
+{
+    TSkippedNames skipped;
+    LoadPlaylistFile(path, skipped);
+    Intake->ReportSkipped(skipped);
+}
+
+void TForm2::FormCreate()
+{
+    setAcceptDrops(true);
+    move(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop);
+    ShowAsRecorded();
+}
+
+void TForm2::dropEvent(QDropEvent* event)
+{
+    if (const auto names = TFileIntake::AcceptFileDrop(event))
+        WMDropFiles(*names);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event)
+{
+    // Only the left button's double-click plays; the right one opens the menu twice, the middle
+    // one does nothing.
+    if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        ListBox1DblClick();
+    if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Delete)
+            MDeleteClick();
+        else if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            ListBox1DblClick();
+        if (key == Qt::Key_Delete || key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm2::WMDropFiles(const std::vector<std::string>& names)
+{
+    Guarded([&] {
+        // Whatever happens on the way, the entries added so far stay, entry 0 becomes the
+        // selection when there was none, and the loading window goes away.
+        struct Finish {
+            TPlaylist& list;
+            ~Finish()
+            {
+                if (list.Selected() == -1 && list.Count() > 0)
+                    list.Select(0);
+            }
+        } finish{*Playlist};
+        TSkippedNames skipped;
+        {
+            TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
+            Intake->TakeNames(names, 0, PlaylistRules::IsSmallM3uName, skipped);
+        }
+        Intake->ReportSkipped(skipped);
+    });
+}
+
+void TForm2::ListBox1DblClick()
+{
+    Guarded([&] {
+        const int s = Playlist->Selected();
+        if (s < 0)
+            return;
+        ResetPlayback();
+        Form1->OggStream.Stop();
+        Form1->PlayEntry(s);
+    });
+}
+
+void TForm2::MLoadOggClick()
+{
+    Guarded([&] {
+        const QStringList files = ChooseOggFiles ? ChooseOggFiles() : QStringList();
+        if (files.isEmpty())
+            return;
+        struct Finish {
+            TPlaylist& list;
+            ~Finish()
+            {
+                // Entry 0 becomes current even while another entry plays; the song goes on.
+                if (list.Count() > 0)
+                    list.Select(0);
+            }
+        } finish{*Playlist};
+        TakeChosen(files, [this](const std::string& name, TSkippedNames&) {
+            if (PlaylistRules::IsAudioName(name))
+                AddPlaylistEntry(name);
+        });
+    });
+}
+
+void TForm2::MPlayListClick()
+{
+    Guarded([&] {
+        const QStringList files = ChoosePlaylists ? ChoosePlaylists() : QStringList();
+        if (files.isEmpty())
+            return;
+        Playlist->Clear();
+        Form1->OggStream.Stop();
+        ResetPlayback();
+        TakeChosen(files, [this](const std::string& name, TSkippedNames& skipped) { LoadPlaylistFile(name, skipped); });
+    });
+}
+
+void TForm2::TakeChosen(const QStringList& files, const std::function<void(const std::string&, TSkippedNames&)>& take)
+{
+    TSkippedNames skipped;
+    {
+        TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(files.size()));
+        for (qsizetype b = 0; b < files.size(); ++b) {
+            TForm5::StepBar(&TForm5::LoadingBar, static_cast<int>(b));
+            const std::string name = TFileIntake::NativeName(files[b]);
+            try {
+                take(name, skipped);
+            } catch (...) {
+                skipped.Add(name);
+            }
+        }
+    }
+    Intake->ReportSkipped(skipped);
+}
+
+void TForm2::Form1S1Click()
+{
+    Guarded([&] {
+        const QString file = ChooseSaveFile ? ChooseSaveFile() : QString();
+        if (file.isEmpty())
+            return;
+        // The dialog's own question is off (it would ask in the toolkit's words); this one asks
+        // also when the name was typed, and a slip of the mouse destroys no playlist.
+        const std::string name = TFileIntake::NativeName(file);
+        std::error_code ec;
+        if (std::filesystem::exists(std::filesystem::symlink_status(name, ec)) && !(ConfirmReplace && ConfirmReplace(file)))
+            return;
+        PlaylistRules::SaveM3u(name, Playlist->Paths());
+    });
+}
+
+void TForm2::MDeleteClick()
+{
+    Guarded([&] {
+        const int s = Playlist->Selected();
+        const int c = Playlist->Current();
+        if (s == -1)
+            return;
+        if (s == c) {
+            Form1->OggStream.Stop();
+            ResetPlayback();
+            Playlist->Delete(s);
+            if (Playlist->Count() == 0)
+                Playlist->Select(-1);
+            else if (s == Playlist->Count())
+                Playlist->Select(0);
+            else
+                Playlist->Select(s);
+        } else {
+            Playlist->Delete(s);
+            Playlist->Select(c < s ? c : c - 1);
+        }
+    });
+}
+
+void TForm2::MUpClick()
+{
+    Guarded([&] {
+        const int s = Playlist->Selected();
+        if (s < 1)
+            return;
+        Playlist->Move(s, s - 1);
+    });
+}
+
+void TForm2::MDownClick()
+{
+    Guarded([&] {
+        const int s = Playlist->Selected();
+        if (s < 0 || s >= Playlist->Count() - 1)
+            return;
+        Playlist->Move(s, s + 1);
+    });
+}
+
+void TForm2::C1Click()
+{
+    Guarded([&] {
+        Form1->OggStream.Stop();
+        ResetPlayback();
+        DisplayText::SetLabelCaption(Form1->LTitle, std::string());
+        DisplayText::SetLabelCaption(Form1->LTime, "0:00.0");
+        DisplayText::SetLabelCaption(Form1->LTotalTime, "0:00.0");
+        Playlist->Clear();
+    });
+}
