@@ -3,6 +3,7 @@
 #include "FolderWalk.h"
 #include "Paths.h"
 #include "PlaylistRules.h"
+#include "ProgramOptions.h"
 #include "TApplication.h"
 #include "TPlaylist.h"
 #include "TSkippedNames.h"
@@ -118,6 +119,7 @@ std::vector<std::string> TFileIntake::CommandLineNames()
     const std::vector<std::string> raw = ReadArgumentFile("/proc/self/cmdline");
     if (raw.size() == static_cast<size_t>(args.size()) && !raw.empty())
         params.assign(raw.begin() + 1, raw.end());
+    params = ProgramOptions::Names(params);
     const std::string cwd = Paths::GetCurrentDir();
     for (std::string& name : params)
         name = PlaylistRules::AbsoluteName(name, cwd);

@@ -164,20 +164,20 @@ void TForm2::ResetPlayback()
     Form1->Sequence.Reset();
 }
 
-std::string TForm2::DisplayName(const std::string& path)
+std::string TForm2::DisplayName(const std::string& path, const std::string& listedTitle)
 {
     if (!FastLoad()) {
         std::string title = Form1->OggStream.GetTitle(path);
         if (!title.empty())
             return title;
     }
-    return Utf8ToSjis(Paths::ExtractFileName(path));
+    return Utf8ToSjis(listedTitle.empty() ? Paths::ExtractFileName(path) : listedTitle);
 }
 
-void TForm2::AddPlaylistEntry(const std::string& path)
+void TForm2::AddPlaylistEntry(const std::string& path, const std::string& title)
 {
     // The name comes first: a lookup that fails leaves both lists as they were.
-    const std::string name = DisplayName(path);
+    const std::string name = DisplayName(path, title);
     Playlist->Add(path, name);
 }
 
@@ -186,16 +186,15 @@ void TForm2::LoadPlaylistFile(const std::string& path, TSkippedNames& skipped)
     TStringList lines;
     lines.LoadFromFile(path);
     PlaylistRules::DropByteOrderMark(lines);
-    const std::string folder = Paths::ExtractFilePath(path);
+    const std::string folder = Paths::ExtractFilePath(PlaylistRules::AbsoluteName(path, Paths::GetCurrentDir()));
+    const std::vector<PlaylistRules::TListedEntry> listed = PlaylistRules::EntriesOf(lines);
     if (Form5)
-        TForm5::SetMaximum(Form5->LoadingBar2, lines.Count());
-    for (int b = 0; b < lines.Count(); ++b) {
-        TForm5::StepBar(&TForm5::LoadingBar2, b);
-        if (!PlaylistRules::IsAudioName(lines[b]))
-            continue;
-        const std::string entry = PlaylistRules::ResolveEntry(lines[b], folder);
+        TForm5::SetMaximum(Form5->LoadingBar2, static_cast<int>(listed.size()));
+    for (size_t b = 0; b < listed.size(); ++b) {
+        TForm5::StepBar(&TForm5::LoadingBar2, static_cast<int>(b));
+        const std::string entry = PlaylistRules::ResolveEntry(listed[b].name, folder);
         try {
-            AddPlaylistEntry(entry);
+            AddPlaylistEntry(entry, listed[b].title);
         } catch (...) {
             skipped.Add(entry);
         }
@@ -259,7 +258,7 @@ void TForm2::WMDropFiles(const std::vector<std::string>& names)
         TSkippedNames skipped;
         {
             TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
-            TFileIntake::TakeNames(*this, names, 0, PlaylistRules::IsSmallM3uName, skipped);
+            TFileIntake::TakeNames(*this, names, 0, PlaylistRules::IsM3uName, skipped);
         }
         TFileIntake::ReportSkipped(skipped);
     });

@@ -28,7 +28,9 @@ public:
     // Appends one entry: the path as given and its display name (the title, or the file-name
     // part when fast loading is on or the file has no title). Throws what the title lookup
     // throws (ERangeError for a file that is not Ogg Vorbis); nothing is added then.
-    void AddPlaylistEntry(const std::string& path);
+    // title: what the playlist that named the file called it ("#EXTINF"), UTF-8; shown when
+    // the file has no title of its own or fast loading reads none.
+    void AddPlaylistEntry(const std::string& path, const std::string& title = std::string());
     // Appends the entries of an .m3u file, moving LoadingBar2 line by line, and selects entry 0
     // when nothing is selected. Neither shows nor hides the loading window; plays nothing.
     // A byte-order mark is dropped, and a line that names no file as written is looked for
@@ -39,7 +41,7 @@ public:
     // The same on its own: the entries passed over are reported in one message.
     void LoadPlaylistFile(const std::string& path);
     // The display name (Shift-JIS) AddPlaylistEntry gives a path.
-    std::string DisplayName(const std::string& path);
+    std::string DisplayName(const std::string& path, const std::string& listedTitle = std::string());
 
     // Handlers. Each is a boundary: an error raised inside is shown once through ShowError.
     // (FormShow and FormClose are the side window's: they keep Settings.PlaylistShown.)

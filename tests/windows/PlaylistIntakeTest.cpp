@@ -23,7 +23,7 @@ void WriteText(const std::string& path, const std::string& text)
 }
 }
 
-TEST_F(PlaylistIntakeTest, DroppedFoldersAndSmallM3u8ListsAreAppended)
+TEST_F(PlaylistIntakeTest, DroppedFoldersAndM3u8ListsOfAnyCaseAreAppended)
 {
     const std::string dir = fixture::FreshDir("pl-drop");
     fs::create_directories(dir + "album");
@@ -36,7 +36,7 @@ TEST_F(PlaylistIntakeTest, DroppedFoldersAndSmallM3u8ListsAreAppended)
 
     Form2->WMDropFiles({one, dir + "album", dir + "album/list.m3u8", dir + "big.M3U8"});
     const std::vector<std::string> expected = {one, dir + "album/track 9.ogg", dir + "album/track 10.ogg",
-                                               dir + "album/track 9.ogg"};
+                                               dir + "album/track 9.ogg", one};
     EXPECT_EQ(Form2->Playlist->Paths(), expected);
     EXPECT_EQ(Form2->Playlist->Selected(), 0);
     EXPECT_FALSE(Form1->OggStream.IsPlaying());
