@@ -181,4 +181,19 @@ TEST(IntakeRules, TheSkippedNamesMessageCountsAllAndNamesTheFirstThree)
     EXPECT_EQ(many.Count(), 6u);
     EXPECT_EQ(many.FirstNames().size(), TSkippedNames::kNamed);
     EXPECT_EQ(many.Message(), "読み込めないファイルを6個飛ばしました。\nbad1.ogg\nbad2.ogg\nbad3.ogg\nほか3個");
+
+    // Every name on one line of bounded width, so that the count below them stays on screen.
+    TSkippedNames odd;
+    std::string longName;
+    for (int i = 0; i < 60; ++i)
+        longName += "曲";
+    odd.Add("/m/" + longName + ".ogg");
+    odd.Add("/m/two\nlines.ogg");
+    odd.Add("/m/" + std::string(50, 'x'));
+    odd.Add("/m/more.ogg");
+    std::string kept;
+    for (int i = 0; i < 24; ++i)
+        kept += "曲";
+    EXPECT_EQ(odd.Message(), "読み込めないファイルを4個飛ばしました。\n" + kept + "…" + kept.substr(0, 20 * 3) +
+                                 ".ogg\ntwo?lines.ogg\n" + std::string(24, 'x') + "…" + std::string(24, 'x') + "\nほか1個");
 }
