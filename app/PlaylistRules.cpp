@@ -46,21 +46,6 @@ std::string InFolder(const std::string& dir, const std::string& name)
     return AbsoluteName(name, dir);
 }
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
-
-std::string Trimmed(const std::string& text)
-{
-    size_t first = 0, last = text.size();
-    while (first < last && IsBlank(text[first]))
-        ++first;
-    while (last > first && IsBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
-
 // The places a line may name, in the order they are tried.
 std::vector<std::string> Candidates(const std::string& line, const std::string& dir)
 {
@@ -71,6 +56,15 @@ std::vector<std::string> Candidates(const std::string& line, const std::string& 
         candidates.push_back(InFolder(dir, slashed));
     return candidates;
 }
+}
+
+std::string Trimmed(const std::string& text)
+{
+    static const char blanks[] = " \t\v\f";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) + 1 - first);
 }
 
 bool IsAudioName(const std::string& name)

@@ -32,6 +32,8 @@ struct TListedEntry {
 std::vector<TListedEntry> EntriesOf(const TStringList& lines);
 // The same from the file's bytes (CR, LF or CR LF line ends; a last line without an end counts).
 std::vector<TListedEntry> ParseM3u(const std::string& bytes);
+// The text without the blanks and tabs around it.
+std::string Trimmed(const std::string& text);
 // Playlists written on other systems often start with a UTF-8 byte-order mark; it belongs to
 // no name, so it is taken off the first line.
 void DropByteOrderMark(TStringList& lines);

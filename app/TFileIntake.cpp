@@ -2,6 +2,7 @@
 
 #include "FolderWalk.h"
 #include "Paths.h"
+#include "PlaylistFormats.h"
 #include "PlaylistRules.h"
 #include "ProgramOptions.h"
 #include "TApplication.h"
@@ -29,7 +30,7 @@ bool TFileIntake::ReplacePlaylist(const std::vector<std::string>& names, Source 
     TSkippedNames skipped;
     {
         TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
-        TakeNames(*Form2, names, drop ? 0 : 1, PlaylistRules::IsM3uName, skipped);
+        TakeNames(*Form2, names, drop ? 0 : 1, PlaylistFormats::IsPlaylistName, skipped);
     }
     if (drop)
         TForm5::StepBar(&TForm5::LoadingBar, 0);
@@ -46,7 +47,7 @@ bool TFileIntake::HandOver(const std::vector<std::string>& names)
     TSkippedNames skipped;
     {
         TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
-        TakeNames(*Form2, names, 0, PlaylistRules::IsM3uName, skipped);
+        TakeNames(*Form2, names, 0, PlaylistFormats::IsPlaylistName, skipped);
     }
     TForm5::StepBar(&TForm5::LoadingBar, 0);
     const bool added = playlist.Count() > first;

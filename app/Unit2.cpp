@@ -2,6 +2,7 @@
 
 #include "DisplayText.h"
 #include "Paths.h"
+#include "PlaylistFormats.h"
 #include "PlaylistRules.h"
 #include "SjisConv.h"
 #include "TApplication.h"
@@ -11,6 +12,7 @@
 #include "TStringList.h"
 #include "Unit1.h"
 #include "Unit5.h"
+#include "XspfReader.h"
 #include "ui_Unit2.h"
 
 #include <QDir>
@@ -100,7 +102,7 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     ListBox1->viewport()->installEventFilter(this);
     ListBox1->installEventFilter(this);
 
-    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8)");
+    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8 *.pls *.xspf)");
     OggLoadDialog.MadeBy([this] {
         return MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
                           QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
@@ -187,7 +189,11 @@ void TForm2::LoadPlaylistFile(const std::string& path, TSkippedNames& skipped)
     lines.LoadFromFile(path);
     PlaylistRules::DropByteOrderMark(lines);
     const std::string folder = Paths::ExtractFilePath(PlaylistRules::AbsoluteName(path, Paths::GetCurrentDir()));
-    const std::vector<PlaylistRules::TListedEntry> listed = PlaylistRules::EntriesOf(lines);
+    using PlaylistFormats::TKind;
+    const TKind kind = PlaylistFormats::KindOf(path);
+    const std::vector<PlaylistRules::TListedEntry> listed = kind == TKind::Pls    ? PlaylistFormats::PlsEntries(lines)
+                                                            : kind == TKind::Xspf ? XspfReader::Entries(lines.Text())
+                                                                                  : PlaylistRules::EntriesOf(lines);
     if (Form5)
         TForm5::SetMaximum(Form5->LoadingBar2, static_cast<int>(listed.size()));
     for (size_t b = 0; b < listed.size(); ++b) {
@@ -258,7 +264,7 @@ void TForm2::WMDropFiles(const std::vector<std::string>& names)
         TSkippedNames skipped;
         {
             TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
-            TFileIntake::TakeNames(*this, names, 0, PlaylistRules::IsM3uName, skipped);
+            TFileIntake::TakeNames(*this, names, 0, PlaylistFormats::IsPlaylistName, skipped);
         }
         TFileIntake::ReportSkipped(skipped);
     });
@@ -344,11 +350,14 @@ void TForm2::Form1S1Click()
             return;
         // The dialog's own question is off (it would ask in the toolkit's words); this one asks
         // also when the name was typed, and a slip of the mouse destroys no playlist.
-        const std::string name = TFileIntake::NativeName(file);
+        // Written in the format its name says; a name that says none gets ".m3u8", before the
+        // question, so that the question names the file that would be replaced.
+        const std::string name = PlaylistFormats::SaveName(TFileIntake::NativeName(file));
         std::error_code ec;
-        if (std::filesystem::exists(std::filesystem::symlink_status(name, ec)) && !(ConfirmReplace && ConfirmReplace(file)))
+        if (std::filesystem::exists(std::filesystem::symlink_status(name, ec)) &&
+            !(ConfirmReplace && ConfirmReplace(QFile::decodeName(QByteArray::fromStdString(name)))))
             return;
-        PlaylistRules::SaveM3u(name, Playlist->Paths());
+        PlaylistFormats::Save(name, Playlist->Paths());
     });
 }
 

@@ -2,7 +2,9 @@
 #include "EFileError.h"
 #include "OggFixture.h"
 #include "Paths.h"
+#include "PlaylistFormats.h"
 #include "PlaylistRules.h"
+#include "TStringList.h"
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,14 @@
 #include <gtest/gtest.h>
 
 using namespace PlaylistRules;
+
+namespace PlaylistRules {
+// Failures name the entries instead of dumping their bytes.
+void PrintTo(const TListedEntry& entry, std::ostream* out)
+{
+    *out << "{\"" << entry.name << "\", \"" << entry.title << "\"}";
+}
+}
 
 TEST(PlaylistRules, KindsOfFileGoByTheirExtensionInAnyCase)
 {
@@ -110,6 +120,43 @@ TEST(PlaylistRules, WritesEachPathWithCrLfAndNothingElse)
 
     SaveM3u(file, {});
     EXPECT_EQ(fixture::ReadText(file), "");
+}
+
+TEST(PlaylistRules, OtherPlayersFormatsAreSavedByTheirNamesAndReadBack)
+{
+    using PlaylistFormats::TKind;
+    struct Case {
+        const char* name;
+        TKind kind;
+        const char* savedAs;
+    };
+    const Case cases[] = {
+        {"/p/a.m3u", TKind::M3u, "/p/a.m3u"},   {"/p/a.M3U8", TKind::M3u, "/p/a.M3U8"},
+        {"/p/a.PLS", TKind::Pls, "/p/a.PLS"},   {"/p/a.xspf", TKind::Xspf, "/p/a.xspf"},
+        {"/p/a.txt", TKind::None, "/p/a.txt.m3u8"}, {"/p/list", TKind::None, "/p/list.m3u8"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PlaylistFormats::KindOf(c.name), c.kind) << c.name;
+        EXPECT_EQ(PlaylistFormats::SaveName(c.name), c.savedAs) << c.name;
+    }
+
+    const std::vector<std::string> paths = {"/m/a b.ogg", "/m/\xE6\x9B\xB2&<x>.QV"};
+    EXPECT_EQ(PlaylistFormats::Text(TKind::Pls, paths),
+              "[playlist]\r\nFile1=/m/a b.ogg\r\nFile2=/m/\xE6\x9B\xB2&<x>.QV\r\nNumberOfEntries=2\r\nVersion=2\r\n");
+    const std::string xspf = PlaylistFormats::Text(TKind::Xspf, paths);
+    EXPECT_NE(xspf.find("<location>file:///m/a%20b.ogg</location>"), std::string::npos) << xspf;
+    EXPECT_NE(xspf.find("<location>file:///m/%E6%9B%B2%26%3Cx%3E.QV</location>"), std::string::npos) << xspf;
+
+    // A .pls as other players write it: keys in any case, numbers out of order or missing,
+    // titles, a stream and a cover left out.
+    TStringList pls;
+    pls.SetText("[playlist]\r\nfile2=b.ogg\r\nTitle2=Bee\r\nFile1=file:///m/a.ogg\r\nFILE3=http://radio/live\r\n"
+                "File7= spaced.qv \r\nFile8=cover.jpg\r\nFile2=twice.ogg\r\nFilex=odd.ogg\r\n"
+                "File99999999999=huge.ogg\r\nNumberOfEntries=8\r\nVersion=2\r\n");
+    EXPECT_EQ(PlaylistFormats::PlsEntries(pls),
+              (std::vector<TListedEntry>{{"file:///m/a.ogg", ""}, {"b.ogg", "Bee"}, {" spaced.qv", ""}}));
+    pls.SetText(PlaylistFormats::Text(TKind::Pls, paths));
+    EXPECT_EQ(PlaylistFormats::PlsEntries(pls), (std::vector<TListedEntry>{{paths[0], ""}, {paths[1], ""}}));
 }
 
 TEST(PlaylistRules, AFileThatCannotBeCreatedRaisesEFileError)
