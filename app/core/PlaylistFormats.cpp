@@ -115,6 +115,61 @@ std::string Text(TKind kind, const std::vector<std::string>& paths)
     return PlaylistRules::M3uText(paths);
 }
 
+namespace {
+const char CurrentLine[] = "#OSTRADIVUVIRAR-CURRENT:";
+
+bool HasLineBreak(const std::string& text)
+{
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+}
+
+std::string SessionText(const TSession& session)
+{
+    std::string entries;
+    int current = -1, written = 0;
+    for (size_t i = 0; i < session.entries.size(); ++i) {
+        const PlaylistRules::TListedEntry& entry = session.entries[i];
+        if (entry.name.empty() || HasLineBreak(entry.name))
+            continue;
+        if (static_cast<int>(i) == session.current)
+            current = written;
+        std::string title = entry.title;
+        for (char& c : title)
+            if (c == '\r' || c == '\n')
+                c = ' ';
+        entries += "#EXTINF:-1," + title + "\r\n" + entry.name + "\r\n";
+        ++written;
+    }
+    return "#EXTM3U\r\n" + std::string(CurrentLine) + std::to_string(current) + (session.playing ? ",playing" : ",stopped") +
+           "\r\n" + entries;
+}
+
+TSession ParseSession(const std::string& bytes)
+{
+    TStringList lines;
+    lines.SetText(bytes);
+    PlaylistRules::DropByteOrderMark(lines);
+    TSession session;
+    session.entries = PlaylistRules::EntriesOf(lines);
+    for (const std::string& line : lines.Lines()) {
+        if (line.rfind(CurrentLine, 0) != 0)
+            continue;
+        const std::string rest = line.substr(sizeof CurrentLine - 1);
+        const size_t comma = rest.find(',');
+        const std::string number = rest.substr(0, comma);
+        if (!number.empty() && number.size() < 10 && number.find_first_not_of("0123456789") == std::string::npos)
+            session.current = std::stoi(number);
+        session.playing = comma != std::string::npos && rest.substr(comma + 1) == "playing";
+        break;
+    }
+    if (session.current >= static_cast<int>(session.entries.size()))
+        session.current = -1;
+    if (session.current < 0)
+        session.playing = false;
+    return session;
+}
+
 void Save(const std::string& fileName, const std::vector<std::string>& paths)
 {
     const std::string text = Text(KindOf(fileName), paths);

@@ -29,6 +29,21 @@ std::vector<PlaylistRules::TListedEntry> PlsEntries(const TStringList& lines);
 // The file's text in the format of kind (M3u for None): the paths as they are for .m3u, as
 // "FileN=" for .pls, as file:// locations for XSPF.
 std::string Text(TKind kind, const std::vector<std::string>& paths);
+// The playlist kept from one run to the next: an .m3u8 of absolute names, each after an
+// "#EXTINF:-1," line with the name the playlist window showed (UTF-8), so that a restart shows
+// the list at once without opening every file, and a line of our own that names the current
+// entry and whether it was playing. Other players read it as an ordinary .m3u8.
+struct TSession {
+    std::vector<PlaylistRules::TListedEntry> entries;  // name: the path; title: the name shown
+    int current = -1;
+    bool playing = false;
+};
+std::string SessionText(const TSession& session);
+// Reads what SessionText wrote, or any .m3u8: a current entry outside the list becomes -1. A
+// path with a line break cannot be written into a line: such an entry is left out, and the
+// current entry still names the same piece.
+TSession ParseSession(const std::string& bytes);
+
 // Writes the playlist in the format its name says, through AtomicFile (a whole file or the old
 // one left as it was). Throws EFileError when it cannot be written.
 void Save(const std::string& fileName, const std::vector<std::string>& paths);

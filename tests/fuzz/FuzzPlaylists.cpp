@@ -1,7 +1,7 @@
 // The .pls and XSPF readers on any bytes. Every entry must name a file with an audio extension
 // once the white space around it is left aside; a .pls written from the entries' names reads
 // back as the same names; and an XSPF written from absolute names reads back as file:// URIs
-// that decode to the same names.
+// that decode to the same names. The kept playlist reads back as it was written.
 #include "FuzzSupport.h"
 #include "PlaylistFormats.h"
 #include "PlaylistRules.h"
@@ -42,5 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t i = 0; i < written.size() && i < absolute.size(); ++i)
         FUZZ_CHECK(PlaylistRules::DecodeFileUri(written[i]) == absolute[i]);
     (void)xspf;
+
+    // The kept playlist: read, written and read again gives the same list and current entry.
+    const PlaylistFormats::TSession session = PlaylistFormats::ParseSession(bytes);
+    FUZZ_CHECK(session.current >= -1 && session.current < static_cast<int>(session.entries.size()));
+    const PlaylistFormats::TSession again = PlaylistFormats::ParseSession(PlaylistFormats::SessionText(session));
+    FUZZ_CHECK(again.entries == session.entries && again.current == session.current);
     return 0;
 }

@@ -159,6 +159,40 @@ TEST(PlaylistRules, OtherPlayersFormatsAreSavedByTheirNamesAndReadBack)
     EXPECT_EQ(PlaylistFormats::PlsEntries(pls), (std::vector<TListedEntry>{{paths[0], ""}, {paths[1], ""}}));
 }
 
+TEST(PlaylistRules, TheKeptPlaylistComesBackWithItsNamesAndItsCurrentEntry)
+{
+    using PlaylistFormats::TSession;
+    const TSession session{{{"/m/a.ogg", "Song A"}, {"/m/two\nlines.ogg", "x"}, {"/m/c.QV", "c.QV"}, {"/m/d.ogg", "D\r\nE"}},
+                           2, true};
+    const std::string text = PlaylistFormats::SessionText(session);
+    EXPECT_EQ(text, "#EXTM3U\r\n#OSTRADIVUVIRAR-CURRENT:1,playing\r\n#EXTINF:-1,Song A\r\n/m/a.ogg\r\n"
+                    "#EXTINF:-1,c.QV\r\n/m/c.QV\r\n#EXTINF:-1,D  E\r\n/m/d.ogg\r\n");
+    const TSession back = PlaylistFormats::ParseSession(text);
+    EXPECT_EQ(back.entries, (std::vector<TListedEntry>{{"/m/a.ogg", "Song A"}, {"/m/c.QV", "c.QV"}, {"/m/d.ogg", "D  E"}}));
+    EXPECT_EQ(back.current, 1);
+    EXPECT_TRUE(back.playing);
+
+    struct Case {
+        std::string text;
+        int current;
+        bool playing;
+    };
+    const Case cases[] = {
+        {"#OSTRADIVUVIRAR-CURRENT:0,stopped\n/m/a.ogg\n", 0, false},
+        {"#OSTRADIVUVIRAR-CURRENT:5,playing\n/m/a.ogg\n", -1, false},  // past the end
+        {"#OSTRADIVUVIRAR-CURRENT:-1,playing\n/m/a.ogg\n", -1, false},
+        {"#OSTRADIVUVIRAR-CURRENT:99999999999999,playing\n/m/a.ogg\n", -1, false},
+        {"#OSTRADIVUVIRAR-CURRENT:x\n/m/a.ogg\n", -1, false},
+        {"/m/a.ogg\n", -1, false},  // any .m3u8
+        {"", -1, false},
+    };
+    for (const Case& c : cases) {
+        const TSession read = PlaylistFormats::ParseSession(c.text);
+        EXPECT_EQ(read.current, c.current) << c.text;
+        EXPECT_EQ(read.playing, c.playing) << c.text;
+    }
+}
+
 TEST(PlaylistRules, AFileThatCannotBeCreatedRaisesEFileError)
 {
     EXPECT_THROW(SaveM3u(fixture::TempDir() + "/no/such/dir/list.m3u", {"a.ogg"}), EFileError);
