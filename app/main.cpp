@@ -25,16 +25,25 @@
 
 int main(int argc, char** argv)
 {
-    // --help and --version need no display.
+    // --help, --version and a mistyped option need no display.
     if (const auto answered = ProgramOptions::Answer(argc, argv, stdout))
         return *answered;
     DisplayPlatform::Apply(argc, argv);
+    // Without a display Qt would end the program by abort, with advice about reinstalling.
+    if (const std::string missing = DisplayPlatform::Unavailable(argc, argv); !missing.empty()) {
+        std::fprintf(stderr, "ostradivuvirar: %s\n", missing.c_str());
+        return 1;
+    }
     TApplication app(argc, argv);
     try {
         // The session's player, when another start is it, takes the names and comes to the front.
         if (TSingleInstance::HandOver(TFileIntake::CommandLineNames()))
             return 0;
         QApplication::setApplicationName(QStringLiteral("OstraDivUvirar"));
+        // The desktop entry's id: docks and task bars tie the windows to the entry's name and
+        // icon by it (on Wayland as the app id, on X11 beside WM_CLASS), and the
+        // bus name the player answers to is the same id.
+        QGuiApplication::setDesktopFileName(TSingleInstance::PlayerName);
         TApplication::SetTitle(QStringLiteral("OstraDivUvirar"));
         QApplication::setWindowIcon(DrawAppIcon());
         TSignalBridge endRequests([] {

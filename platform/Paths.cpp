@@ -87,6 +87,15 @@ std::string ExtractFileExt(const std::string& path)
     return path.substr(dot);
 }
 
+std::string ExtractLowerFileExt(const std::string& path)
+{
+    std::string ext = ExtractFileExt(path);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
 bool FileExists(const std::string& path)
 {
     if (path.empty())

@@ -18,6 +18,9 @@ std::string ExtractFileName(const std::string& path);
 // The extension rule: the text from the last "." to the end, provided no separator follows
 // that "."; empty text otherwise.
 std::string ExtractFileExt(const std::string& path);
+// The same with its ASCII capitals made small (".Ogg" -> ".ogg"), for telling kinds of file
+// apart whatever the case their names are written in.
+std::string ExtractLowerFileExt(const std::string& path);
 // True when a regular file (or a link to one) of that name exists.
 bool FileExists(const std::string& path);
 // The real directory of the running program (symbolic links resolved, so a link to the program

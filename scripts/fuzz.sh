@@ -6,7 +6,7 @@
 #
 #   FUZZ_SECONDS   seconds per target (default 60)
 #   FUZZ_JOBS      targets run side by side (default: the number of cores)
-#   FUZZ_TARGETS   which targets (default: ogg container m3u skin settings sjis looptags diagnosis)
+#   FUZZ_TARGETS   which targets (default: ogg container m3u playlists skin settings sjis looptags diagnosis)
 #   FUZZ_BUILD     build directory (default build-fuzz)
 #
 # Found inputs land in build-fuzz/artifacts/; the growing corpora stay in build-fuzz/corpus/ so a
@@ -17,7 +17,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root="$(pwd)"
 seconds="${FUZZ_SECONDS:-60}"
 jobs="${FUZZ_JOBS:-$(nproc)}"
-targets="${FUZZ_TARGETS:-ogg container m3u skin settings sjis looptags diagnosis}"
+targets="${FUZZ_TARGETS:-ogg container m3u playlists skin settings sjis looptags diagnosis}"
 build="${FUZZ_BUILD:-build-fuzz}"
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
 

@@ -12,4 +12,10 @@ namespace DisplayPlatform {
 std::string Choose(const std::function<const char*(const char*)>& getEnv, int argc, const char* const* argv);
 // Asks Qt for the chosen platform, through QT_QPA_PLATFORM, before the application is made.
 void Apply(int argc, const char* const* argv);
+// Whether the program will need an X server: the platform chosen is X11's ("xcb"), or nothing
+// chooses one and no Wayland compositor is named, which leaves Qt to try X11.
+bool NeedsX(const std::function<const char*(const char*)>& getEnv, int argc, const char* const* argv);
+// Empty text when the program can show its windows; otherwise the one line to print before
+// ending, instead of letting Qt abort with advice about reinstalling. Call after Apply.
+std::string Unavailable(int argc, const char* const* argv);
 }

@@ -35,46 +35,75 @@ int HexValue(char c)
     return -1;
 }
 
+// The name as it stands when absolute, else beside the playlist; empty when there is no folder
+// to put a relative name in.
 std::string InFolder(const std::string& dir, const std::string& name)
 {
-    if (dir.empty() || name.empty() || name.front() == '/')
+    if (name.empty() || name.front() == '/')
+        return name;
+    if (dir.empty())
         return std::string();
-    return dir.back() == '/' ? dir + name : dir + "/" + name;
+    return AbsoluteName(name, dir);
+}
+
+// The places a line may name, in the order they are tried.
+std::vector<std::string> Candidates(const std::string& line, const std::string& dir)
+{
+    std::string slashed = line;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    std::vector<std::string> candidates{InFolder(dir, line), DecodeFileUri(line)};
+    if (slashed != line)
+        candidates.push_back(InFolder(dir, slashed));
+    return candidates;
 }
 }
 
-bool IsAudioExt(const std::string& ext)
+std::string Trimmed(const std::string& text)
 {
-    return ext == ".ogg" || ext == ".qv" || ext == ".OGG" || ext == ".QV";
+    static const char blanks[] = " \t\v\f";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) + 1 - first);
 }
 
 bool IsAudioName(const std::string& name)
 {
-    return IsAudioExt(Paths::ExtractFileExt(name));
-}
-
-bool IsSmallM3uName(const std::string& name)
-{
-    const std::string ext = Paths::ExtractFileExt(name);
-    return ext == ".m3u" || ext == ".m3u8";
+    const std::string ext = Paths::ExtractLowerFileExt(name);
+    return ext == ".ogg" || ext == ".qv";
 }
 
 bool IsM3uName(const std::string& name)
 {
-    const std::string ext = Paths::ExtractFileExt(name);
-    return ext == ".m3u" || ext == ".M3U" || ext == ".m3u8" || ext == ".M3U8";
+    const std::string ext = Paths::ExtractLowerFileExt(name);
+    return ext == ".m3u" || ext == ".m3u8";
 }
 
-std::vector<std::string> EntriesOf(const TStringList& lines)
+std::vector<TListedEntry> EntriesOf(const TStringList& lines)
 {
-    std::vector<std::string> entries;
-    for (const std::string& line : lines.Lines())
-        if (IsAudioName(line))
-            entries.push_back(line);
+    std::vector<TListedEntry> entries;
+    std::string title;
+    for (const std::string& line : lines.Lines()) {
+        const std::string name = Trimmed(line);
+        if (name.empty())
+            continue;
+        if (name.front() == '#') {
+            // "#EXTINF:<seconds>,<title>"; any other "#" line is a comment or a directive
+            // and leaves a pending title alone.
+            if (StartsWithNoCase(name, "#extinf:")) {
+                const size_t comma = name.find(',');
+                title = comma == std::string::npos ? std::string() : Trimmed(name.substr(comma + 1));
+            }
+            continue;
+        }
+        if (IsAudioName(name))
+            entries.push_back({line, title});
+        title.clear();
+    }
     return entries;
 }
 
-std::vector<std::string> ParseM3u(const std::string& bytes)
+std::vector<TListedEntry> ParseM3u(const std::string& bytes)
 {
     TStringList lines;
     lines.SetText(bytes);
@@ -118,17 +147,21 @@ std::string DecodeFileUri(const std::string& line)
 
 std::string ResolveEntry(const std::string& line, const std::string& playlistDir)
 {
-    if (line.empty() || Paths::FileExists(line))
+    if (line.empty())
         return line;
-    std::string slashed = line;
-    std::replace(slashed.begin(), slashed.end(), '\\', '/');
-    const std::string candidates[] = {InFolder(playlistDir, line), DecodeFileUri(line),
-                                      slashed != line ? slashed : std::string(),
-                                      slashed != line ? InFolder(playlistDir, slashed) : std::string()};
-    for (const std::string& candidate : candidates)
-        if (!candidate.empty() && Paths::FileExists(candidate))
-            return candidate;
-    return line;
+    const std::string trimmed = Trimmed(line);
+    const std::string* texts[] = {&line, trimmed != line ? &trimmed : nullptr};
+    for (const std::string* text : texts)
+        for (const std::string& candidate : text ? Candidates(*text, playlistDir) : std::vector<std::string>())
+            if (!candidate.empty() && Paths::FileExists(candidate))
+                return candidate;
+    // Nothing there: listed by the name it would have beside the playlist, so that the failure
+    // names the file the user looks for.
+    const std::string uri = DecodeFileUri(trimmed);
+    if (!uri.empty())
+        return uri;
+    const std::string beside = InFolder(playlistDir, trimmed);
+    return beside.empty() ? trimmed : beside;
 }
 
 std::string AbsoluteName(const std::string& name, const std::string& dir)

@@ -10,34 +10,44 @@ class TStringList;
 
 namespace PlaylistRules {
 
-// ".ogg", ".qv", ".OGG" or ".QV", compared byte for byte: a mixed-case extension is refused.
-bool IsAudioExt(const std::string& ext);
-// The name's extension (by the one extension rule of Paths) is an accepted audio extension.
+// The name's extension (by the one extension rule of Paths) is ".ogg" or ".qv" in any mixture
+// of case (".OGG", ".Ogg", ".qV"): other players take them all, and a file the user named is
+// never left out for the way its name is spelt.
 bool IsAudioName(const std::string& name);
-// ".m3u" or ".m3u8" in small letters only; the playlist window's drop recognises nothing else.
-bool IsSmallM3uName(const std::string& name);
-// ".m3u", ".M3U", ".m3u8" or ".M3U8", as the main window's intake takes them. A ".m3u8" is
-// UTF-8 by definition, which is what native names are here, so both are read the same way.
+// ".m3u" or ".m3u8" in any case. A ".m3u8" is UTF-8 by definition, which is what native names
+// are here, so both are read the same way.
 bool IsM3uName(const std::string& name);
 
-// The entries of an .m3u read as lines: every line whose extension is an accepted audio
-// extension, whole and in order; everything else (empty lines, #EXTINF lines that do not end
-// in an accepted extension, other files) is left out.
-std::vector<std::string> EntriesOf(const TStringList& lines);
+// One entry of a playlist as read: the line naming the file, and the title an "#EXTINF:" line
+// before it gave (empty when none did).
+struct TListedEntry {
+    std::string name;
+    std::string title;
+    bool operator==(const TListedEntry&) const = default;
+};
+// The entries of an .m3u read as lines, in order: every line that is not a "#" line and whose
+// name, white space around it left aside, has an accepted audio extension. The line is kept
+// whole; ResolveEntry decides whether the white space belongs to the name. An "#EXTINF:" line's
+// title (the text after its first comma) goes with the next entry.
+std::vector<TListedEntry> EntriesOf(const TStringList& lines);
 // The same from the file's bytes (CR, LF or CR LF line ends; a last line without an end counts).
-std::vector<std::string> ParseM3u(const std::string& bytes);
+std::vector<TListedEntry> ParseM3u(const std::string& bytes);
+// The text without the blanks and tabs around it.
+std::string Trimmed(const std::string& text);
 // Playlists written on other systems often start with a UTF-8 byte-order mark; it belongs to
 // no name, so it is taken off the first line.
 void DropByteOrderMark(TStringList& lines);
 
-// Where an entry line of the playlist in playlistDir (with or without trailing "/") points.
-// A line naming an existing file as written is taken unchanged, so lists that worked before
-// still give the same paths. Otherwise the first of these that names an existing file:
-//   1. the line relative to the playlist's own folder;
+// Where an entry line of the playlist in playlistDir (an absolute folder, with or without
+// trailing "/") points, as an absolute name, so that the list saved again works anywhere. The
+// first of these that names an existing file, for the line as written and then, when that
+// finds nothing, for the line without the white space around it:
+//   1. an absolute line as it is, a relative one relative to the playlist's own folder;
 //   2. the line as a local file:// URI, decoded;
-//   3. the line with "\" read as "/", as written and then relative to the folder.
-// When none exists the line stays as written: the entry is listed and fails when played, as
-// any missing file does.
+//   3. the line with "\" read as "/", relative to the folder when it is relative.
+// The folder the player was started in never counts: a list means the files beside it.
+// When none exists the entry is still listed, by the name the line would have had beside the
+// playlist, and fails when played, as any missing file does.
 std::string ResolveEntry(const std::string& line, const std::string& playlistDir);
 // The local path a file:// URI names ("file:///a%20b.ogg" -> "/a b.ogg"; the host may be empty
 // or "localhost"); empty text for anything else. Percent escapes are decoded to bytes.

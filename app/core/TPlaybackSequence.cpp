@@ -43,8 +43,10 @@ TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
     }
     failedInRow_ = 0;
     playlist_.Select(index);
-    const std::string ext = Paths::ExtractFileExt(path);
-    CurrentExt = ext == ".OGG" ? ".ogg" : ext == ".QV" ? ".qv" : ext;
+    // Whatever the case of its name, a piece is told apart by its kind only, so that its end
+    // moves the playlist on as any other's does.
+    const std::string ext = Paths::ExtractLowerFileExt(path);
+    CurrentExt = ext == ".ogg" || ext == ".qv" ? ext : Paths::ExtractFileExt(path);
     // A plain file with loop tags (or a container under another name) loops by its own table,
     // and the loop count ends it as it ends a container.
     if (CurrentExt == ".ogg" && stream_.HasLoops())

@@ -2,6 +2,7 @@
 
 #include "IPlayerRemote.h"
 #include "Paths.h"
+#include "ProgramOptions.h"
 #include "PlaylistRules.h"
 
 #include <QCoreApplication>
@@ -17,7 +18,6 @@
 const QString TSingleInstance::ServiceName = QStringLiteral("org.mpris.MediaPlayer2.ostradivuvirar");
 const QString TSingleInstance::ObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString TSingleInstance::PlayerName = QStringLiteral("io.github.ostradivuvirar.OstraDivUvirar");
-const char TSingleInstance::NewInstanceOption[] = "--new-instance";
 
 namespace {
 const QString InstanceInterface = QStringLiteral("io.github.ostradivuvirar.OstraDivUvirar.Instance");
@@ -97,7 +97,10 @@ bool TSingleInstance::HandOver(const std::vector<std::string>& args)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || bus.interface() == nullptr)
         return false;
-    if (QCoreApplication::arguments().contains(QLatin1String(NewInstanceOption)))
+    std::vector<std::string> words;
+    for (const QString& arg : QCoreApplication::arguments().mid(1))
+        words.push_back(arg.toStdString());
+    if (ProgramOptions::NewInstance(words))
         return BeAPlayer(bus);
     QByteArrayList names;
     const std::string here = Paths::GetCurrentDir();

@@ -43,8 +43,6 @@ public:
     static const QString ObjectPath;
     // The name whose owner is the player the names go to (the application's own id).
     static const QString PlayerName;
-    // The option that starts a player of its own.
-    static const char NewInstanceOption[];
 
     // True when the environment names a session bus. Without one the program stays off the bus
     // altogether (nothing is started on its behalf).

@@ -77,6 +77,11 @@ void Walk(const fs::path& dir, int depth, Found& found)
             break;
         std::error_code entryError;
         const fs::directory_entry& entry = *it;
+        // Hidden files and folders are a program's own (caches, trash, thumbnails), not the
+        // user's music, as every file manager and player treats them.
+        const std::string leaf = entry.path().filename().string();
+        if (!leaf.empty() && leaf.front() == '.')
+            continue;
         const bool link = entry.is_symlink(entryError);
         if (!link && entry.is_directory(entryError)) {
             if (depth < kMaxDepth)

@@ -4,7 +4,9 @@
 #include "IIntakeProgress.h"
 #include "IPlaylistLoader.h"
 #include "Paths.h"
+#include "PlaylistFormats.h"
 #include "PlaylistRules.h"
+#include "ProgramOptions.h"
 #include "TPlaylist.h"
 #include "TSkippedNames.h"
 
@@ -46,7 +48,7 @@ bool TFileIntake::ReplacePlaylist(const std::vector<std::string>& names, Source 
     TSkippedNames skipped;
     {
         TShownWhile shown(progress_, static_cast<int>(names.size()));
-        TakeNames(names, drop ? 0 : 1, PlaylistRules::IsM3uName, skipped);
+        TakeNames(names, drop ? 0 : 1, PlaylistFormats::IsPlaylistName, skipped);
     }
     if (drop)
         progress_.Step(0);
@@ -62,7 +64,7 @@ bool TFileIntake::HandOver(const std::vector<std::string>& names)
     TSkippedNames skipped;
     {
         TShownWhile shown(progress_, static_cast<int>(names.size()));
-        TakeNames(names, 0, PlaylistRules::IsM3uName, skipped);
+        TakeNames(names, 0, PlaylistFormats::IsPlaylistName, skipped);
     }
     progress_.Step(0);
     const bool added = playlist_.Count() > first;
@@ -129,6 +131,7 @@ std::vector<std::string> TFileIntake::CommandLineNames()
     const std::vector<std::string> raw = ReadArgumentFile("/proc/self/cmdline");
     if (raw.size() == static_cast<size_t>(args.size()) && !raw.empty())
         params.assign(raw.begin() + 1, raw.end());
+    params = ProgramOptions::Names(params);
     const std::string cwd = Paths::GetCurrentDir();
     for (std::string& name : params)
         name = PlaylistRules::AbsoluteName(name, cwd);

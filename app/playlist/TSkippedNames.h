@@ -23,7 +23,8 @@ public:
     //   b.ogg
     //   c.ogg
     //   ほか2個
-    // Each name is shown by its file-name part.
+    // Each name is shown by its file-name part, on one line: control characters as "?", and a
+    // long name by its first and last 24 characters around "…".
     std::string Message() const;
 
 private:

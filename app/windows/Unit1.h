@@ -81,7 +81,7 @@ public:
     QAction* S1 = nullptr;           // "スキンの変更(&S)"
     QAction* MLoopSet = nullptr;     // "ループ回数設定(&R)"
     QAction* V1 = nullptr;           // "音量変更(&V)"
-    QAction* S3 = nullptr;           // "高速読み込み(&S)", checkable: fast loading
+    QAction* S3 = nullptr;           // "高速読み込み(&F)", checkable: fast loading
     QAction* M1 = nullptr;           // "最小化(&M)"
     QAction* t1 = nullptr;           // "タスクトレイに格納(&T)"
     QAction* CloseWindow = nullptr;  // "終了(&X)"

@@ -2,6 +2,7 @@
 
 #include "DisplayText.h"
 #include "Paths.h"
+#include "PlaylistFormats.h"
 #include "PlaylistRules.h"
 #include "SjisConv.h"
 #include "TMessages.h"
@@ -11,6 +12,7 @@
 #include "TStringList.h"
 #include "Unit1.h"
 #include "Unit5.h"
+#include "XspfReader.h"
 #include "ui_Unit2.h"
 
 #include <QDir>
@@ -98,7 +100,7 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     ListBox1->viewport()->installEventFilter(this);
     ListBox1->installEventFilter(this);
 
-    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8)");
+    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8 *.pls *.xspf)");
     OggLoadDialog.MadeBy([this] {
         return MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
                           QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
@@ -180,20 +182,25 @@ void TForm2::ResetPlayback()
     Form1->Sequence.Reset();
 }
 
-std::string TForm2::DisplayName(const std::string& path)
+std::string TForm2::DisplayName(const std::string& path, const std::string& listedTitle)
 {
     if (!FastLoad()) {
         std::string title = Form1->OggStream.GetTitle(path);
         if (!title.empty())
             return title;
     }
-    return Utf8ToSjis(Paths::ExtractFileName(path));
+    return Utf8ToSjis(listedTitle.empty() ? Paths::ExtractFileName(path) : listedTitle);
 }
 
 void TForm2::AddPlaylistEntry(const std::string& path)
 {
+    AddListedEntry(path, std::string());
+}
+
+void TForm2::AddListedEntry(const std::string& path, const std::string& title)
+{
     // The name comes first: a lookup that fails leaves both lists as they were.
-    const std::string name = DisplayName(path);
+    const std::string name = DisplayName(path, title);
     Playlist->Add(path, name);
 }
 
@@ -202,16 +209,19 @@ void TForm2::LoadPlaylistFile(const std::string& path, TSkippedNames& skipped)
     TStringList lines;
     lines.LoadFromFile(path);
     PlaylistRules::DropByteOrderMark(lines);
-    const std::string folder = Paths::ExtractFilePath(path);
+    const std::string folder = Paths::ExtractFilePath(PlaylistRules::AbsoluteName(path, Paths::GetCurrentDir()));
+    using PlaylistFormats::TKind;
+    const TKind kind = PlaylistFormats::KindOf(path);
+    const std::vector<PlaylistRules::TListedEntry> listed = kind == TKind::Pls    ? PlaylistFormats::PlsEntries(lines)
+                                                            : kind == TKind::Xspf ? XspfReader::Entries(lines.Text())
+                                                                                  : PlaylistRules::EntriesOf(lines);
     if (Form5)
-        TForm5::SetMaximum(Form5->LoadingBar2, lines.Count());
-    for (int b = 0; b < lines.Count(); ++b) {
-        TForm5::StepBar(&TForm5::LoadingBar2, b);
-        if (!PlaylistRules::IsAudioName(lines[b]))
-            continue;
-        const std::string entry = PlaylistRules::ResolveEntry(lines[b], folder);
+        TForm5::SetMaximum(Form5->LoadingBar2, static_cast<int>(listed.size()));
+    for (size_t b = 0; b < listed.size(); ++b) {
+        TForm5::StepBar(&TForm5::LoadingBar2, static_cast<int>(b));
+        const std::string entry = PlaylistRules::ResolveEntry(listed[b].name, folder);
         try {
-            AddPlaylistEntry(entry);
+            AddListedEntry(entry, listed[b].title);
         } catch (...) {
             skipped.Add(entry);
         }
@@ -275,7 +285,7 @@ void TForm2::WMDropFiles(const std::vector<std::string>& names)
         TSkippedNames skipped;
         {
             TForm5::TShown shown(&TForm5::LoadingBar, static_cast<int>(names.size()));
-            Intake->TakeNames(names, 0, PlaylistRules::IsSmallM3uName, skipped);
+            Intake->TakeNames(names, 0, PlaylistFormats::IsPlaylistName, skipped);
         }
         Intake->ReportSkipped(skipped);
     });
@@ -354,11 +364,14 @@ void TForm2::Form1S1Click()
             return;
         // The dialog's own question is off (it would ask in the toolkit's words); this one asks
         // also when the name was typed, and a slip of the mouse destroys no playlist.
-        const std::string name = TFileIntake::NativeName(file);
+        // Written in the format its name says; a name that says none gets ".m3u8", before the
+        // question, so that the question names the file that would be replaced.
+        const std::string name = PlaylistFormats::SaveName(TFileIntake::NativeName(file));
         std::error_code ec;
-        if (std::filesystem::exists(std::filesystem::symlink_status(name, ec)) && !(ConfirmReplace && ConfirmReplace(file)))
+        if (std::filesystem::exists(std::filesystem::symlink_status(name, ec)) &&
+            !(ConfirmReplace && ConfirmReplace(QFile::decodeName(QByteArray::fromStdString(name)))))
             return;
-        PlaylistRules::SaveM3u(name, Playlist->Paths());
+        PlaylistFormats::Save(name, Playlist->Paths());
     });
 }
 

@@ -32,6 +32,10 @@ public:
     // part when fast loading is on or the file has no title). Throws what the title lookup
     // throws (ERangeError for a file that is not Ogg Vorbis); nothing is added then.
     void AddPlaylistEntry(const std::string& path) override;
+    // The same for an entry read from a playlist: title is what the playlist called it
+    // ("#EXTINF", a .pls title, an XSPF title; UTF-8), shown when the file has no title of its
+    // own or fast loading reads none.
+    void AddListedEntry(const std::string& path, const std::string& title);
     // Appends the entries of an .m3u file, moving LoadingBar2 line by line, and selects entry 0
     // when nothing is selected. Neither shows nor hides the loading window; plays nothing.
     // A byte-order mark is dropped, and a line that names no file as written is looked for
@@ -42,7 +46,7 @@ public:
     // The same on its own: the entries passed over are reported in one message.
     void LoadPlaylistFile(const std::string& path);
     // The display name (Shift-JIS) AddPlaylistEntry gives a path.
-    std::string DisplayName(const std::string& path);
+    std::string DisplayName(const std::string& path, const std::string& listedTitle = std::string());
 
     // Handlers. Each is a boundary: an error raised inside is shown once through ShowError.
     // (FormShow and FormClose are the side window's: they keep Settings.PlaylistShown.)

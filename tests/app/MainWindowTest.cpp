@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QSet>
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTimer>
@@ -143,7 +144,7 @@ TEST_F(MainWindow, WindowDefinitionHoldsItsControlsMenusAndTimers)
     };
     EXPECT_EQ(captions(f.PopupMenu1),
               QStringList({"プレイリスト表示(&L)", "スキンの変更(&S)", "-", "ループ回数設定(&R)", "音量変更(&V)",
-                           "高速読み込み(&S)", "-", "最小化(&M)", "タスクトレイに格納(&T)", "-", "終了(&X)"}));
+                           "高速読み込み(&F)", "-", "最小化(&M)", "タスクトレイに格納(&T)", "-", "終了(&X)"}));
     EXPECT_EQ(captions(f.PopupMenu2),
               QStringList({"再生(&P)", "一時停止(&A)", "停止(&S)", "次の曲(&N)", "前の曲(&B)", "-", "終了(&X)"}));
     EXPECT_TRUE(f.S3->isCheckable());
@@ -159,6 +160,22 @@ TEST_F(MainWindow, WindowDefinitionHoldsItsControlsMenusAndTimers)
     EXPECT_EQ(f.SkinLoadDialog->defaultSuffix(), QStringLiteral("ini"));
     EXPECT_TRUE(f.SkinLoadDialog->nameFilters().join(" ").contains(QStringLiteral("*.ini")));
     EXPECT_EQ(f.SkinLoadDialog->directory().absolutePath().toStdString() + "/", appDir + "skin/");
+}
+
+TEST_F(MainWindow, EveryMenuGivesEachAccessKeyOnce)
+{
+    TForm1& f = Start();
+    for (QMenu* menu : f.findChildren<QMenu*>()) {
+        QSet<QChar> keys;
+        for (QAction* a : menu->actions()) {
+            const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+            if (amp < 0 || amp + 1 >= a->text().size())
+                continue;
+            const QChar key = a->text().at(amp + 1).toUpper();
+            EXPECT_FALSE(keys.contains(key)) << menu->objectName().toStdString() << ": " << a->text().toStdString();
+            keys.insert(key);
+        }
+    }
 }
 
 TEST_F(MainWindow, JapaneseFontsMapToTheInstalledGothic)

@@ -2,7 +2,8 @@
 # The real program on an X server (run it through tests/support/run-with-tray.sh): started
 # without a settings file it shows the default skin with the key-coloured pixels cut away;
 # quitting from "終了(&X)" writes a 288-byte zkv108.info with the defaults and the window's
-# position; the next start restores the position.
+# position; the next start restores the position. An unknown option and a missing display end
+# the start at once with one line.
 #   program-test.sh BIN_DIR [SCREENSHOT.png]
 set -euo pipefail
 bin="$1"
@@ -62,3 +63,18 @@ start_player
 [ "$win_x,$win_y" = "140,90" ] || xsession_fail "the next start opened at $win_x,$win_y instead of 140,90"
 xsession_quit_from_menu "$win_x" "$win_y" "$face_x" "$face_y"
 echo "second start restored the position 140,90"
+
+# Starts that cannot be a player end at once with one line and a status of their own: an option
+# nobody knows (never taken for a file), and no display to show the window on.
+status=0
+out="$("$app/ostradivuvirar" --bogus "$work/x.ogg" 2>&1)" || status=$?
+[ "$status" = 2 ] && [ "$(printf '%s\n' "$out" | head -1)" = "ostradivuvirar: unknown option '--bogus'" ] ||
+  xsession_fail "--bogus: status $status, said: $out"
+status=0
+out="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$app/ostradivuvirar" 2>&1)" || status=$?
+[ "$status" = 1 ] && [ "$out" = "ostradivuvirar: no X display: set DISPLAY, or run under xvfb-run" ] ||
+  xsession_fail "no display: status $status, said: $out"
+status=0
+out="$(DISPLAY=:999 timeout 10 "$app/ostradivuvirar" 2>&1)" || status=$?
+[ "$status" = 1 ] || xsession_fail "an X display that is not there: status $status, said: $out"
+echo "an unknown option ends with status 2, no display with status 1, each with one line"

@@ -106,6 +106,19 @@ void M3uSeeds()
     PutText("m3u", "odd-dots", "dir.ogg/file\n.ogg\n/a/b.c/d.qv\nC:\\music\\x.ogg\nname.\n");
 }
 
+void PlaylistSeeds()
+{
+    PutText("playlists", "pls",
+            "[playlist]\r\nFile1=/music/a.ogg\r\nTitle1=A\r\nfile3=rel/c.QV\r\nFile2=file:///m/b%20c.ogg\r\n"
+            "File4=http://radio/live\r\nNumberOfEntries=4\r\nVersion=2\r\n");
+    PutText("playlists", "xspf",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">"
+            "<trackList><track><location>file:///m/a%20b.ogg</location><title>T</title></track>"
+            "<track><location>sub/%E6%9B%B2.qv</location></track><track><location>http://x/y.ogg</location>"
+            "</track></trackList></playlist>\n");
+    PutText("playlists", "broken-xspf", "<playlist><trackList><track><location>a.ogg</location><track>");
+}
+
 void SkinSeeds()
 {
     for (const char* skin : {"default", "light"}) {
@@ -169,6 +182,7 @@ int main(int argc, char** argv)
     root = argv[1];
     OggSeeds();
     M3uSeeds();
+    PlaylistSeeds();
     SkinSeeds();
     SettingsSeeds();
     SjisSeeds();

@@ -55,7 +55,7 @@ std::string InstalledDir(const std::string& name)
 std::string Capture(const std::vector<const char*>& args, std::optional<int>& answer)
 {
     std::FILE* out = std::tmpfile();
-    answer = ProgramOptions::Answer(static_cast<int>(args.size()), args.data(), out);
+    answer = ProgramOptions::Answer(static_cast<int>(args.size()), args.data(), out, out);
     std::string text(static_cast<size_t>(std::ftell(out)), '\0');
     std::rewind(out);
     text.resize(std::fread(text.data(), 1, text.size(), out));
@@ -134,13 +134,40 @@ TEST(ProgramOptions, HelpAndVersionAnswerAndEndTheProgram)
     EXPECT_EQ(answer, 0);
 }
 
-TEST(ProgramOptions, NamesAndOtherOptionsGoOnToThePlayer)
+TEST(ProgramOptions, AnUnknownOptionEndsWithStatusTwoAndNamesGoOnToThePlayer)
 {
-    std::optional<int> answer = 7;
-    EXPECT_EQ(Capture({"ostradivuvirar"}, answer), "");
-    EXPECT_FALSE(answer.has_value());
-    EXPECT_EQ(Capture({"ostradivuvirar", "a.ogg", "--new-instance", "./--help", "--helpful"}, answer), "");
-    EXPECT_FALSE(answer.has_value());
+    struct Case {
+        std::vector<const char*> args;
+        std::optional<int> answer;
+        std::vector<std::string> names;
+        bool newInstance;
+    };
+    const Case cases[] = {
+        {{"ostradivuvirar"}, std::nullopt, {}, false},
+        {{"ostradivuvirar", "a.ogg", "--new-instance", "./--help", "dir"}, std::nullopt, {"a.ogg", "./--help", "dir"}, true},
+        {{"ostradivuvirar", "--bogus", "a.ogg"}, 2, {}, false},
+        {{"ostradivuvirar", "-x"}, 2, {}, false},
+        {{"ostradivuvirar", "--helpful"}, 2, {}, false},
+        {{"ostradivuvirar", "--", "-x.ogg", "--help", "--", "--new-instance"}, std::nullopt,
+         {"-x.ogg", "--help", "--", "--new-instance"}, false},
+        {{"ostradivuvirar", "-platform", "offscreen", "-style=fusion", "-reverse", "-", "b.qv"}, std::nullopt,
+         {"-platform", "offscreen", "-style=fusion", "-reverse", "-", "b.qv"}, false},
+    };
+    for (const Case& c : cases) {
+        std::optional<int> answer = 7;
+        const std::string text = Capture(c.args, answer);
+        EXPECT_EQ(answer, c.answer) << c.args.back();
+        if (c.answer == 2) {
+            EXPECT_EQ(text.rfind(std::string("ostradivuvirar: unknown option '") + c.args[1] + "'\n", 0), 0u) << text;
+            EXPECT_NE(text.find("--help"), std::string::npos) << text;
+            continue;
+        }
+        EXPECT_EQ(text, "");
+        // Qt's own options are Qt's to take out before the player reads its names.
+        const std::vector<std::string> words(c.args.begin() + 1, c.args.end());
+        EXPECT_EQ(ProgramOptions::Names(words), c.names);
+        EXPECT_EQ(ProgramOptions::NewInstance(words), c.newInstance);
+    }
 }
 
 }

@@ -41,7 +41,7 @@ TEST_F(PlaybackTest, OneDroppedFileReplacesTheListAndPlaysAtOnce)
     EXPECT_EQ(form2->Playlist->Name(0), "song.ogg");
 }
 
-TEST_F(PlaybackTest, DropTakesTheFourSpellingsAndPlaylistsInTheirPlace)
+TEST_F(PlaybackTest, DropTakesEverySpellingAndPlaylistsInTheirPlace)
 {
     const std::string one = MakeOgg("one.ogg", 1), caps = MakeOgg("CAPS.OGG", 1), qv = MakeQv("loop.qv", 1, 0, 0, 0);
     const std::string x = MakeOgg("x.ogg", 1), y = MakeOgg("y.QV", 1);
@@ -49,8 +49,8 @@ TEST_F(PlaybackTest, DropTakesTheFourSpellingsAndPlaylistsInTheirPlace)
     const std::string big = MakeFile("BIG.M3U", y + "\n");
     const std::string mixed = MakeOgg("mixed.Ogg", 1), mixedQv = MakeOgg("mixed.Qv", 1);
     form1->WMDropFiles({one, small, mixed, caps, mixedQv, big, qv, MakeFile("notes.txt", "hello")});
-    EXPECT_EQ(Paths(), (std::vector<std::string>{one, x, y, caps, y, qv}));
-    EXPECT_EQ(form2->ListBox1->count(), 6);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{one, x, y, mixed, caps, mixedQv, y, qv}));
+    EXPECT_EQ(form2->ListBox1->count(), 8);
     EXPECT_EQ(form1->OggStream.GetFileName(), one);
     EXPECT_EQ(form1->CurrentEntry(), 0);
     EXPECT_TRUE(messages.empty());
@@ -60,7 +60,7 @@ TEST_F(PlaybackTest, DroppingOnlyOtherFilesEmptiesTheListButTheMusicGoesOn)
 {
     Add({MakeOgg("playing.ogg", 10, "Playing")});
     form1->PlayEntry(0);
-    form1->WMDropFiles({MakeFile("readme.txt", "text"), MakeOgg("mixed.oGG", 1)});
+    form1->WMDropFiles({MakeFile("readme.txt", "text"), MakeOgg("other.oga", 1)});
     EXPECT_EQ(form1->OggFileList->count(), 0);
     EXPECT_EQ(form2->ListBox1->count(), 0);
     EXPECT_TRUE(form1->OggStream.IsPlaying());

@@ -140,17 +140,17 @@ TEST_F(PlaybackTest, PlayResumesAPauseEvenAfterAStopAndRestartsAStop)
         << form1->LTime->text().toStdString();
 }
 
-TEST_F(PlaybackTest, EndedPieceMovesOnOnlyForTheFourSpellings)
+TEST_F(PlaybackTest, EndedPieceMovesOnWhateverTheCaseOfItsName)
 {
     Add({MakeOgg("mixed.Ogg", 0.3, "M"), MakeOgg("caps.OGG", 0.3, "C"), MakeOgg("next.ogg", 0.3, "N")});
-    // ".Ogg" plays, but when it ends nothing follows.
     form1->PlayEntry(0);
-    EXPECT_EQ(form1->CurrentExt, ".Ogg");
+    EXPECT_EQ(form1->CurrentExt, ".ogg");
     ASSERT_TRUE(WaitFor([&] { return !form1->OggStream.IsPlaying(); }));
     form1->Timer3Timer();
-    EXPECT_FALSE(form1->NextPlayTimer->isActive());
-    // ".OGG" counts as ".ogg": the end is noticed, the rest is silenced, a second later the next.
-    form1->PlayEntry(1);
+    EXPECT_TRUE(form1->NextPlayTimer->isActive());
+    form1->NextPlayTimerTimer();
+    EXPECT_EQ(Caption(), "[2] C");
+    // The end is noticed, the rest is silenced, a second later the next.
     EXPECT_EQ(form1->CurrentExt, ".ogg");
     ASSERT_TRUE(WaitFor([&] { return !form1->OggStream.IsPlaying(); }));
     form1->Timer3Timer();

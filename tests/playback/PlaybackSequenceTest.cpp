@@ -140,7 +140,7 @@ TEST_F(Sequence, StartingAnEntrySelectsItAndNamesItsFileType)
     EXPECT_EQ(seq.PlayEntry(1), TPlaybackSequence::TStart::Started);
     EXPECT_EQ(seq.CurrentExt, ".qv");
     seq.PlayEntry(2);
-    EXPECT_EQ(seq.CurrentExt, ".Ogg") << "other mixtures of case stay as written";
+    EXPECT_EQ(seq.CurrentExt, ".ogg") << "any case names the same kind";
     // A file that cannot be played, or data that is not Ogg Vorbis: the entry is not selected,
     // the reason is kept, and nothing is taken for an ended piece afterwards.
     EXPECT_EQ(seq.PlayEntry(3), TPlaybackSequence::TStart::Failed);
@@ -273,12 +273,12 @@ TEST_F(Sequence, AnEndedPieceIsMarkedAndTheNextFollowsASecondLater)
     EXPECT_FALSE(seq.NextPlayArmed());
     EXPECT_EQ(Playing(), "b.Ogg");
     EXPECT_FALSE(stream.muted);
-    // ".Ogg" plays, but the player does not move on by itself when it ends.
+    // ".Ogg" is an Ogg file like any other: its end moves on too.
     stream.End();
     for (int i = 0; i < 3; ++i)
         Second();
-    EXPECT_EQ(Playing(), "b.Ogg");
-    EXPECT_EQ(stream.played.size(), 2u);
+    EXPECT_EQ(Playing(), "c.ogg");
+    EXPECT_EQ(stream.played.size(), 3u);
 }
 
 TEST_F(Sequence, WithLoopSwitchAPlainFilePlaysLoopCountPlusOneTimes)

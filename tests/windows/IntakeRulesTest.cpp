@@ -35,16 +35,6 @@ mode_t ModeOf(const std::string& path)
 }
 }
 
-TEST(IntakeRules, M3u8IsAPlaylistWhereverM3uIs)
-{
-    for (const char* name : {"a.m3u8", "a.M3U8", "/x/y.m3u", "y.M3U"})
-        EXPECT_TRUE(IsM3uName(name)) << name;
-    for (const char* name : {"a.M3u8", "a.m3U8", "a.m3u9", "a.m3u8 ", "m3u8"})
-        EXPECT_FALSE(IsM3uName(name)) << name;
-    EXPECT_TRUE(IsSmallM3uName("/p/list.m3u8"));
-    EXPECT_FALSE(IsSmallM3uName("/p/list.M3U8"));
-}
-
 TEST(IntakeRules, TheByteOrderMarkLeavesOnlyTheFirstLine)
 {
     TStringList lines;
@@ -53,7 +43,7 @@ TEST(IntakeRules, TheByteOrderMarkLeavesOnlyTheFirstLine)
     ASSERT_EQ(lines.Count(), 2);
     EXPECT_EQ(lines[0], "/music/a.ogg");
     EXPECT_EQ(lines[1], "\xEF\xBB\xBF/music/b.ogg");  // only a mark at the very start is one
-    EXPECT_EQ(EntriesOf(lines).front(), "/music/a.ogg");
+    EXPECT_EQ(EntriesOf(lines).front().name, "/music/a.ogg");
 
     TStringList partial;
     partial.SetText("\xEF\xBB" "a.ogg");
@@ -71,37 +61,6 @@ TEST(IntakeRules, FileUrisDecodeToLocalPathsOnly)
     for (const char* other : {"file://server/share/a.ogg", "file:a.ogg", "http://h/a.ogg", "/plain/a.ogg",
                               "file://", "file:///a%00.ogg"})
         EXPECT_EQ(DecodeFileUri(other), "") << other;
-}
-
-TEST(IntakeRules, AnEntryIsLookedForAsWrittenThenBesideThePlaylistThenAsUriThenWithSlashes)
-{
-    const std::string root = fixture::FreshDir("resolve");
-    const std::string lists = root + "lists";
-    const std::string a = Touch(lists + "/sub/a.ogg");
-    const std::string space = Touch(root + "music/Caf\xC3\xA9 b.ogg");
-    const std::string odd = Touch(lists + "/x\\y.ogg");  // a name with a real "\" in it
-    Touch(lists + "/x/y.ogg");
-    fs::create_directories(lists + "/dir.ogg");
-
-    // Found as written: unchanged, whatever else would match.
-    EXPECT_EQ(ResolveEntry(a, "/nowhere"), a);
-    EXPECT_EQ(ResolveEntry(a, lists), a);
-    // Beside the playlist, with or without the folder's trailing "/".
-    EXPECT_EQ(ResolveEntry("sub/a.ogg", lists), lists + "/sub/a.ogg");
-    EXPECT_EQ(ResolveEntry("sub/a.ogg", lists + "/"), lists + "/sub/a.ogg");
-    EXPECT_EQ(ResolveEntry("../music/Caf\xC3\xA9 b.ogg", lists + "/"), lists + "/../music/Caf\xC3\xA9 b.ogg");
-    // A URI.
-    EXPECT_EQ(ResolveEntry("file://" + root + "music/Caf%C3%A9%20b.ogg", lists), space);
-    // Windows separators, relative and absolute; a real "\" in a name beside the list comes first.
-    EXPECT_EQ(ResolveEntry("sub\\a.ogg", lists), lists + "/sub/a.ogg");
-    std::string backslashed = a;
-    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
-    EXPECT_EQ(ResolveEntry(backslashed, "/nowhere"), a);
-    EXPECT_EQ(ResolveEntry("x\\y.ogg", lists), odd);
-    // Nothing found, or only a folder of that name: the line as written.
-    for (const char* line : {"missing.ogg", "sub\\missing.ogg", "file:///missing.ogg", "dir.ogg", ""})
-        EXPECT_EQ(ResolveEntry(line, lists), line) << line;
-    EXPECT_EQ(ResolveEntry("sub/a.ogg", ""), "sub/a.ogg");
 }
 
 TEST(IntakeRules, RelativeNamesAreMadeAbsoluteAgainstTheGivenFolder)
@@ -170,6 +129,8 @@ TEST(IntakeRules, AFolderGivesItsPlayableFilesThroughEverySubfolder)
     Touch(album + "/disc 10/1 one.QV");
     Touch(album + "/deep/er/still/x.ogg");
     Touch(album + "/folder.ogg/inside.ogg");  // a folder with an audio name is walked, not taken
+    Touch(album + "/.hidden/x.ogg");          // hidden files and folders are a program's own
+    Touch(album + "/.trashed.ogg");
     Touch(dir + "elsewhere/linked.ogg");
     fs::create_symlink(dir + "elsewhere/linked.ogg", album + "/link to file.ogg");
     fs::create_symlink(album, album + "/loop");  // followed, it would never end
@@ -179,7 +140,7 @@ TEST(IntakeRules, AFolderGivesItsPlayableFilesThroughEverySubfolder)
     const std::vector<std::string> expected = {
         album + "/2 two.OGG",           album + "/10 ten.ogg",         album + "/deep/er/still/x.ogg",
         album + "/disc 2/1 one.qv",     album + "/disc 10/1 one.QV",   album + "/folder.ogg/inside.ogg",
-        album + "/link to file.ogg"};
+        album + "/link to file.ogg",    album + "/mixed.Ogg"};
     EXPECT_EQ(found.files, expected);
     EXPECT_TRUE(found.unreadable.empty());
     EXPECT_TRUE(FolderWalk::IsFolder(album));
@@ -220,4 +181,19 @@ TEST(IntakeRules, TheSkippedNamesMessageCountsAllAndNamesTheFirstThree)
     EXPECT_EQ(many.Count(), 6u);
     EXPECT_EQ(many.FirstNames().size(), TSkippedNames::kNamed);
     EXPECT_EQ(many.Message(), "読み込めないファイルを6個飛ばしました。\nbad1.ogg\nbad2.ogg\nbad3.ogg\nほか3個");
+
+    // Every name on one line of bounded width, so that the count below them stays on screen.
+    TSkippedNames odd;
+    std::string longName;
+    for (int i = 0; i < 60; ++i)
+        longName += "曲";
+    odd.Add("/m/" + longName + ".ogg");
+    odd.Add("/m/two\nlines.ogg");
+    odd.Add("/m/" + std::string(50, 'x'));
+    odd.Add("/m/more.ogg");
+    std::string kept;
+    for (int i = 0; i < 24; ++i)
+        kept += "曲";
+    EXPECT_EQ(odd.Message(), "読み込めないファイルを4個飛ばしました。\n" + kept + "…" + kept.substr(0, 20 * 3) +
+                                 ".ogg\ntwo?lines.ogg\n" + std::string(24, 'x') + "…" + std::string(24, 'x') + "\nほか1個");
 }

@@ -1,58 +1,108 @@
 // The playlist's file rules: which names are entries, and the .m3u form read and written.
 #include "EFileError.h"
 #include "OggFixture.h"
+#include "Paths.h"
+#include "PlaylistFormats.h"
 #include "PlaylistRules.h"
+#include "TStringList.h"
+
+#include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
 using namespace PlaylistRules;
 
-TEST(PlaylistRules, AcceptsTheFourAudioExtensionsByteForByte)
+namespace PlaylistRules {
+// Failures name the entries instead of dumping their bytes.
+void PrintTo(const TListedEntry& entry, std::ostream* out)
 {
-    for (const char* name : {"a.ogg", "a.qv", "a.OGG", "a.QV", "/x/y/b c.ogg", "rel/a.b.qv"})
-        EXPECT_TRUE(IsAudioName(name)) << name;
-    for (const char* name : {"a.Ogg", "a.oGG", "a.Qv", "a.qV", "a.ogg ", "a.ogg.txt", "ogg", "", "dir.ogg/file",
-                             "a.m3u", ".og", "a."})
-        EXPECT_FALSE(IsAudioName(name)) << name;
+    *out << "{\"" << entry.name << "\", \"" << entry.title << "\"}";
+}
 }
 
-TEST(PlaylistRules, PlaylistWindowTakesOnlySmallM3u)
+TEST(PlaylistRules, KindsOfFileGoByTheirExtensionInAnyCase)
 {
-    EXPECT_TRUE(IsSmallM3uName("/p/list.m3u"));
-    EXPECT_FALSE(IsSmallM3uName("/p/list.M3U"));
-    EXPECT_FALSE(IsSmallM3uName("/p/list.M3u"));
-    EXPECT_TRUE(IsM3uName("/p/list.M3U"));
-    EXPECT_TRUE(IsM3uName("/p/list.m3u"));
-    EXPECT_TRUE(IsM3uName("/p/list.m3u8"));
+    struct Case {
+        const char* name;
+        bool audio, playlist;
+    };
+    const Case cases[] = {
+        {"a.ogg", true, false},      {"a.OGG", true, false},     {"a.Ogg", true, false},
+        {"a.oGG", true, false},      {"a.qv", true, false},      {"a.qV", true, false},
+        {"/x/y/b c.ogg", true, false}, {"rel/a.b.qv", true, false}, {"a.m3u", false, true},
+        {"a.M3u8", false, true},     {"/p/y.M3U", false, true},  {"a.ogg ", false, false},
+        {"a.ogg.txt", false, false}, {"ogg", false, false},      {"", false, false},
+        {"dir.ogg/file", false, false}, {".og", false, false},   {"a.", false, false},
+        {"a.m3u9", false, false},    {"m3u8", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsAudioName(c.name), c.audio) << c.name;
+        EXPECT_EQ(IsM3uName(c.name), c.playlist) << c.name;
+    }
 }
 
-TEST(PlaylistRules, ReadsEveryLineEndingInAnAudioExtensionWholeAndInOrder)
+TEST(PlaylistRules, EntriesAreTheNamedFilesWithTheirListedTitles)
 {
-    const std::string text =
-        "#EXTM3U\r\n"
-        "#EXTINF:123,Artist - Song.ogg\r\n"  // an information line that ends like a file
-        "music/one.ogg\n"
-        "\n"
-        "  spaced.qv\r"                        // kept with its blanks
-        "#comment.OGG\r\n"                     // comments get no treatment of their own
-        "cover.jpg\n"
-        "mixed.Ogg\n"
-        "\x83\x65\x83\x58\x83\x67.ogg\n"       // Shift-JIS bytes stay as they are
-        "last/without/end.QV";
-    const std::vector<std::string> expected = {
-        "#EXTINF:123,Artist - Song.ogg", "music/one.ogg", "  spaced.qv", "#comment.OGG",
-        "\x83\x65\x83\x58\x83\x67.ogg", "last/without/end.QV"};
-    EXPECT_EQ(ParseM3u(text), expected);
+    struct Case {
+        const char* why;
+        std::string text;
+        std::vector<TListedEntry> entries;
+    };
+    const std::vector<Case> cases = {
+        {"information and comment lines are never entries, whatever they end in",
+         "#EXTM3U\r\n#EXTINF:3,d.OGG\r\n#comment.ogg\n  #indented.qv\n", {}},
+        {"a title goes with the entry after it, and only with that one",
+         "#EXTINF:123,Artist - Song\r\nmusic/one.ogg\nmusic/two.ogg\n",
+         {{"music/one.ogg", "Artist - Song"}, {"music/two.ogg", ""}}},
+        {"a comment between keeps the title; a line that is no entry drops it",
+         "#EXTINF:1,Kept\n#EXTVLCOPT:x\na.ogg\n#EXTINF:2,Lost\ncover.jpg\nb.ogg\n",
+         {{"a.ogg", "Kept"}, {"b.ogg", ""}}},
+        {"white space around a name is kept for the lookup to decide",
+         "  spaced.qv\r\tb.ogg \n", {{"  spaced.qv", ""}, {"\tb.ogg ", ""}}},
+        {"mixed case, Shift-JIS bytes and a last line without an end",
+         "mixed.Ogg\n\x83\x65\x83\x58.ogg\nlast/without/end.QV",
+         {{"mixed.Ogg", ""}, {"\x83\x65\x83\x58.ogg", ""}, {"last/without/end.QV", ""}}},
+        {"a title without a comma, and odd bytes", "#EXTINF:5\nx.ogg\n" + std::string("a\0b.ogg\r\n", 9),
+         {{"x.ogg", ""}, {std::string("a\0b.ogg", 7), ""}}},
+        {"nothing", "\r\n\r\n\n\r" + std::string("\0\0\0", 3), {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseM3u(c.text), c.entries) << c.why;
 }
 
-TEST(PlaylistRules, OddInputGivesNoEntriesAndNoCrash)
+TEST(PlaylistRules, ANameIsLookedForBesideThePlaylistNeverInTheWorkingFolder)
 {
-    EXPECT_TRUE(ParseM3u("").empty());
-    EXPECT_TRUE(ParseM3u("\r\n\r\n\n\r").empty());
-    EXPECT_TRUE(ParseM3u(std::string("\0\0\0", 3)).empty());
-    const std::vector<std::string> nul = ParseM3u(std::string("a\0b.ogg\r\n", 9));
-    ASSERT_EQ(nul.size(), 1u);
-    EXPECT_EQ(nul[0], std::string("a\0b.ogg", 7));
+    namespace fs = std::filesystem;
+    const std::string root = fixture::FreshDir("lookup");
+    const std::string lists = root + "lists/";
+    for (const std::string& name : {lists + "a.ogg", lists + "sub/b.ogg", lists + "c d.ogg", lists + " lead.ogg",
+                                    lists + "x\\y.ogg", lists + "x/y.ogg", root + "cwd/a.ogg", root + "cwd/only.ogg"}) {
+        fs::create_directories(fs::path(name).parent_path());
+        std::ofstream(name) << "x";
+    }
+    const std::string cwd = Paths::GetCurrentDir();
+    ASSERT_TRUE(Paths::SetCurrentDir(root + "cwd"));
+    struct Case {
+        std::string line, found;
+    };
+    const std::vector<Case> cases = {
+        {"a.ogg", lists + "a.ogg"},               // beside the list, though the working folder has one
+        {"only.ogg", lists + "only.ogg"},         // only in the working folder: missing, named beside the list
+        {"../lists/sub/./b.ogg", lists + "sub/b.ogg"},
+        {lists + "a.ogg", lists + "a.ogg"},
+        {"file://" + lists + "c%20d.ogg", lists + "c d.ogg"},
+        {"file:///nowhere/m.ogg", "/nowhere/m.ogg"},
+        {"sub\\b.ogg", lists + "sub/b.ogg"},
+        {"x\\y.ogg", lists + "x\\y.ogg"},          // a real "\" in a name comes first
+        {" lead.ogg", lists + " lead.ogg"},       // the name as written, blank and all
+        {"  a.ogg\t", lists + "a.ogg"},           // else without the white space
+        {" missing.ogg ", lists + "missing.ogg"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ResolveEntry(c.line, lists), c.found) << c.line;
+    Paths::SetCurrentDir(cwd);
 }
 
 TEST(PlaylistRules, WritesEachPathWithCrLfAndNothingElse)
@@ -64,10 +114,83 @@ TEST(PlaylistRules, WritesEachPathWithCrLfAndNothingElse)
     const std::vector<std::string> paths = {"/x/\xE3\x83\x86.ogg", "../up.OGG", "#odd.qv"};
     SaveM3u(file, paths);
     EXPECT_EQ(fixture::ReadText(file), "/x/\xE3\x83\x86.ogg\r\n../up.OGG\r\n#odd.qv\r\n");
-    EXPECT_EQ(ParseM3u(fixture::ReadText(file)), paths);
+    const std::vector<TListedEntry> read = ParseM3u(fixture::ReadText(file));
+    ASSERT_EQ(read.size(), 2u);  // "#odd.qv" is a comment to every reader
+    EXPECT_EQ(read[1].name, "../up.OGG");
 
     SaveM3u(file, {});
     EXPECT_EQ(fixture::ReadText(file), "");
+}
+
+TEST(PlaylistRules, OtherPlayersFormatsAreSavedByTheirNamesAndReadBack)
+{
+    using PlaylistFormats::TKind;
+    struct Case {
+        const char* name;
+        TKind kind;
+        const char* savedAs;
+    };
+    const Case cases[] = {
+        {"/p/a.m3u", TKind::M3u, "/p/a.m3u"},   {"/p/a.M3U8", TKind::M3u, "/p/a.M3U8"},
+        {"/p/a.PLS", TKind::Pls, "/p/a.PLS"},   {"/p/a.xspf", TKind::Xspf, "/p/a.xspf"},
+        {"/p/a.txt", TKind::None, "/p/a.txt.m3u8"}, {"/p/list", TKind::None, "/p/list.m3u8"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PlaylistFormats::KindOf(c.name), c.kind) << c.name;
+        EXPECT_EQ(PlaylistFormats::SaveName(c.name), c.savedAs) << c.name;
+    }
+
+    const std::vector<std::string> paths = {"/m/a b.ogg", "/m/\xE6\x9B\xB2&<x>.QV"};
+    EXPECT_EQ(PlaylistFormats::Text(TKind::Pls, paths),
+              "[playlist]\r\nFile1=/m/a b.ogg\r\nFile2=/m/\xE6\x9B\xB2&<x>.QV\r\nNumberOfEntries=2\r\nVersion=2\r\n");
+    const std::string xspf = PlaylistFormats::Text(TKind::Xspf, paths);
+    EXPECT_NE(xspf.find("<location>file:///m/a%20b.ogg</location>"), std::string::npos) << xspf;
+    EXPECT_NE(xspf.find("<location>file:///m/%E6%9B%B2%26%3Cx%3E.QV</location>"), std::string::npos) << xspf;
+
+    // A .pls as other players write it: keys in any case, numbers out of order or missing,
+    // titles, a stream and a cover left out.
+    TStringList pls;
+    pls.SetText("[playlist]\r\nfile2=b.ogg\r\nTitle2=Bee\r\nFile1=file:///m/a.ogg\r\nFILE3=http://radio/live\r\n"
+                "File7= spaced.qv \r\nFile8=cover.jpg\r\nFile2=twice.ogg\r\nFilex=odd.ogg\r\n"
+                "File99999999999=huge.ogg\r\nNumberOfEntries=8\r\nVersion=2\r\n");
+    EXPECT_EQ(PlaylistFormats::PlsEntries(pls),
+              (std::vector<TListedEntry>{{"file:///m/a.ogg", ""}, {"b.ogg", "Bee"}, {" spaced.qv", ""}}));
+    pls.SetText(PlaylistFormats::Text(TKind::Pls, paths));
+    EXPECT_EQ(PlaylistFormats::PlsEntries(pls), (std::vector<TListedEntry>{{paths[0], ""}, {paths[1], ""}}));
+}
+
+TEST(PlaylistRules, TheKeptPlaylistComesBackWithItsNamesAndItsCurrentEntry)
+{
+    using PlaylistFormats::TSession;
+    const TSession session{{{"/m/a.ogg", "Song A"}, {"/m/two\nlines.ogg", "x"}, {"/m/c.QV", "c.QV"}, {"/m/d.ogg", "D\r\nE"}},
+                           2, true};
+    const std::string text = PlaylistFormats::SessionText(session);
+    EXPECT_EQ(text, "#EXTM3U\r\n#OSTRADIVUVIRAR-CURRENT:1,playing\r\n#EXTINF:-1,Song A\r\n/m/a.ogg\r\n"
+                    "#EXTINF:-1,c.QV\r\n/m/c.QV\r\n#EXTINF:-1,D  E\r\n/m/d.ogg\r\n");
+    const TSession back = PlaylistFormats::ParseSession(text);
+    EXPECT_EQ(back.entries, (std::vector<TListedEntry>{{"/m/a.ogg", "Song A"}, {"/m/c.QV", "c.QV"}, {"/m/d.ogg", "D  E"}}));
+    EXPECT_EQ(back.current, 1);
+    EXPECT_TRUE(back.playing);
+
+    struct Case {
+        std::string text;
+        int current;
+        bool playing;
+    };
+    const Case cases[] = {
+        {"#OSTRADIVUVIRAR-CURRENT:0,stopped\n/m/a.ogg\n", 0, false},
+        {"#OSTRADIVUVIRAR-CURRENT:5,playing\n/m/a.ogg\n", -1, false},  // past the end
+        {"#OSTRADIVUVIRAR-CURRENT:-1,playing\n/m/a.ogg\n", -1, false},
+        {"#OSTRADIVUVIRAR-CURRENT:99999999999999,playing\n/m/a.ogg\n", -1, false},
+        {"#OSTRADIVUVIRAR-CURRENT:x\n/m/a.ogg\n", -1, false},
+        {"/m/a.ogg\n", -1, false},  // any .m3u8
+        {"", -1, false},
+    };
+    for (const Case& c : cases) {
+        const TSession read = PlaylistFormats::ParseSession(c.text);
+        EXPECT_EQ(read.current, c.current) << c.text;
+        EXPECT_EQ(read.playing, c.playing) << c.text;
+    }
 }
 
 TEST(PlaylistRules, AFileThatCannotBeCreatedRaisesEFileError)

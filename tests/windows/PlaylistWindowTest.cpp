@@ -114,13 +114,14 @@ TEST_F(WindowsTest, AddedFilesShowTheirTitleOrTheirFileName)
     QObject::disconnect(watch);
     EXPECT_EQ(steps, (std::vector<std::pair<int, bool>>{{1, true}, {2, true}, {3, true}, {4, true}, {5, true}}));
 
-    EXPECT_EQ(Entries(), (std::vector<std::string>{S().japanese, S().untitled, missing, S().japaneseName}));
+    EXPECT_EQ(Entries(), (std::vector<std::string>{S().japanese, S().untitled, missing, mixed, S().japaneseName}));
     EXPECT_EQ(PL().Name(0), kTestSjis);
     EXPECT_EQ(Form2->ListBox1->item(0)->text(), "テスト");
     EXPECT_EQ(PL().Name(1), "untitled.ogg");
     EXPECT_EQ(PL().Name(2), "missing.ogg");
-    EXPECT_EQ(PL().Name(3), "\x8B\xC8.ogg");  // a file name is shown in Shift-JIS as well
-    EXPECT_EQ(Form2->ListBox1->item(3)->text(), "曲.ogg");
+    EXPECT_EQ(PL().Name(3), "mixed.Ogg");     // any case of the extension
+    EXPECT_EQ(PL().Name(4), "\x8B\xC8.ogg");  // a file name is shown in Shift-JIS as well
+    EXPECT_EQ(Form2->ListBox1->item(4)->text(), "曲.ogg");
     ExpectInStep();
     EXPECT_EQ(PL().Current(), 0);
     EXPECT_EQ(PL().Selected(), 0);
@@ -306,33 +307,38 @@ TEST_F(WindowsTest, AnEmptyPlaylistSavesAnEmptyFileOverTheOldOne)
     EXPECT_EQ(fixture::ReadText(file), "");
 }
 
-TEST_F(WindowsTest, PlaylistLinesAreTakenAsWrittenAndResolvedAgainstTheWorkingDirectory)
+TEST_F(WindowsTest, PlaylistLinesAreFoundBesideTheListAndShowTheirListedTitles)
 {
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(fixture::TempDir()) / "rel";
+    const fs::path elsewhere = fs::path(fixture::TempDir()) / "started-here";
     fs::create_directories(dir / "sub");
+    fs::create_directories(elsewhere / "sub");
     fs::copy_file(S().titled[3], dir / "sub" / "a.ogg", fs::copy_options::overwrite_existing);
+    fs::copy_file(S().untitled, dir / "sub" / "plain.Ogg", fs::copy_options::overwrite_existing);
+    fs::copy_file(S().titled[1], elsewhere / "sub" / "other.ogg", fs::copy_options::overwrite_existing);
     const std::string list = (dir / "list.m3u").string();
     WriteText(list,
               "#EXTM3U\r\n"
-              "#EXTINF:12,Someone - x.ogg\r\n"
-              "sub/a.ogg\r\n"
+              "#EXTINF:12,Someone - x.ogg\r\n"  // an information line, and the next entry's title
+              "sub/plain.Ogg\r\n"
               "\r\n"
               "cover.png\r\n"
-              "sub/A.Ogg\n"
-              "sub/a.ogg");
+              "#EXTINF:5,Not for a titled file\n"
+              "  sub/a.ogg\t\n"
+              "sub/other.ogg");                    // only where the player was started
     const std::string cwd = Paths::GetCurrentDir();
-    ASSERT_TRUE(Paths::SetCurrentDir(dir.string()));
+    ASSERT_TRUE(Paths::SetCurrentDir(elsewhere.string()));
     Form2->LoadPlaylistFile(list);
     Paths::SetCurrentDir(cwd);
 
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"#EXTINF:12,Someone - x.ogg", "sub/a.ogg", "sub/a.ogg"}));
-    EXPECT_EQ(PL().Name(0), "#EXTINF:12,Someone - x.ogg");  // no such file: its file-name part
-    EXPECT_EQ(PL().Name(1), "Song 3");                      // found from the working directory
+    const std::string in = (dir / "sub").string() + "/";
+    EXPECT_EQ(Entries(), (std::vector<std::string>{in + "plain.Ogg", in + "a.ogg", in + "other.ogg"}));
+    EXPECT_EQ(PL().Name(0), "Someone - x.ogg");
+    EXPECT_EQ(PL().Name(1), "Song 3");
+    EXPECT_EQ(PL().Name(2), "other.ogg");  // missing beside the list: named, fails when played
     EXPECT_EQ(PL().Selected(), 0);
-    EXPECT_EQ(PL().Current(), 0);
-    EXPECT_EQ(Form5->LoadingBar2->maximum(), 7);
-    EXPECT_EQ(Form5->LoadingBar2->value(), 6);
+    EXPECT_EQ(Form5->LoadingBar2->maximum(), 3);
     ExpectInStep();
 }
 
@@ -356,7 +362,7 @@ TEST_F(WindowsTest, ClearingStopsAndResetsTitleAndTimes)
     EXPECT_EQ(Form1->LoopsDone, 0);
 }
 
-TEST_F(WindowsTest, DroppedFilesAreAppendedInOrderAndOnlySmallM3uIsExpanded)
+TEST_F(WindowsTest, DroppedFilesAreAppendedInOrderAndPlaylistsOfAnyCaseExpanded)
 {
     AddFiles({S().titled[0]});
     PL().Select(-1);
@@ -367,7 +373,7 @@ TEST_F(WindowsTest, DroppedFilesAreAppendedInOrderAndOnlySmallM3uIsExpanded)
     Form2->WMDropFiles({S().titled[1], small, S().titled[4], capital, fixture::TempDir() + "/x.txt"});
 
     EXPECT_EQ(Entries(), (std::vector<std::string>{S().titled[0], S().titled[1], S().titled[2], S().titled[3],
-                                                 S().titled[4]}));
+                                                 S().titled[4], S().titled[7]}));
     EXPECT_EQ(PL().Selected(), 0);
     EXPECT_EQ(PL().Current(), 0);
     EXPECT_FALSE(Form1->OggStream.IsPlaying());
@@ -389,9 +395,9 @@ TEST_F(WindowsTest, DroppedFilesAreAppendedInOrderAndOnlySmallM3uIsExpanded)
     QDropEvent drop(overList, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(Form2->windowHandle(), &drop);
     EXPECT_TRUE(drop.isAccepted());
-    ASSERT_EQ(PL().Count(), 7);
-    EXPECT_EQ(PL().Path(5), S().titled[6]);
-    EXPECT_EQ(PL().Path(6), S().titled[5]);
+    ASSERT_EQ(PL().Count(), 8);
+    EXPECT_EQ(PL().Path(6), S().titled[6]);
+    EXPECT_EQ(PL().Path(7), S().titled[5]);
     EXPECT_EQ(PL().Selected(), 2);
     ExpectInStep();
 }
