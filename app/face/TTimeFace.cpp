@@ -1,21 +1,15 @@
 #include "TTimeFace.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QRegion>
-#include <QResizeEvent>
+#include <algorithm>
 #include <cmath>
 
 namespace {
-// The characters a time is made of.
-bool TimeCharacter(QChar c)
-{
-    return (c >= u'0' && c <= u'9') || c == u':' || c == u'.';
-}
-
 // Glyph positions come in 64ths of a pixel: a start's whole pixel and its fraction.
 int Sixtyfourths(qreal x)
 {
@@ -32,8 +26,7 @@ void TTimeFace::Forget()
 {
     advances_.clear();
     pictures_.clear();
-    // Ink reaches beyond the advance by the side bearings and a bold face's thickening: by a
-    // pixel or two at these sizes.
+    // Ink reaches beyond the advance by its bearings and a bold face's thickening: a pixel or two.
     pad_ = QFontMetrics(font()).height() / 8 + 1;
 }
 
@@ -43,10 +36,8 @@ bool TTimeFace::Composed(const QString& text) const
     if (alignment() != (Qt::AlignLeft | Qt::AlignVCenter) || contentsRect() != rect() || indent() > 0 ||
         wordWrap() || layoutDirection() != Qt::LeftToRight || !isEnabled() || text.isEmpty())
         return false;
-    for (const QChar c : text)
-        if (!TimeCharacter(c))
-            return false;
-    return true;
+    const auto timeCharacter = [](QChar c) { return (c >= u'0' && c <= u'9') || c == u':' || c == u'.'; };
+    return std::all_of(text.begin(), text.end(), timeCharacter);
 }
 
 qreal TTimeFace::Advance(QChar c)
@@ -59,8 +50,7 @@ qreal TTimeFace::Advance(QChar c)
 
 std::vector<qreal> TTimeFace::Starts(const QString& text)
 {
-    // These characters are not kerned against each other in the fonts the face uses: a text's
-    // layout puts each one at the sum of the advances before it.
+    // The face's fonts kern no pair of these: each starts at the sum of the advances before it.
     std::vector<qreal> starts{0.0};
     for (const QChar c : text)
         starts.push_back(starts.back() + Advance(c));
@@ -75,12 +65,16 @@ QRect TTimeFace::Cell(qreal start, QChar c)
 
 const QImage& TTimeFace::Picture(QChar c, qreal start)
 {
+    if (height() != height_) {
+        pictures_.clear();
+        height_ = height();
+    }
     const int fraction = Sixtyfourths(start) & 63;
     auto found = pictures_.find({c, fraction});
     if (found != pictures_.end())
         return found->second;
-    // Qt draws the character alone, where it would start within the label's line, on a clear
-    // picture; drawn over the face it gives the pixels Qt's drawing of the whole text gives.
+    // Qt draws the character alone where it starts in the label's line, on a clear picture: over
+    // the face, the pixels of Qt's drawing of the whole text.
     const QRect cell = Cell(fraction / 64.0, c);
     QImage picture(cell.size(), QImage::Format_ARGB32_Premultiplied);
     picture.fill(Qt::transparent);
@@ -110,44 +104,82 @@ QRegion TTimeFace::Changed(const QString& before, const QString& after)
     return changed;
 }
 
-void TTimeFace::paintEvent(QPaintEvent* event)
+bool TTimeFace::TakeUnder()
 {
-    const QString shown = text();
-    if (!Composed(shown)) {
-        QLabel::paintEvent(event);
+    QWidget* parent = parentWidget();
+    if (!under_.isNull() || parent == nullptr || devicePixelRatioF() != 1.0)
+        return !under_.isNull();
+    // A sibling above the label is painted after it; kept under it, it would lie under the text.
+    const QObjectList& siblings = parent->children();
+    for (qsizetype i = siblings.indexOf(this) + 1; i < siblings.size(); ++i) {
+        const auto* above = qobject_cast<const QWidget*>(siblings[i]);
+        if (above != nullptr && !above->isWindow() && above->isVisible() && above->geometry().intersects(geometry()))
+            return false;
+    }
+    QImage under(size(), QImage::Format_ARGB32_Premultiplied);
+    under.fill(Qt::transparent);
+    taking_ = true;
+    parent->render(&under, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    taking_ = false;
+    under_ = std::move(under);
+    return true;
+}
+
+void TTimeFace::RepaintCells(const QRegion& cells)
+{
+    // What Qt has yet to paint is painted first, as under any label: it may lie under this one.
+    const bool some = !cells.isEmpty() && cells != QRegion(rect());
+    if (some)
+        QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+    if (!some || !TakeUnder()) {
+        update(cells);
         return;
     }
-    const std::vector<qreal> starts = Starts(shown);
-    QPainter painter(this);
-    for (qsizetype i = 0; i < shown.size(); ++i) {
-        const qreal start = starts[static_cast<size_t>(i)];
-        const QRect cell = Cell(start, shown.at(i));
-        if (event->region().intersects(cell))
-            painter.drawImage(cell.topLeft(), Picture(shown.at(i), start));
+    // Opaque for this one paint: Qt paints no background and no face under the cells.
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    own_ = cells;
+    repaint(cells);
+    own_ = QRegion();
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void TTimeFace::paintEvent(QPaintEvent* event)
+{
+    if (taking_)
+        return;
+    const QString shown = text();
+    const bool over = !own_.isEmpty();  // our own repaint of changed cells, over under_
+    if (!Composed(shown)) {
+        QLabel::paintEvent(event);
+    } else {
+        const std::vector<qreal> starts = Starts(shown);
+        QPainter painter(this);
+        if (over)
+            painter.drawImage(0, 0, under_);
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            const qreal start = starts[static_cast<size_t>(i)];
+            const QRect cell = Cell(start, shown.at(i));
+            if (event->region().intersects(cell))
+                painter.drawImage(cell.topLeft(), Picture(shown.at(i), start));
+        }
+    }
+    if (!over || !(event->region() - own_).isEmpty()) {
+        // Qt paints for reasons of its own: what lies under the label may have changed, and is
+        // taken again at the next change. Where that came with our own paint, Qt paints it anew.
+        under_ = QImage();
+        if (over)
+            update();
     }
 }
 
 void TTimeFace::changeEvent(QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::FontChange:
-    case QEvent::PaletteChange:
-    case QEvent::StyleChange:
-    case QEvent::ActivationChange:  // the colour may differ between an active and an inactive window
+    // The colour may also differ between an active and an inactive window.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::FontChange || type == QEvent::PaletteChange || type == QEvent::StyleChange ||
+        type == QEvent::ActivationChange)
         Forget();
-        break;
-    default:
-        break;
-    }
     QLabel::changeEvent(event);
-}
-
-void TTimeFace::resizeEvent(QResizeEvent* event)
-{
-    // A character is centred in the label's height.
-    if (event->size().height() != event->oldSize().height())
-        pictures_.clear();
-    QLabel::resizeEvent(event);
 }
 
 TTimeFace::Change::Change(QLabel* label) : face_(qobject_cast<TTimeFace*>(label))
@@ -164,5 +196,5 @@ TTimeFace::Change::~Change()
     if (face_ == nullptr || !face_->testAttribute(Qt::WA_UpdatesDisabled))
         return;
     face_->setAttribute(Qt::WA_UpdatesDisabled, false);
-    face_->update(face_->Changed(before_, face_->text()));
+    face_->RepaintCells(face_->Changed(before_, face_->text()));
 }

@@ -1,20 +1,15 @@
 #pragma once
 // TTimeFace: the time on the main window's face, a label that repaints only the characters that
-// changed.
-//
-// The time changes ten times a second, nearly always in its last digit. A plain label lays its
-// text out again for each change and repaints all of itself, with the face under it. This one
-// keeps a picture of each character as Qt draws it in the label's font and colour, one for each
-// fraction of a pixel the character starts at (a time uses a handful), made again when the font,
-// the colour or the height changes. A change of text of the same shape repaints just the cells
-// whose character changed: Qt paints the face under them, and the pictures go over it. A text
-// with other characters is drawn as any label draws it.
-//
-// The label's text stays the truth: what Qt paints comes from it, whenever and for whatever
-// reason Qt paints (a new skin, the window shown again), and the window's outline, made from what
-// the window shows, follows it as it follows any label.
+// changed (a plain label lays its text out and repaints itself and the face under it ten times a
+// second). Qt draws each character once in the label's font and colour (once for each fraction of a
+// pixel it starts at: a time uses a handful), and a change of the same shape repaints only the
+// changed cells, over the window under the label as Qt last painted it there. Whenever Qt paints
+// the label for reasons of its own (a new skin, the window exposed, a resize) it paints it as any
+// label, and what lies under it is taken again at the next change. The label's text stays the
+// truth, and the window's outline follows its paints as it follows any label's.
 #include <QImage>
 #include <QLabel>
+#include <QRegion>
 #include <map>
 #include <utility>
 #include <vector>
@@ -24,9 +19,8 @@ class TTimeFace : public QLabel {
 public:
     explicit TTimeFace(QWidget* parent = nullptr);
 
-    // A change of a label's text made while this lives: where the label is a time face and the
-    // new text has the old one's shape, only the changed characters' cells are repainted;
-    // otherwise the label repaints as it always does.
+    // A change of a label's text made while this lives: on a time face, a text of the old one's
+    // shape repaints only the changed cells; any other label repaints as it always does.
     class Change {
     public:
         explicit Change(QLabel* label);
@@ -42,23 +36,24 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Drops what was drawn with the font and colour until now.
-    void Forget();
-    // Whether the text is drawn from the characters' pictures: its characters all have one, and
-    // the label lays its text out plainly from its left edge.
+    void Forget();  // drops what was drawn in the font and colour until now
+    // Whether the text is drawn from the pictures: a time, laid out plainly from the left edge.
     bool Composed(const QString& text) const;
-    // Where each character of the text starts, and where the text ends.
-    std::vector<qreal> Starts(const QString& text);
+    std::vector<qreal> Starts(const QString& text);  // where each character starts, and the end
     qreal Advance(QChar c);
-    // The cells that differ between two texts of the same shape, or the whole label.
-    QRegion Changed(const QString& before, const QString& after);
     QRect Cell(qreal start, QChar c);
     const QImage& Picture(QChar c, qreal start);
+    QRegion Changed(const QString& before, const QString& after);  // the cells, or all of it
+    void RepaintCells(const QRegion& cells);
+    bool TakeUnder();  // the window under the label as Qt paints it, where that is a plain picture
 
     int pad_ = 0;  // columns beside a character's advance that its ink may reach
+    int height_ = 0;  // the label's height the pictures were drawn for (centred in it)
     std::map<QChar, qreal> advances_;
     std::map<std::pair<QChar, int>, QImage> pictures_;  // by character and 64ths of a pixel
+    QImage under_;         // the window under the label, the label left out
+    QRegion own_;          // the cells being repainted over it
+    bool taking_ = false;  // the label paints nothing while the window under it is taken
 };
