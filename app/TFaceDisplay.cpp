@@ -32,8 +32,8 @@ void TFaceDisplay::SetCaption(QLabel* label, const std::string& sjis)
     if (DisplayText::LabelCaption(label) == sjis)
         return;
     {
-        // The time's face repaints just the characters that changed; sized after, as Qt repaints
-        // what a resize uncovers.
+        // The time's face repaints just the characters that changed. The label is sized after,
+        // with its updates on again, so that Qt repaints what a resize uncovers.
         const TTimeFace::Change change(label);
         DisplayText::SetLabelCaption(label, sjis, false);
     }
