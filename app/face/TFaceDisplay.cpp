@@ -2,7 +2,7 @@
 
 #include "CaptionText.h"
 #include "DisplayText.h"
-#include "TDirectCaption.h"
+#include "TTimeFace.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -31,11 +31,12 @@ void TFaceDisplay::SetCaption(QLabel* label, const std::string& sjis)
     // The bytes are compared, not the converted text: the conversion is the dearer part.
     if (DisplayText::LabelCaption(label) == sjis)
         return;
-    // The tenths of the time: drawn without setting the text (and so without a layout pass).
-    if (TDirectCaption::DrawAhead(label, sjis))
-        return;
-    const TDirectCaption::Change change(label);
-    DisplayText::SetLabelCaption(label, sjis, false);
+    {
+        // The time's face repaints just the characters that changed. The label is sized after,
+        // with its updates on again, so that Qt repaints what a resize uncovers.
+        const TTimeFace::Change change(label);
+        DisplayText::SetLabelCaption(label, sjis, false);
+    }
     FitToText(label);
 }
 
@@ -65,7 +66,6 @@ void TFaceDisplay::ScrollCaption(QLabel* label)
     const std::string caption = DisplayText::LabelCaption(label);
     if (caption.empty())
         return;
-    const TDirectCaption::Change change(label);
     DisplayText::SetLabelCaption(label, CaptionText::ScrollCaption(caption), false);
     FitToText(label);
 }

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QRegion>
 #include <QTimer>
-#include <QVariant>
 #include <QWidget>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -217,17 +216,13 @@ void TWindowShape::Watch(const std::vector<QWidget*>& parts)
             continue;
         watched_.push_back({part, ContentKey(part)});
         part->installEventFilter(this);
-        // Drawn only through Qt's paints, which the outline follows (TDirectCaption).
-        part->setProperty("ShapeFollows", true);
     }
 }
 
 void TWindowShape::Unwatch()
 {
-    for (const Watched& w : watched_) {
+    for (const Watched& w : watched_)
         w.Part->removeEventFilter(this);
-        w.Part->setProperty("ShapeFollows", QVariant());
-    }
     watched_.clear();
 }
 

@@ -23,8 +23,6 @@ struct Record {
     QString Shown;      // what they were converted to
     bool HasCaption = false;
     int FittedHeight = -1;
-    std::string PendingBytes;  // drawn ahead of the label's text (Shown), not set on it yet
-    QString Pending;
 };
 
 // The records, each dropped with its label; the connections that drop them end with the table.
@@ -58,8 +56,6 @@ void SetLabelCaption(QLabel* label, const std::string& sjis, bool sizeToText)
     record.Bytes = sjis;
     record.Shown = shown;
     record.HasCaption = true;
-    record.PendingBytes.clear();
-    record.Pending = QString();
     label->setText(shown);
     // The labels size themselves to their text.
     if (sizeToText)
@@ -72,45 +68,9 @@ std::string LabelCaption(const QLabel* label)
     // on the label directly (plain ASCII such as "0:00.0" or empty text) is taken as it is.
     const Record& record = RecordOf(label);
     if (record.HasCaption && record.Shown == label->text())
-        return record.Pending.isNull() ? record.Bytes : record.PendingBytes;
+        return record.Bytes;
     const QByteArray text = label->text().toLatin1();
     return std::string(text.constData(), static_cast<size_t>(text.size()));
-}
-
-QString ShownText(const QLabel* label)
-{
-    const Record& record = RecordOf(label);
-    if (record.HasCaption && !record.Pending.isNull() && record.Shown == label->text())
-        return record.Pending;
-    return label->text();
-}
-
-void SetPendingCaption(const QLabel* label, const std::string& sjis, const QString& shown)
-{
-    Record& record = RecordOf(label);
-    if (!record.HasCaption || record.Shown != label->text()) {
-        // The label's text was set directly: that is what the pending caption follows.
-        const QByteArray text = label->text().toLatin1();
-        record.Bytes.assign(text.constData(), static_cast<size_t>(text.size()));
-        record.Shown = label->text();
-        record.HasCaption = true;
-    }
-    record.PendingBytes = sjis;
-    record.Pending = shown;
-}
-
-void SettleCaption(QLabel* label)
-{
-    Record& record = RecordOf(label);
-    if (record.Pending.isNull())
-        return;
-    if (record.HasCaption && record.Shown == label->text()) {
-        record.Bytes = std::move(record.PendingBytes);
-        record.Shown = record.Pending;
-        label->setText(record.Pending);
-    }
-    record.PendingBytes.clear();
-    record.Pending = QString();
 }
 
 int FittedHeight(const QLabel* label)

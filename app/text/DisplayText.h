@@ -15,13 +15,6 @@ namespace DisplayText {
 void SetLabelCaption(QLabel* label, const std::string& sjis, bool sizeToText = true);
 // The bytes a label shows: those it was given, or its own text when it was set directly.
 std::string LabelCaption(const QLabel* label);
-// What a label shows, as text: its own, or the text drawn ahead of it.
-QString ShownText(const QLabel* label);
-// A caption drawn on the label's place without being set on the label yet (the time's tenths:
-// setting a label's text asks for a layout pass each time). It stands while the label's own text
-// is unchanged; SettleCaption sets it on the label.
-void SetPendingCaption(const QLabel* label, const std::string& sjis, const QString& shown);
-void SettleCaption(QLabel* label);
 // The height a label had when it was last sized to its text (-1: never).
 int FittedHeight(const QLabel* label);
 void SetFittedHeight(const QLabel* label, int height);

@@ -17,11 +17,13 @@ xsession_init
 xsession_need Xvfb xdotool import
 export SDL_AUDIODRIVER=dummy
 
-# shoot NAME BIN_DIR PAUSED: 40 pictures of the window while playing, then PAUSED pictures
-# paused, in $work/NAME/{playing,paused}-*.ppm. The first build stays paused a little longer,
-# so that the second one's scrolled titles lie within the first's.
+# shoot NAME BIN_DIR PLAYING PAUSED: PLAYING pictures of the window while playing, then PAUSED
+# pictures paused, in $work/NAME/{playing,paused}-*.ppm. The first build plays and stays paused a
+# little longer, so that the second one's times and scrolled titles lie within the first's: the
+# pictures come more slowly now and then, and the second build's pause can fall on a time the
+# first one photographed only while it played on.
 shoot() {
-  local name=$1 bin=$2 paused=$3 count
+  local name=$1 bin=$2 playing=$3 paused=$4 count
   mkdir -p "$work/$name"
   xsession_start_x 400x300x24
   rm -rf "$work/app"  # a program folder of its own: skins and no settings file from the other
@@ -32,7 +34,7 @@ shoot() {
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   local i phase
   for phase in playing paused; do
-    count=40
+    count=$playing
     if [ "$phase" = paused ]; then
       count=$paused
       # The pause button of the default skin (skin.ini: PAUSE_BUTTON 86,80, 16 pixels wide).
@@ -48,8 +50,8 @@ shoot() {
   kill "${xsession_pids[-1]}"; wait "${xsession_pids[-1]}" 2>/dev/null || true
   unset 'xsession_pids[-1]'
 }
-shoot before "$before_bin" 60
-shoot after "$after_bin" 40
+shoot before "$before_bin" 60 60
+shoot after "$after_bin" 40 40
 [ -z "$out" ] || { mkdir -p "$out"; cp "$work"/after/playing-01.ppm "$out/playing.ppm"; cp "$work"/after/paused-40.ppm "$out/paused.ppm"; }
 
 # The title scrolls each second and the time changes each tenth, independently: the rows above
