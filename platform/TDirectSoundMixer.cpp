@@ -4,11 +4,30 @@
 #include "TDirectSoundBuffer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <system_error>
+
+namespace {
+// While no device can be opened the watcher tries again this often: a retry costs a connection
+// attempt to the sound server, and a second is as long as a listener should wait once one is back.
+constexpr auto RetryInterval = std::chrono::seconds(1);
+
+// SDL's audio start and stop, and the opening and closing of its devices, are not safe from
+// several threads at once; a watcher re-opens while another mixer may be opening or closing.
+std::mutex& SdlAudioLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+}
 
 std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
 {
     std::shared_ptr<TDirectSoundMixer> mixer(new TDirectSoundMixer());
+    // Taken after the mixer is made, so that it is let go before a mixer that failed is
+    // destroyed (its destructor takes it too).
+    std::lock_guard sdl(SdlAudioLock());
     // Audio brings up SDL's event subsystem, which would catch SIGINT and SIGTERM and turn them
     // into quit events nobody reads: the process could then no longer be ended by a signal.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -35,12 +54,28 @@ std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
     if (mixer->device_ == 0) {
         return nullptr;  // the destructor quits the subsystem
     }
+    mixer->want_ = want;
+    try {
+        mixer->watcher_ = std::thread(&TDirectSoundMixer::Watch, mixer.get());
+    } catch (const std::system_error&) {
+        return nullptr;
+    }
     SDL_PauseAudioDevice(mixer->device_, 0);
     return mixer;
 }
 
 TDirectSoundMixer::~TDirectSoundMixer()
 {
+    // The watcher goes first: it may be closing or opening a device.
+    {
+        std::lock_guard lock(watchMutex_);
+        quit_ = true;
+    }
+    watchWake_.notify_all();
+    if (watcher_.joinable()) {
+        watcher_.join();
+    }
+    std::lock_guard sdl(SdlAudioLock());
     // Closing waits for a callback in progress, so nothing runs on this object afterwards.
     if (device_ != 0) {
         SDL_CloseAudioDevice(device_);
@@ -48,6 +83,70 @@ TDirectSoundMixer::~TDirectSoundMixer()
     if (subsystem_) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
+}
+
+void TDirectSoundMixer::NoteLoss()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (lost_) {
+            return;
+        }
+        lost_ = true;
+        for (TDirectSoundBuffer* buffer : buffers_) {
+            buffer->DeviceLost();
+        }
+    }
+    {
+        std::lock_guard lock(watchMutex_);
+        lossNoted_ = true;
+    }
+    watchWake_.notify_all();
+}
+
+void TDirectSoundMixer::Watch()
+{
+    std::unique_lock lock(watchMutex_);
+    for (;;) {
+        watchWake_.wait(lock, [this] { return quit_ || lossNoted_; });
+        if (quit_) {
+            return;
+        }
+        lossNoted_ = false;
+        for (;;) {
+            lock.unlock();
+            const bool back = Reopen();
+            lock.lock();
+            if (back || watchWake_.wait_for(lock, RetryInterval, [this] { return quit_; })) {
+                break;
+            }
+        }
+    }
+}
+
+bool TDirectSoundMixer::Reopen()
+{
+    std::lock_guard sdl(SdlAudioLock());
+    if (const SDL_AudioDeviceID lost = device_.exchange(0); lost != 0) {
+        SDL_CloseAudioDevice(lost);
+    }
+    // Only the device, not SDL's audio as a whole: each device opened through SDL's pulseaudio
+    // driver makes its own connection, which finds a restarted server, whereas starting the
+    // driver again while the server has no sink crashes inside SDL 2.26 (it copies the missing
+    // default sink's name).
+    SDL_AudioSpec want = want_;
+    SDL_AudioSpec have{};
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0) {
+        return false;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        lost_ = false;
+    }
+    device_ = device;
+    SDL_PauseAudioDevice(device, 0);
+    return true;
 }
 
 void TDirectSoundMixer::Add(TDirectSoundBuffer* buffer)
@@ -71,6 +170,13 @@ void TDirectSoundMixer::SetMasterVolume(int32_t volume)
 void SDLCALL TDirectSoundMixer::Callback(void* self, Uint8* stream, int len)
 {
     auto* mixer = static_cast<TDirectSoundMixer*>(self);
+    // SDL goes on calling a device it has given up, at the pace it played, into a buffer nobody
+    // hears: taking the buffers' sound there would skip it and run the clocks on.
+    if (SDL_GetAudioDeviceStatus(mixer->device_) != SDL_AUDIO_PLAYING) {
+        std::memset(stream, 0, static_cast<size_t>(len));
+        mixer->NoteLoss();
+        return;
+    }
     const int frameBytes = DSOutputChannels * (DSOutputBits / 8);
     mixer->Mix(reinterpret_cast<int16_t*>(stream), len / frameBytes);
     const int done = (len / frameBytes) * frameBytes;
