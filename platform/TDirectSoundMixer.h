@@ -19,6 +19,7 @@
 #include <vector>
 
 class TDirectSoundBuffer;
+class TManualAudioDevice;
 
 class TDirectSoundMixer {
 public:
@@ -48,10 +49,16 @@ private:
     void Watch();
     // Closes the lost device and opens the default one afresh; true when one opened.
     bool Reopen();
+    // The device: SDL's default one, or the test device that was there when the mixer opened.
+    SDL_AudioDeviceID OpenDevice(SDL_AudioSpec want);
+    void StartDevice(SDL_AudioDeviceID device);
+    void CloseDevice(SDL_AudioDeviceID device);
+    SDL_AudioStatus DeviceStatus(SDL_AudioDeviceID device) const;
 
     std::atomic<SDL_AudioDeviceID> device_{0};
     SDL_AudioSpec want_{};  // what the first open asked for; every re-open asks the same
     bool subsystem_ = false;
+    TManualAudioDevice* manual_ = nullptr;
     std::mutex mutex_;
     std::vector<TDirectSoundBuffer*> buffers_;
     int32_t masterGain_ = 65536;  // 16.16 fixed point
