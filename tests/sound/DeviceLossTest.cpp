@@ -38,22 +38,14 @@ Samples Rendered(const std::string& path, int blocks)
     return out;
 }
 
-// The samples of the piece from frame on, as many as heard holds.
-Samples PieceFrom(const Samples& piece, size_t frame, size_t samples)
-{
-    const size_t from = std::min(frame * 2, piece.size());
-    return Samples(piece.begin() + static_cast<std::ptrdiff_t>(from),
-                   piece.begin() + static_cast<std::ptrdiff_t>(std::min(from + samples, piece.size())));
-}
-
 // The first frame at which heard differs from the piece from frame on, or -1.
 long Mismatch(const Samples& heard, const Samples& piece, size_t frame)
 {
-    const Samples expected = PieceFrom(piece, frame, heard.size());
-    if (expected.size() < heard.size()) {
-        return static_cast<long>(expected.size() / 2);
+    const auto from = piece.begin() + static_cast<std::ptrdiff_t>(std::min(frame * 2, piece.size()));
+    if (static_cast<size_t>(piece.end() - from) < heard.size()) {
+        return static_cast<long>((piece.end() - from) / 2);
     }
-    const auto diff = std::mismatch(heard.begin(), heard.end(), expected.begin());
+    const auto diff = std::mismatch(heard.begin(), heard.end(), from);
     return diff.first == heard.end() ? -1 : static_cast<long>((diff.first - heard.begin()) / 2);
 }
 
@@ -64,6 +56,8 @@ protected:
         _VorbisfileInitialize(fixture::BinDir() + "/wuvorbis.dll");
         first = fixture::WriteTemp(fixture::Encode(fixture::Noise(8, 2, 44100, 0.3, 11)), "loss-first.ogg");
         second = fixture::WriteTemp(fixture::Encode(fixture::Noise(8, 2, 44100, 0.3, 12)), "loss-second.ogg");
+        pieceFirst = Rendered(first, 6);
+        pieceSecond = Rendered(second, 6);
     }
     void SetUp() override
     {
@@ -78,6 +72,7 @@ protected:
     Samples Take(int frames)
     {
         Samples heard;
+        int idle = 0;
         while (frames > 0) {
             const int n = std::min(frames, 4096);
             Samples s = device.Consume(n);
@@ -127,7 +122,6 @@ protected:
     TDSOggStream stream;
     Samples before;
     float at = 0.0f;
-    int idle = 0;
 };
 
 }
@@ -136,8 +130,6 @@ protected:
 // the first piece where it stopped (less what is played again), or a piece from its start.
 TEST_F(DeviceLoss, WhatIsDoneWithoutADeviceIsHeardOnceOneIsBack)
 {
-    pieceFirst = Rendered(first, 6);
-    pieceSecond = Rendered(second, 6);
     constexpr size_t replayed = TDirectSoundBuffer::ReplayBytes / 4;
     struct Case {
         const char* what;
@@ -159,7 +151,6 @@ TEST_F(DeviceLoss, WhatIsDoneWithoutADeviceIsHeardOnceOneIsBack)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        idle = 0;
         LoseAfterHearing(60000);
         // No device: nothing is taken, and the time stands still, however long it lasts.
         EXPECT_TRUE(device.Consume(44100).empty());
@@ -182,7 +173,6 @@ TEST_F(DeviceLoss, WhatIsDoneWithoutADeviceIsHeardOnceOneIsBack)
 // the rest of it is still owed, and nothing is skipped or heard out of order.
 TEST_F(DeviceLoss, ALossWhileTheOwedSoundPlaysOwesTheRestToo)
 {
-    pieceFirst = Rendered(first, 6);
     LoseAfterHearing(30000);
     ComeBack();
     const Samples some = Take(4096);

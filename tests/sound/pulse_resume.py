@@ -9,11 +9,10 @@ sounding within 2 s of its recording and go on from where the part before stoppe
 (that would skip), and not more than half a second before it (that would be heard again).
 """
 import sys
-import wave
 
-FRAME = 4
+from pulse_compare import FRAME, PROBE, find_aligned, first_difference, wav_data
+
 RATE = 44100
-PROBE = 1024 * FRAME
 MAX_SILENCE = 2.0
 MAX_REPEAT = 0.5
 
@@ -22,40 +21,13 @@ def frames(n):
     return n // FRAME / RATE
 
 
-def wav_data(path):
-    with wave.open(path, "rb") as w:
-        assert (w.getnchannels(), w.getsampwidth(), w.getframerate()) == (2, 2, RATE), path
-        return w.readframes(w.getnframes())
-
-
-def find_aligned(hay, needle, start=0):
-    at = hay.find(needle, start)
-    while at >= 0 and at % FRAME:
-        at = hay.find(needle, at + 1)
-    return at
-
-
-def common_length(a, a_at, b, b_at):
-    n = min(len(a) - a_at, len(b) - b_at)
-    lo, step = 0, 1 << 16
-    while lo < n:
-        m = min(step, n - lo)
-        if a[a_at + lo:a_at + lo + m] == b[b_at + lo:b_at + lo + m]:
-            lo += m
-        elif m <= FRAME:
-            break
-        else:
-            step = max(FRAME, m // 16)
-    return lo // FRAME * FRAME
-
-
 def follow(rec, r, ref, k):
     """Follows the piece from rec[r] = ref[k] to the end of the recording's sound, across silence
     the server played while the client was late. Returns where in the piece the sound ended, the
     gaps as (place in the piece, milliseconds inserted), and what went wrong, or None."""
     gaps = []
     while True:
-        same = common_length(rec, r, ref, k)
+        same = first_difference(rec, r, ref, k)
         r += same
         k += same
         if not rec[r:].strip(b"\0"):
@@ -66,7 +38,7 @@ def follow(rec, r, ref, k):
         if again < 0:
             # What follows is the piece from elsewhere, or no piece at all.
             at = r + (len(rec[r:]) - len(rec[r:].lstrip(b"\0"))) // FRAME * FRAME
-            went = find_aligned(ref, rec[at:at + PROBE])
+            went = find_aligned(ref, rec[at:at + PROBE], 0)
             where = f"{frames(went):.3f} s" if went >= 0 else "nowhere in it"
             return k, gaps, f"the piece breaks off at {frames(k):.3f} s and goes on at {where}"
         gaps.append((k, frames(again - r) * 1000))
@@ -83,7 +55,7 @@ for number, path in enumerate(sys.argv[2:], 1):
     if first is None:
         failures.append(f"part {number}: no sound at all")
         break
-    start = find_aligned(ref, rec[first:first + PROBE])
+    start = find_aligned(ref, rec[first:first + PROBE], 0)
     if start < 0:
         failures.append(f"part {number}: its sound at {frames(first):.3f} s is not in the piece")
         break
