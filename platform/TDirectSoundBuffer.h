@@ -38,8 +38,8 @@ public:
     // is kept, and played again before the rest once a device is back, so that nothing is
     // skipped; at worst a listener hears its last moments twice.
     void DeviceLost();
-    // How much is kept: three callbacks' worth, 209 ms, more than the callback's chunk and what
-    // a sound server holds together.
+    // How much is kept: three callbacks' worth (209 ms at 3072 frames), more than the callback's
+    // own chunk and what a sound server holds together (about 120 ms lost through PulseAudio).
     static constexpr DWORD ReplayBytes = 3 * DSOutputFrames * DSOutputChannels * (DSOutputBits / 8);
 
     // Hundredths of a decibel as a 16.16 fixed-point gain: 0 gives 65536, -10000 or less 0.
