@@ -14,7 +14,8 @@ constexpr DWORD FrameBytes = 4;
 }
 
 TDirectSoundBuffer::TDirectSoundBuffer(std::shared_ptr<TDirectSoundMixer> mixer, DWORD flags, DWORD bytes)
-    : TDirectSoundBufferBase(std::move(mixer), flags), size_(bytes), data_(bytes, 0), staging_(bytes, 0)
+    : TDirectSoundBufferBase(std::move(mixer), flags), size_(bytes), data_(bytes, 0), staging_(bytes, 0),
+      recent_(ReplayBytes, 0)
 {
     mixer_->Add(this);
 }
@@ -164,6 +165,10 @@ HRESULT TDirectSoundBuffer::Stop()
         play_ = pos_;
         SignalStop();
     }
+    // What a device lost before the stop is still owed to the listener, and comes first when the
+    // buffer plays on (a pause while no device is there loses nothing). What went to a working
+    // device before the stop was heard.
+    recentFill_ = 0;
     return DS_OK;
 }
 
@@ -212,9 +217,91 @@ void TDirectSoundBuffer::SignalStop()
     }
 }
 
+void TDirectSoundBuffer::AddScaled(int32_t* dst, const int16_t* src, size_t samples) const
+{
+    if (gain_ == 65536) {
+        for (size_t i = 0; i < samples; ++i) {
+            dst[i] += src[i];
+        }
+    } else if (gain_ != 0) {
+        for (size_t i = 0; i < samples; ++i) {
+            dst[i] += (src[i] * gain_ + 32768) >> 16;
+        }
+    }
+}
+
+void TDirectSoundBuffer::Remember(const uint8_t* bytes, DWORD count)
+{
+    if (count >= ReplayBytes) {
+        std::memcpy(recent_.data(), bytes + count - ReplayBytes, ReplayBytes);
+        recentEnd_ = 0;
+        recentFill_ = ReplayBytes;
+        return;
+    }
+    const DWORD first = std::min(count, ReplayBytes - recentEnd_);
+    std::memcpy(recent_.data() + recentEnd_, bytes, first);
+    std::memcpy(recent_.data(), bytes + first, count - first);
+    recentEnd_ = (recentEnd_ + count) % ReplayBytes;
+    recentFill_ = std::min(recentFill_ + count, ReplayBytes);
+}
+
+void TDirectSoundBuffer::DeviceLost()
+{
+    if (!playing_) {
+        recentFill_ = 0;  // stopped before the loss: heard, or cut off by the stop itself
+        return;
+    }
+    // The newest bytes handed over, oldest first, then what an earlier loss still owes: the
+    // device may have gone again before playing all of it.
+    std::vector<uint8_t> owed;
+    try {
+        owed.reserve(recentFill_ + (replay_.size() - replayAt_));
+        const DWORD start = (recentEnd_ + ReplayBytes - recentFill_) % ReplayBytes;
+        const DWORD first = std::min(recentFill_, ReplayBytes - start);
+        owed.insert(owed.end(), recent_.begin() + start, recent_.begin() + start + first);
+        owed.insert(owed.end(), recent_.begin(), recent_.begin() + (recentFill_ - first));
+        owed.insert(owed.end(), replay_.begin() + static_cast<std::ptrdiff_t>(replayAt_), replay_.end());
+    } catch (const std::bad_alloc&) {
+        owed.clear();  // then it is skipped, as it would have been
+    }
+    replay_.swap(owed);
+    replayAt_ = 0;
+    recentFill_ = 0;
+    recentEnd_ = 0;
+}
+
+int TDirectSoundBuffer::MixReplay(int32_t* acc, int frames)
+{
+    if (replayAt_ >= replay_.size()) {
+        return 0;
+    }
+    const size_t bytes = std::min(replay_.size() - replayAt_, static_cast<size_t>(frames) * FrameBytes);
+    const uint8_t* src = replay_.data() + replayAt_;
+    AddScaled(acc, reinterpret_cast<const int16_t*>(src), bytes / 2);
+    Remember(src, static_cast<DWORD>(bytes));
+    replayAt_ += bytes;
+    if (replayAt_ >= replay_.size()) {
+        replay_.clear();
+        replayAt_ = 0;
+    }
+    return static_cast<int>(bytes / FrameBytes);
+}
+
 void TDirectSoundBuffer::MixInto(int32_t* acc, int frames)
 {
     if (!playing_ || frames <= 0) {
+        return;
+    }
+    // The cursor stands still while the owed sound plays; it moves on from the first frame after.
+    const int replayed = MixReplay(acc, frames);
+    acc += static_cast<size_t>(replayed) * DSOutputChannels;
+    frames -= replayed;
+    const auto startsAt = std::chrono::steady_clock::now() +
+                          std::chrono::microseconds(static_cast<int64_t>(replayed) * 1000000 / DSOutputRate);
+    if (frames == 0) {
+        play_ = pos_;
+        taken_ = 0;
+        takenAt_ = startsAt;
         return;
     }
     const DWORD from = pos_;
@@ -228,18 +315,8 @@ void TDirectSoundBuffer::MixInto(int32_t* acc, int frames)
         if (run == 0) {
             break;  // a size that is not whole frames: drop the odd bytes at the end
         }
-        const auto* src = reinterpret_cast<const int16_t*>(data_.data() + pos_);
-        int32_t* dst = acc + taken / 2;
-        const size_t samples = run / 2;
-        if (gain_ == 65536) {
-            for (size_t i = 0; i < samples; ++i) {
-                dst[i] += src[i];
-            }
-        } else if (gain_ != 0) {
-            for (size_t i = 0; i < samples; ++i) {
-                dst[i] += (src[i] * gain_ + 32768) >> 16;
-            }
-        }
+        AddScaled(acc + taken / 2, reinterpret_cast<const int16_t*>(data_.data() + pos_), run / 2);
+        Remember(data_.data() + pos_, run);
         taken += run;
         pos_ += run;
         if (size_ - pos_ < FrameBytes) {
@@ -248,7 +325,7 @@ void TDirectSoundBuffer::MixInto(int32_t* acc, int frames)
     }
     play_ = from;
     taken_ = taken;
-    takenAt_ = std::chrono::steady_clock::now();
+    takenAt_ = startsAt;
     SignalPassed(from, taken);
     if (!looping_ && pos_ == 0 && taken != 0) {
         // A one-shot buffer that reached its end stops, ready to play again from the start.

@@ -30,8 +30,17 @@ public:
     HRESULT SetNotificationPositions(DWORD count, const DSBPOSITIONNOTIFY* positions);
 
     // Called by the mixer with its lock held: adds frames of this buffer's sound, at its volume,
-    // to acc (interleaved stereo) and moves the cursor on.
+    // to acc (interleaved stereo) and moves the cursor on. Sound kept at a device's loss comes
+    // first.
     void MixInto(int32_t* acc, int frames);
+    // Called by the mixer with its lock held when its device is lost. What the device took last
+    // may never have been played (the callback's own chunk and what the sound server held): it
+    // is kept, and played again before the rest once a device is back, so that nothing is
+    // skipped; at worst a listener hears its last moments twice.
+    void DeviceLost();
+    // How much is kept: three callbacks' worth (209 ms at 3072 frames), more than the callback's
+    // own chunk and what a sound server holds together (about 120 ms lost through PulseAudio).
+    static constexpr DWORD ReplayBytes = 3 * DSOutputFrames * DSOutputChannels * (DSOutputBits / 8);
 
     // Hundredths of a decibel as a 16.16 fixed-point gain: 0 gives 65536, -10000 or less 0.
     static int32_t GainOf(LONG volume);
@@ -46,6 +55,12 @@ private:
     void SignalPassed(DWORD from, DWORD bytes);
     void SignalStop();
     bool InStaging(const void* ptr, DWORD bytes) const;
+    // Adds the samples at the volume to dst.
+    void AddScaled(int32_t* dst, const int16_t* src, size_t samples) const;
+    // Keeps bytes just handed to the device as the newest of the last ReplayBytes.
+    void Remember(const uint8_t* bytes, DWORD count);
+    // Mixes what is kept from a lost device, up to frames; the frames mixed.
+    int MixReplay(int32_t* acc, int frames);
 
     const DWORD size_;
     std::vector<uint8_t> data_;
@@ -61,4 +76,11 @@ private:
     LONG volume_ = 0;
     int32_t gain_ = 65536;
     std::vector<DSBPOSITIONNOTIFY> notify_;
+    // The last bytes handed to the device, a ring of ReplayBytes ending at recentEnd_, and, after
+    // a loss, what is to be played again from replayAt_ on.
+    std::vector<uint8_t> recent_;
+    DWORD recentEnd_ = 0;
+    DWORD recentFill_ = 0;
+    std::vector<uint8_t> replay_;
+    size_t replayAt_ = 0;
 };

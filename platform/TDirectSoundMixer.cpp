@@ -2,20 +2,43 @@
 
 #include "DirectSound.h"
 #include "TDirectSoundBuffer.h"
+#include "TManualAudioDevice.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <system_error>
+
+namespace {
+// While no device can be opened the watcher tries again this often: a retry costs a connection
+// attempt to the sound server, and a second is as long as a listener should wait once one is back.
+constexpr auto RetryInterval = std::chrono::seconds(1);
+
+// SDL's audio start and stop, and the opening and closing of its devices, are not safe from
+// several threads at once; a watcher re-opens while another mixer may be opening or closing.
+std::mutex& SdlAudioLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+}
 
 std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
 {
     std::shared_ptr<TDirectSoundMixer> mixer(new TDirectSoundMixer());
+    // Taken after the mixer is made, so that it is let go before a mixer that failed is
+    // destroyed (its destructor takes it too).
+    std::lock_guard sdl(SdlAudioLock());
+    mixer->manual_ = TManualAudioDevice::Installed();
     // Audio brings up SDL's event subsystem, which would catch SIGINT and SIGTERM and turn them
     // into quit events nobody reads: the process could then no longer be ended by a signal.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        return nullptr;
+    if (mixer->manual_ == nullptr) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            return nullptr;
+        }
+        mixer->subsystem_ = true;
     }
-    mixer->subsystem_ = true;
 
     SDL_AudioSpec want{};
     want.freq = static_cast<int>(DSOutputRate);
@@ -28,26 +51,135 @@ std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
     // (nice -20 where the process may, through RealtimeKit where it may not). Forcing real-time
     // scheduling instead (SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL) left the thread at nice 0
     // where the system refuses real-time threads, as containers do.
-    SDL_AudioSpec have{};
-    // No changes allowed: SDL converts to whatever the hardware takes, so the callback always
-    // sees 44100 Hz signed 16-bit stereo.
-    mixer->device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    mixer->device_ = mixer->OpenDevice(want);
     if (mixer->device_ == 0) {
         return nullptr;  // the destructor quits the subsystem
     }
-    SDL_PauseAudioDevice(mixer->device_, 0);
+    mixer->want_ = want;
+    try {
+        mixer->watcher_ = std::thread(&TDirectSoundMixer::Watch, mixer.get());
+    } catch (const std::system_error&) {
+        return nullptr;
+    }
+    mixer->StartDevice(mixer->device_);
     return mixer;
+}
+
+SDL_AudioDeviceID TDirectSoundMixer::OpenDevice(SDL_AudioSpec want)
+{
+    if (manual_ != nullptr) {
+        return manual_->Open(want);
+    }
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts to whatever the hardware takes, so the callback always
+    // sees 44100 Hz signed 16-bit stereo.
+    return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+}
+
+void TDirectSoundMixer::StartDevice(SDL_AudioDeviceID device)
+{
+    if (manual_ != nullptr) {
+        manual_->Start(device);
+    } else {
+        SDL_PauseAudioDevice(device, 0);
+    }
+}
+
+void TDirectSoundMixer::CloseDevice(SDL_AudioDeviceID device)
+{
+    if (manual_ != nullptr) {
+        manual_->Close(device);
+    } else {
+        SDL_CloseAudioDevice(device);
+    }
+}
+
+SDL_AudioStatus TDirectSoundMixer::DeviceStatus(SDL_AudioDeviceID device) const
+{
+    return manual_ != nullptr ? manual_->Status(device) : SDL_GetAudioDeviceStatus(device);
 }
 
 TDirectSoundMixer::~TDirectSoundMixer()
 {
+    // The watcher goes first: it may be closing or opening a device.
+    {
+        std::lock_guard lock(watchMutex_);
+        quit_ = true;
+    }
+    watchWake_.notify_all();
+    if (watcher_.joinable()) {
+        watcher_.join();
+    }
+    std::lock_guard sdl(SdlAudioLock());
     // Closing waits for a callback in progress, so nothing runs on this object afterwards.
     if (device_ != 0) {
-        SDL_CloseAudioDevice(device_);
+        CloseDevice(device_);
     }
     if (subsystem_) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
+}
+
+void TDirectSoundMixer::NoteLoss()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (lost_) {
+            return;
+        }
+        lost_ = true;
+        for (TDirectSoundBuffer* buffer : buffers_) {
+            buffer->DeviceLost();
+        }
+    }
+    {
+        std::lock_guard lock(watchMutex_);
+        lossNoted_ = true;
+    }
+    watchWake_.notify_all();
+}
+
+void TDirectSoundMixer::Watch()
+{
+    std::unique_lock lock(watchMutex_);
+    for (;;) {
+        watchWake_.wait(lock, [this] { return quit_ || lossNoted_; });
+        if (quit_) {
+            return;
+        }
+        lossNoted_ = false;
+        for (;;) {
+            lock.unlock();
+            const bool back = Reopen();
+            lock.lock();
+            if (back || watchWake_.wait_for(lock, RetryInterval, [this] { return quit_; })) {
+                break;
+            }
+        }
+    }
+}
+
+bool TDirectSoundMixer::Reopen()
+{
+    std::lock_guard sdl(SdlAudioLock());
+    if (const SDL_AudioDeviceID lost = device_.exchange(0); lost != 0) {
+        CloseDevice(lost);
+    }
+    // Only the device, not SDL's audio as a whole: each device opened through SDL's pulseaudio
+    // driver makes its own connection, which finds a restarted server, whereas starting the
+    // driver again while the server has no sink crashes inside SDL 2.26 (it copies the missing
+    // default sink's name).
+    const SDL_AudioDeviceID device = OpenDevice(want_);
+    if (device == 0) {
+        return false;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        lost_ = false;
+    }
+    device_ = device;
+    StartDevice(device);
+    return true;
 }
 
 void TDirectSoundMixer::Add(TDirectSoundBuffer* buffer)
@@ -71,6 +203,13 @@ void TDirectSoundMixer::SetMasterVolume(int32_t volume)
 void SDLCALL TDirectSoundMixer::Callback(void* self, Uint8* stream, int len)
 {
     auto* mixer = static_cast<TDirectSoundMixer*>(self);
+    // SDL goes on calling a device it has given up, at the pace it played, into a buffer nobody
+    // hears: taking the buffers' sound there would skip it and run the clocks on.
+    if (mixer->DeviceStatus(mixer->device_) != SDL_AUDIO_PLAYING) {
+        std::memset(stream, 0, static_cast<size_t>(len));
+        mixer->NoteLoss();
+        return;
+    }
     const int frameBytes = DSOutputChannels * (DSOutputBits / 8);
     mixer->Mix(reinterpret_cast<int16_t*>(stream), len / frameBytes);
     const int done = (len / frameBytes) * frameBytes;

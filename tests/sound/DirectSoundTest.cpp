@@ -4,6 +4,7 @@
 #include "OggFixture.h"
 #include "SoundTestSupport.h"
 #include "TEvent.h"
+#include "TManualAudioDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <vector>
 
 using namespace soundtest;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -55,8 +55,13 @@ protected:
 
 }
 
-TEST_F(DirectSoundDummy, NotificationsAtStartAndMiddleAlternateWithWriteCursorInPlayingHalf)
+// On the test device, which takes frames only when told: each notification comes with the chunk
+// that reaches its offset, in order, with the write cursor in the half now playing.
+TEST(DirectSoundManual, NotificationsAtStartAndMiddleAlternateWithWriteCursorInPlayingHalf)
 {
+    TManualAudioDevice output;
+    ComPtr<IDirectSound8> device;
+    ASSERT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
     ComPtr<IDirectSoundBuffer> buffer;
     ASSERT_EQ(MakeBuffer(device.p, 2 * Second, DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPOSITIONNOTIFY, &buffer), DS_OK);
     ComPtr<IDirectSoundNotify8> notify;
@@ -65,37 +70,36 @@ TEST_F(DirectSoundDummy, NotificationsAtStartAndMiddleAlternateWithWriteCursorIn
     TEvent middle;
     const DSBPOSITIONNOTIFY positions[2] = {{0, &start}, {Second, &middle}};
     ASSERT_EQ(notify->SetNotificationPositions(2, positions), DS_OK);
+    TEvent* events[2] = {&start, &middle};
 
     ASSERT_EQ(buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
-    const auto begun = Clock::now();
-    TEvent* events[2] = {&start, &middle};
+    constexpr int chunk = 4096;
+    const int frames = static_cast<int>(Second / 4);
     std::vector<int> order;
-    std::vector<double> at;
-    while (order.size() < 5) {
-        const int which = TEvent::WaitAny(events, 2, 3000);
-        ASSERT_GE(which, 0) << "no notification within 3 s";
-        DWORD play = 0;
+    for (int taken = 0; taken + chunk <= 5 * frames; taken += chunk) {
+        output.Consume(chunk);
+        const int which = TEvent::WaitAny(events, 2, 0);
+        // Offsets lie a second of frames apart: the chunk reached one when it holds a multiple.
+        const bool reached = taken % frames == 0 || taken / frames != (taken + chunk - 1) / frames;
+        ASSERT_EQ(which >= 0, reached) << "after " << taken + chunk << " frames";
+        if (which < 0) {
+            continue;
+        }
         DWORD write = 0;
-        ASSERT_EQ(buffer->GetCurrentPosition(&play, &write), DS_OK);
+        ASSERT_EQ(buffer->GetCurrentPosition(nullptr, &write), DS_OK);
+        EXPECT_EQ(write, static_cast<DWORD>((taken + chunk) % (2 * frames)) * 4);
         if (which == 0) {
             EXPECT_LT(write, Second);
         } else {
             EXPECT_GE(write, Second);
         }
-        EXPECT_LT(play, 2 * Second);
         order.push_back(which);
-        at.push_back(std::chrono::duration<double>(Clock::now() - begun).count());
     }
     EXPECT_EQ(order, (std::vector<int>{0, 1, 0, 1, 0}));
-    // About one signal per second of buffer: generous bounds, since the machine may be busy.
-    EXPECT_LT(at[0], 0.5);
-    for (size_t i = 1; i < at.size(); ++i) {
-        EXPECT_GT(at[i] - at[i - 1], 0.5) << i;
-        EXPECT_LT(at[i] - at[i - 1], 2.0) << i;
-    }
     ASSERT_EQ(buffer->Stop(), DS_OK);
     // A stopped buffer signals nothing more.
-    EXPECT_EQ(TEvent::WaitAny(events, 2, 1200), TEvent::Timeout);
+    output.Consume(3 * frames);
+    EXPECT_EQ(TEvent::WaitAny(events, 2, 0), TEvent::Timeout);
 }
 
 TEST_F(DirectSoundDummy, LockAcrossTheEndGivesTwoRegionsAndUnlockKeepsTheBytes)

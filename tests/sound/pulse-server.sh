@@ -7,6 +7,8 @@
 #                             $bin and $seconds (60 by default), xsession_init, and the daemon,
 #                             from $work only (no system or user configuration); exits 77
 #                             (skipped) when a tool is missing or the daemon cannot start
+#   pulse_start_daemon        the daemon again (after it was killed), with the same null sink;
+#                             fails when it does not answer within 5 s
 #   pulse_piece BIN SECONDS   $work/piece.ogg, noise without a silent frame, SECONDS + 2 long,
 #                             and $work/rendered.wav, qvtool render of its first SECONDS - 1 (a
 #                             player counts its time from its start, before the sound is heard)
@@ -41,18 +43,23 @@ load-module module-null-sink sink_name=capture format=s16le rate=44100 channels=
 load-module module-native-protocol-unix
 set-default-sink capture
 PA
+  pulse_start_daemon || pulse_skip "the PulseAudio daemon did not start"
+}
+
+pulse_start_daemon() {
   # Run as root it warns that it is meant for system mode, and runs; system mode would need the
   # system bus and a pulse user.
   pulseaudio -n -F "$work/null.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
     --disallow-exit --system=false --log-target=file:"$work/pulse.log" &
-  xsession_pids+=($!)
+  pulse_daemon=$!
+  xsession_pids+=($pulse_daemon)
   local _
   for _ in $(seq 50); do
     pactl info >/dev/null 2>&1 && return 0
     sleep 0.1
   done
   cat "$work/pulse.log" 2>/dev/null
-  pulse_skip "the PulseAudio daemon did not start"
+  return 1
 }
 
 pulse_piece() {

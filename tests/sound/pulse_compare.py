@@ -42,55 +42,60 @@ def find_aligned(hay, needle, start):
     return at
 
 
-rec = open(sys.argv[1], "rb").read()
-rec = rec[:len(rec) // FRAME * FRAME]
-ref = wav_data(sys.argv[2])
-ref = ref[:len(ref) // FRAME * FRAME]
-# The rendering ends with the silence after the piece; the recording may stop inside it.
-while ref.endswith(b"\0" * FRAME):
-    ref = ref[:-FRAME]
-start = find_aligned(rec, ref[:PROBE], 0)
-if start < 0:
-    raise SystemExit("the rendered piece is not in the recording")
+def main():
+    rec = open(sys.argv[1], "rb").read()
+    rec = rec[:len(rec) // FRAME * FRAME]
+    ref = wav_data(sys.argv[2])
+    ref = ref[:len(ref) // FRAME * FRAME]
+    # The rendering ends with the silence after the piece; the recording may stop inside it.
+    while ref.endswith(b"\0" * FRAME):
+        ref = ref[:-FRAME]
+    start = find_aligned(rec, ref[:PROBE], 0)
+    if start < 0:
+        raise SystemExit("the rendered piece is not in the recording")
 
-gaps = []
-r, k = start, 0
-while k < len(ref):
-    same = first_difference(rec, r, ref, k)
-    r += same
-    k += same
-    if k >= len(ref):
-        break
-    if r >= len(rec):
-        raise SystemExit(f"the recording ends at {k // FRAME / 44100:.3f} s of the piece")
-    # Out of step: find where the piece goes on.
-    probe = ref[k:k + PROBE]
-    again = find_aligned(rec, probe, r)
-    if again < 0:
-        # Lost frames: look for what comes next in the piece.
-        found = None
-        for skip in range(FRAME, 44100 * FRAME, FRAME * 64):
-            at = find_aligned(rec, ref[k + skip:k + skip + PROBE], r)
-            if at >= 0:
-                found = (at, skip)
-                break
-        if found is None:
-            raise SystemExit(f"the piece is lost at {k // FRAME / 44100:.3f} s")
-        again, lost = found
-        lost_exact = lost
-        # Refine: the loss is the shortest skip that lines up again.
-        while lost_exact > 0 and rec[again - FRAME:again] == ref[k + lost_exact - FRAME:k + lost_exact]:
-            again -= FRAME
-            lost_exact -= FRAME
-        gaps.append((k // FRAME, (again - r) // FRAME, lost_exact // FRAME))
-        k += lost_exact
-    else:
-        gaps.append((k // FRAME, (again - r) // FRAME, 0))
-    r = again
+    gaps = []
+    r, k = start, 0
+    while k < len(ref):
+        same = first_difference(rec, r, ref, k)
+        r += same
+        k += same
+        if k >= len(ref):
+            break
+        if r >= len(rec):
+            raise SystemExit(f"the recording ends at {k // FRAME / 44100:.3f} s of the piece")
+        # Out of step: find where the piece goes on.
+        probe = ref[k:k + PROBE]
+        again = find_aligned(rec, probe, r)
+        if again < 0:
+            # Lost frames: look for what comes next in the piece.
+            found = None
+            for skip in range(FRAME, 44100 * FRAME, FRAME * 64):
+                at = find_aligned(rec, ref[k + skip:k + skip + PROBE], r)
+                if at >= 0:
+                    found = (at, skip)
+                    break
+            if found is None:
+                raise SystemExit(f"the piece is lost at {k // FRAME / 44100:.3f} s")
+            again, lost = found
+            lost_exact = lost
+            # Refine: the loss is the shortest skip that lines up again.
+            while lost_exact > 0 and rec[again - FRAME:again] == ref[k + lost_exact - FRAME:k + lost_exact]:
+                again -= FRAME
+                lost_exact -= FRAME
+            gaps.append((k // FRAME, (again - r) // FRAME, lost_exact // FRAME))
+            k += lost_exact
+        else:
+            gaps.append((k // FRAME, (again - r) // FRAME, 0))
+        r = again
 
-seconds = len(ref) / FRAME / 44100
-print(f"recording: {len(rec) // FRAME / 44100:.2f} s, piece found at {start // FRAME / 44100:.3f} s, "
-      f"{seconds:.2f} s of it checked, {len(gaps)} gaps")
-for at, inserted, lost in gaps:
-    print(f"  gap at {at / 44100:.3f} s: {inserted / 44.1:.1f} ms inserted, {lost} frames lost")
-sys.exit(1 if gaps else 0)
+    seconds = len(ref) / FRAME / 44100
+    print(f"recording: {len(rec) // FRAME / 44100:.2f} s, piece found at {start // FRAME / 44100:.3f} s, "
+          f"{seconds:.2f} s of it checked, {len(gaps)} gaps")
+    for at, inserted, lost in gaps:
+        print(f"  gap at {at / 44100:.3f} s: {inserted / 44.1:.1f} ms inserted, {lost} frames lost")
+    sys.exit(1 if gaps else 0)
+
+
+if __name__ == "__main__":
+    main()
