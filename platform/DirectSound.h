@@ -153,7 +153,8 @@ public:
 };
 
 // Opens the default SDL audio device. deviceGuid must be null (the default device).
-// Negative when SDL cannot open a device.
+// Negative when SDL cannot open a device: DSERR_OUTOFMEMORY when that was for want of memory or
+// a thread, DSERR_NODRIVER when there is no device to open.
 HRESULT DirectSoundCreate8(const GUID* deviceGuid, IDirectSound8** device, IUnknown* outer);
 
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }

@@ -5,14 +5,31 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
-std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
+namespace {
+// SDL reports a thread it could not make and memory it could not get in these words.
+bool SdlLacked()
 {
+    const std::string_view error = SDL_GetError();
+    return error.find("thread") != std::string_view::npos || error.find("memory") != std::string_view::npos ||
+           error.find("resources") != std::string_view::npos;
+}
+}
+
+std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open(bool* lacking)
+{
+    if (lacking != nullptr) {
+        *lacking = false;
+    }
     std::shared_ptr<TDirectSoundMixer> mixer(new TDirectSoundMixer());
     // Audio brings up SDL's event subsystem, which would catch SIGINT and SIGTERM and turn them
     // into quit events nobody reads: the process could then no longer be ended by a signal.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (lacking != nullptr) {
+            *lacking = SdlLacked();
+        }
         return nullptr;
     }
     mixer->subsystem_ = true;
@@ -33,6 +50,9 @@ std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
     // sees 44100 Hz signed 16-bit stereo.
     mixer->device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (mixer->device_ == 0) {
+        if (lacking != nullptr) {
+            *lacking = SdlLacked();
+        }
         return nullptr;  // the destructor quits the subsystem
     }
     SDL_PauseAudioDevice(mixer->device_, 0);

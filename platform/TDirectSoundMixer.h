@@ -14,8 +14,9 @@ class TDirectSoundBuffer;
 
 class TDirectSoundMixer {
 public:
-    // Opens the default device; null when SDL cannot open one.
-    static std::shared_ptr<TDirectSoundMixer> Open();
+    // Opens the default device; null when SDL cannot open one. lacking (when given) tells whether
+    // that was for want of memory or a thread rather than for want of a device.
+    static std::shared_ptr<TDirectSoundMixer> Open(bool* lacking = nullptr);
     ~TDirectSoundMixer();
     TDirectSoundMixer(const TDirectSoundMixer&) = delete;
     TDirectSoundMixer& operator=(const TDirectSoundMixer&) = delete;
