@@ -2,15 +2,19 @@
 // and the orderly end (positions and the side windows' values into the settings while every
 // window still exists, then the windows from the last to the main window). SIGTERM, SIGINT and
 // SIGHUP end the loop as the quit command does, so they take the same orderly end, with any
-// message of that end on standard error rather than in a box nobody may answer.
+// message of that end on standard error rather than in a box nobody may answer. A start the
+// system will not give memory, a thread or file descriptors says so and ends with
+// EResourceError::ExitStatus.
 #include "AppIcon.h"
 #include "DisplayPlatform.h"
+#include "EResourceError.h"
 #include "OggWuvorbisLib.h"
 #include "ProgramOptions.h"
 #include "TApplication.h"
 #include "TFileIntake.h"
 #include "TMprisService.h"
 #include "TPlayerRemote.h"
+#include "TResourceCheck.h"
 #include "TSignalBridge.h"
 #include "TSingleInstance.h"
 #include "Unit1.h"
@@ -19,15 +23,48 @@
 #include "Unit4.h"
 #include "Unit5.h"
 
+#include <QMessageBox>
+
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+// Why the program cannot start, before its application object exists: on standard error, and
+// where there may be a display in a box as well. The box comes from a child process, since this
+// one may lack what Qt needs to show it (a child that fails at that ends alone) and waits for it.
+int CannotStart(int argc, char** argv, const std::string& message)
+{
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+    if (std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr) {
+        const pid_t child = fork();
+        if (child == 0) {
+            alarm(600);  // nobody at the screen: the start still ends
+            DisplayPlatform::Apply(argc, argv);
+            QApplication app(argc, argv);
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("OstraDivUvirar"), QString::fromStdString(message),
+                            QMessageBox::Ok);
+            box.exec();
+            _exit(0);
+        }
+        if (child > 0)
+            waitpid(child, nullptr, 0);
+    }
+    return EResourceError::ExitStatus;
+}
+}
 
 int main(int argc, char** argv)
 {
     // --help, --version and a mistyped option need no display.
     if (const auto answered = ProgramOptions::Answer(argc, argv, stdout))
         return *answered;
+    if (const std::string lacking = TResourceCheck::Run(); !lacking.empty())
+        return CannotStart(argc, argv, lacking);
     DisplayPlatform::Apply(argc, argv);
     // Without a display Qt would end the program by abort, with advice about reinstalling.
     if (const std::string missing = DisplayPlatform::Unavailable(argc, argv); !missing.empty()) {
@@ -35,6 +72,7 @@ int main(int argc, char** argv)
         return 1;
     }
     TApplication app(argc, argv);
+    int status = 0;
     try {
         // The session's player, when another start is it, takes the names and comes to the front.
         if (TSingleInstance::HandOver(TFileIntake::CommandLineNames()))
@@ -68,7 +106,7 @@ int main(int argc, char** argv)
 
         // A request that came while a start-up message was up ended that message's loop only.
         if (!endRequests.Received())
-            TApplication::exec();
+            status = TApplication::exec();
 
         desktopBus.reset();
         form1->StorePositions();
@@ -80,6 +118,7 @@ int main(int argc, char** argv)
         _VorbisfileFinalize();
     } catch (...) {
         TApplication::HandleException();
+        status = TApplication::FailureStatus();
     }
-    return 0;
+    return status;
 }

@@ -29,9 +29,10 @@ HRESULT DirectSoundCreate8(const GUID* deviceGuid, IDirectSound8** device, IUnkn
     if (deviceGuid != nullptr) {
         return DSERR_NODRIVER;  // only the default device is known here
     }
-    std::shared_ptr<TDirectSoundMixer> mixer = TDirectSoundMixer::Open();
+    bool lacking = false;
+    std::shared_ptr<TDirectSoundMixer> mixer = TDirectSoundMixer::Open(&lacking);
     if (!mixer) {
-        return DSERR_NODRIVER;
+        return lacking ? DSERR_OUTOFMEMORY : DSERR_NODRIVER;
     }
     IDirectSound8* created = new (std::nothrow) TDirectSound8(std::move(mixer));
     if (created == nullptr) {

@@ -75,13 +75,16 @@ constexpr WORD WAVE_FORMAT_PCM = 1;
 constexpr DWORD DSOutputRate = 44100;
 constexpr WORD DSOutputChannels = 2;
 constexpr WORD DSOutputBits = 16;
-// Frames per audio callback, 70 ms. With SDL's pulseaudio driver the server holds up to about
-// one callback more (the rest of what was written last, and its sink's own latency), which is
-// both the margin a late audio thread has before the sound breaks up and how long sound already
-// handed over goes on after a pause or stop. Measured through a PulseAudio null sink with every
-// core busy for 60 s: 1024 frames broke up 8 times in 20 s, 2048 11 times in 60 s, 3072 and
-// 4096 not once; 3072 held at most 81 ms, 4096 86 ms and up to 110 ms in theory.
-constexpr DWORD DSOutputFrames = 3072;
+// Frames per audio callback, 93 ms. With SDL's pulseaudio driver the server holds about one
+// callback (the rest of what was written last, and its sink's own latency), which is both the
+// margin a late audio thread or a late server has before the sound breaks up and how long sound
+// already handed over goes on after a pause or stop, which must stay under 100 ms. Measured
+// through a PulseAudio null sink with every core busy for 60 s: 1024 frames broke up 8 times in
+// 20 s, 2048 11 times in 60 s, 3072 and 4096 not once; 3072 held at most 81 ms, 4096 86 ms.
+// Under stress-ng --cpu 2 --io 1 beside other builds (bench/dropouts.sh, the device thread
+// real-time), 3072 still broke up 27 times in 9 minutes, 21 of them heard in the player alone,
+// as mpv in the same rounds broke up 15 times; 4096 did not, and held at most 86 ms.
+constexpr DWORD DSOutputFrames = 4096;
 
 #pragma pack(push, 1)
 struct WAVEFORMATEX {
@@ -153,7 +156,8 @@ public:
 };
 
 // Opens the default SDL audio device. deviceGuid must be null (the default device).
-// Negative when SDL cannot open a device.
+// Negative when SDL cannot open a device: DSERR_OUTOFMEMORY when that was for want of memory or
+// a thread, DSERR_NODRIVER when there is no device to open.
 HRESULT DirectSoundCreate8(const GUID* deviceGuid, IDirectSound8** device, IUnknown* outer);
 
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }

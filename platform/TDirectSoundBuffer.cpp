@@ -44,7 +44,7 @@ HRESULT TDirectSoundBuffer::GetCurrentPosition(DWORD* play, DWORD* write)
     if (play != nullptr) {
         *play = pos_;
         if (playing_) {
-            // A callback takes 70 ms at once; the cursor moves through it as the time passes
+            // A callback takes 93 ms at once; the cursor moves through it as the time passes
             // since, and never past what was taken.
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - takenAt_).count();
             const auto passed = static_cast<DWORD>(std::clamp(seconds, 0.0, 1.0) * DSOutputRate) * FrameBytes;

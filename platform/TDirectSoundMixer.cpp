@@ -3,10 +3,12 @@
 #include "DirectSound.h"
 #include "TDirectSoundBuffer.h"
 #include "TManualAudioDevice.h"
+#include "TThreadPriority.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 
 namespace {
@@ -21,10 +23,21 @@ std::mutex& SdlAudioLock()
     static std::mutex lock;
     return lock;
 }
+
+// SDL reports a thread it could not make and memory it could not get in these words.
+bool SdlLacked()
+{
+    const std::string_view error = SDL_GetError();
+    return error.find("thread") != std::string_view::npos || error.find("memory") != std::string_view::npos ||
+           error.find("resources") != std::string_view::npos;
+}
 }
 
-std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
+std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open(bool* lacking)
 {
+    if (lacking != nullptr) {
+        *lacking = false;
+    }
     std::shared_ptr<TDirectSoundMixer> mixer(new TDirectSoundMixer());
     // Taken after the mixer is made, so that it is let go before a mixer that failed is
     // destroyed (its destructor takes it too).
@@ -35,6 +48,9 @@ std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (mixer->manual_ == nullptr) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            if (lacking != nullptr) {
+                *lacking = SdlLacked();
+            }
             return nullptr;
         }
         mixer->subsystem_ = true;
@@ -47,18 +63,24 @@ std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open()
     want.samples = static_cast<Uint16>(DSOutputFrames);
     want.callback = &TDirectSoundMixer::Callback;
     want.userdata = mixer.get();
-    // The callback thread's priority is left to SDL, which asks for the highest ordinary one
-    // (nice -20 where the process may, through RealtimeKit where it may not). Forcing real-time
-    // scheduling instead (SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL) left the thread at nice 0
-    // where the system refuses real-time threads, as containers do.
+    // SDL gives the callback thread the highest ordinary priority (nice -20 where the process may,
+    // through RealtimeKit where it may not); the first callback asks for real-time scheduling on
+    // top of that (Callback). SDL's own way to force it (SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL)
+    // left the thread at nice 0 where the system refuses real-time threads, as containers do.
     mixer->device_ = mixer->OpenDevice(want);
     if (mixer->device_ == 0) {
+        if (lacking != nullptr) {
+            *lacking = SdlLacked();
+        }
         return nullptr;  // the destructor quits the subsystem
     }
     mixer->want_ = want;
     try {
         mixer->watcher_ = std::thread(&TDirectSoundMixer::Watch, mixer.get());
     } catch (const std::system_error&) {
+        if (lacking != nullptr) {
+            *lacking = true;
+        }
         return nullptr;
     }
     mixer->StartDevice(mixer->device_);
@@ -203,6 +225,17 @@ void TDirectSoundMixer::SetMasterVolume(int32_t volume)
 void SDLCALL TDirectSoundMixer::Callback(void* self, Uint8* stream, int len)
 {
     auto* mixer = static_cast<TDirectSoundMixer*>(self);
+    // SDL starts its device thread at the highest ordinary priority (nice -20) where it may. On a
+    // busy machine that still lost the thread its turn now and then for longer than the sound
+    // server holds (see DSOutputFrames): measured through PulseAudio under stress-ng --cpu 2
+    // --io 1, 29 gaps in 9 minutes at nice -20 and 1 in 6 minutes real-time. Where the system
+    // refuses real-time scheduling the thread stays as SDL made it. The test device calls back on
+    // the test's own thread, which is left as it is.
+    thread_local bool raised = false;
+    if (!raised && mixer->manual_ == nullptr) {
+        raised = true;
+        TThreadPriority::RaiseCurrent(DeviceThreadPriority, -20);
+    }
     // SDL goes on calling a device it has given up, at the pace it played, into a buffer nobody
     // hears: taking the buffers' sound there would skip it and run the clocks on.
     if (mixer->DeviceStatus(mixer->device_) != SDL_AUDIO_PLAYING) {

@@ -8,6 +8,8 @@
 // restarted, a write error). A watcher thread then closes it and opens the default device again,
 // at once and then about once a second until one opens; meanwhile no buffer moves on, so the
 // cursors, and the clocks read from them, stay where the sound stopped.
+#include "TPriorityMutex.h"
+
 #include <SDL.h>
 
 #include <atomic>
@@ -23,8 +25,9 @@ class TManualAudioDevice;
 
 class TDirectSoundMixer {
 public:
-    // Opens the default device; null when SDL cannot open one.
-    static std::shared_ptr<TDirectSoundMixer> Open();
+    // Opens the default device; null when SDL cannot open one. lacking (when given) tells whether
+    // that was for want of memory or a thread rather than for want of a device.
+    static std::shared_ptr<TDirectSoundMixer> Open(bool* lacking = nullptr);
     ~TDirectSoundMixer();
     TDirectSoundMixer(const TDirectSoundMixer&) = delete;
     TDirectSoundMixer& operator=(const TDirectSoundMixer&) = delete;
@@ -33,10 +36,16 @@ public:
     void Add(TDirectSoundBuffer* buffer);
     void Remove(TDirectSoundBuffer* buffer);
 
-    std::mutex& Lock() { return mutex_; }
+    TPriorityMutex& Lock() { return mutex_; }
 
     // Primary volume in hundredths of a decibel, applied after the mix.
     void SetMasterVolume(int32_t volume);
+
+    // The device thread's real-time priority: any real-time priority puts it ahead of every
+    // ordinary thread. PulseAudio's own threads run at 5 (up to 20 through RealtimeKit); the
+    // callback takes well under a millisecond a turn, so ahead of them it keeps them waiting
+    // no longer than that.
+    static constexpr int DeviceThreadPriority = 10;
 
 private:
     TDirectSoundMixer() = default;
@@ -59,7 +68,7 @@ private:
     SDL_AudioSpec want_{};  // what the first open asked for; every re-open asks the same
     bool subsystem_ = false;
     TManualAudioDevice* manual_ = nullptr;
-    std::mutex mutex_;
+    TPriorityMutex mutex_;
     std::vector<TDirectSoundBuffer*> buffers_;
     int32_t masterGain_ = 65536;  // 16.16 fixed point
     bool lost_ = false;  // under mutex_

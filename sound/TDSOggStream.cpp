@@ -1,5 +1,6 @@
 #include "TDSOggStream.h"
 
+#include "EResourceError.h"
 #include "SjisConv.h"
 #include "TEvent.h"
 
@@ -158,9 +159,9 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     HalfMarks[1].clear();
     try {
         Thread = std::thread(&TDSOggStream::StreamThread, this);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         Trace.Trace("Play:[%s]スレッドを作れませんでした\n", fileName.c_str());
-        return false;
+        throw EResourceError(std::string("再生スレッドを作れません。(") + e.what() + ")");
     }
     Trace.Trace("Play:[%s]を読みこみました\n", fileName.c_str());
     return true;

@@ -33,7 +33,8 @@ public:
     void Release();
     // Releases the previous file, makes everything afresh, loads the file and starts a new stream
     // thread. False when no buffer can be made or the file does not exist; data that is not Ogg
-    // Vorbis throws ERangeError from TOggData::LoadOgg and leaves the same state as false.
+    // Vorbis throws ERangeError from TOggData::LoadOgg and leaves the same state as false; so does
+    // a stream thread the system will not make, with EResourceError.
     bool Play(const std::string& fileName, bool loop) override;
     // Called by each Play on the freshly loaded data before the stream thread starts, so that
     // the loop table or the place can be changed while nothing else reads them (qvtool play

@@ -1,5 +1,11 @@
 #include "TDXSound.h"
 
+#include "EResourceError.h"
+
+#include <SDL.h>
+
+#include <string>
+
 TDXSound::TDXSound() = default;
 
 bool TDXSound::Init(HWND window, const TSoundFormat* format)
@@ -11,9 +17,15 @@ bool TDXSound::Init(HWND window, const TSoundFormat* format)
     ReleaseAll(false);
 
     Trace.Trace("    DirectSoundオブジェクトの作成\n");
-    if (FAILED(DirectSoundCreate8(nullptr, &Device, nullptr))) {
+    const HRESULT created = DirectSoundCreate8(nullptr, &Device, nullptr);
+    if (FAILED(created)) {
         Device = nullptr;
         Trace.Trace("    DirectSoundオブジェクトの作成に失敗しました\n");
+        // No device is a player that plays nothing; a device the system had no memory or thread
+        // for is a program that cannot run.
+        if (created == DSERR_OUTOFMEMORY) {
+            throw EResourceError(std::string("サウンドデバイスを開けません。(") + SDL_GetError() + ")");
+        }
         return false;
     }
 

@@ -18,6 +18,8 @@ public:
     TDXSound& operator=(const TDXSound&) = delete;
 
     // window: the main window's handle (any value; the device does not use it beyond the call).
+    // False when there is no device; throws EResourceError when the system would not give the
+    // device the memory or the thread it needs.
     bool Init(HWND window, const TSoundFormat* format);
 
     TTraceChannel Trace;

@@ -1,6 +1,7 @@
 #include "TPlaybackSequence.h"
 
 #include "CaptionText.h"
+#include "EResourceError.h"
 #include "Paths.h"
 
 #include <algorithm>
@@ -31,6 +32,8 @@ TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
     failureText_.clear();
     try {
         played = stream_.Play(path, false);
+    } catch (const EResourceError&) {
+        throw;  // no fault of the entry: the next one would fail the same way
     } catch (const std::exception& e) {
         failureText_ = e.what();
     } catch (...) {

@@ -1,15 +1,25 @@
 #include "TMessages.h"
 
+#include "EResourceError.h"
 #include "Unit1.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
+#include <new>
 
 namespace {
 TMessages::MessageSink& Sink()
 {
     static TMessages::MessageSink sink;
     return sink;
+}
+
+int& Failure()
+{
+    static int status = 0;
+    return status;
 }
 
 QString& TitleText()
@@ -33,11 +43,34 @@ void TMessages::HandleException()
 {
     try {
         throw;
+    } catch (const EResourceError& e) {
+        EndForWant(e.what());
+    } catch (const std::bad_alloc&) {
+        EndForWant(EResourceError::OutOfMemoryText());
     } catch (const std::exception& e) {
         ShowException(e.what());
     } catch (...) {
         ShowException(std::string());
     }
+}
+
+void TMessages::EndForWant(const std::string& message)
+{
+    // Said on standard error always: the box may not be seen, or may not come up at all.
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+    Failure() = EResourceError::ExitStatus;
+    try {
+        Show(message, QMessageBox::Critical);
+    } catch (...) {
+        // Too little left even for the box: standard error has it.
+    }
+    QCoreApplication::exit(EResourceError::ExitStatus);
+}
+
+int TMessages::FailureStatus()
+{
+    return Failure();
 }
 
 void TMessages::ShowException(const std::string& message)

@@ -10,8 +10,14 @@
 class TMessages {
 public:
     // To be called inside a catch block: shows the message of the exception being handled
-    // (empty text for one that is not a std::exception).
+    // (empty text for one that is not a std::exception). An EResourceError or std::bad_alloc
+    // ends the program instead (EndForWant).
     static void HandleException();
+    // The program cannot go on for want of memory, a thread or the like: the message on standard
+    // error and in a box, and the message loop ends with EResourceError::ExitStatus.
+    static void EndForWant(const std::string& message);
+    // EResourceError::ExitStatus once EndForWant has been called, 0 before.
+    static int FailureStatus();
     // Shows an error message in a message box with the application's title.
     static void ShowException(const std::string& message);
     // Shows a plain message (ShowMessage).

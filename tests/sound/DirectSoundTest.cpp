@@ -5,11 +5,16 @@
 #include "SoundTestSupport.h"
 #include "TEvent.h"
 #include "TManualAudioDevice.h"
+#include "TThreadPriority.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sched.h>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -361,4 +366,55 @@ TEST_F(DirectSoundDummy, PlayCursorMovesBetweenCallbacksAndStaysBehindWriteCurso
     // Between two callbacks the play cursor shows several places, not only the chunk's start.
     EXPECT_GT(seen.size(), 2 * written.size());
     ASSERT_EQ(buffer->Stop(), DS_OK);
+}
+
+// The thread that hands the sound to the device runs real-time wherever this process may have
+// it, and otherwise at the highest ordinary priority it may have; what RaiseCurrent reports is
+// what a thread then has.
+TEST_F(DirectSoundDummy, TheDeviceThreadRunsRealTimeWhereTheSystemAllowsIt)
+{
+    struct Outcome {
+        TThreadPriority::TGot got;
+        int policy;
+        int nice;
+    };
+    const auto raised = [](int realtime, int nice) {
+        Outcome o{};
+        std::thread([&] {
+            o.got = TThreadPriority::RaiseCurrent(realtime, nice);
+            o.policy = sched_getscheduler(0);
+            o.nice = getpriority(PRIO_PROCESS, 0);
+        }).join();
+        return o;
+    };
+    const Outcome realtime = raised(3, -5);
+    const Outcome niceOnly = raised(0, -5);
+    const int niceBefore = getpriority(PRIO_PROCESS, 0);
+    for (const Outcome& o : {realtime, niceOnly}) {
+        if (o.got == TThreadPriority::TGot::RealTime) {
+            EXPECT_TRUE(o.policy == SCHED_FIFO || o.policy == SCHED_RR) << o.policy;
+        } else if (o.got == TThreadPriority::TGot::Nice) {
+            EXPECT_EQ(o.policy, SCHED_OTHER);
+            EXPECT_LE(o.nice, -5);
+        } else {
+            EXPECT_EQ(o.policy, SCHED_OTHER);
+            EXPECT_EQ(o.nice, niceBefore);
+        }
+    }
+    EXPECT_NE(niceOnly.got, TThreadPriority::TGot::RealTime);  // 0 asks for no real-time class
+
+    // SDL names the device's thread; it has run its first callback by now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int devicePolicy = -1;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        if (name.rfind("SDLAudio", 0) == 0)
+            devicePolicy = sched_getscheduler(std::stoi(task.path().filename().string()));
+    }
+    ASSERT_NE(devicePolicy, -1) << "no SDL audio thread found";
+    if (realtime.got == TThreadPriority::TGot::RealTime)
+        EXPECT_TRUE(devicePolicy == SCHED_FIFO || devicePolicy == SCHED_RR) << devicePolicy;
+    else
+        EXPECT_EQ(devicePolicy, SCHED_OTHER);
 }

@@ -1,7 +1,9 @@
 // Outside input beyond the player's limits, refused cleanly: a file too large to hold in memory
 // and names too long for the system. Each refusal must say what went wrong (or count as a missing
-// file) and leave what was already open playing.
+// file) and leave what was already open playing. And a system that will not give a thread or
+// the sound device what it needs: an EResourceError, never a plain failure of the file.
 #include "EFileError.h"
+#include "EResourceError.h"
 #include "OggFixture.h"
 #include "OggWuvorbisLib.h"
 #include "SoundTestSupport.h"
@@ -11,8 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,6 +48,28 @@ std::string TooLongNames(int which)
     return which == 0 ? fixture::TempDir() + "/" + std::string(300, 'n') + ".ogg"
                       : fixture::TempDir() + "/" + std::string(5000, 'p') + ".ogg";
 }
+
+// The address space held to what is mapped now and a little more (ulimit -v from inside), for
+// the life of the object.
+class TTightAddressSpace {
+public:
+    explicit TTightAddressSpace(uint64_t extra)
+    {
+        getrlimit(RLIMIT_AS, &saved_);
+        std::ifstream statm("/proc/self/statm");
+        uint64_t pages = 0;
+        statm >> pages;
+        rlimit tight = saved_;
+        tight.rlim_cur = pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) + extra;
+        setrlimit(RLIMIT_AS, &tight);
+    }
+    ~TTightAddressSpace() { setrlimit(RLIMIT_AS, &saved_); }
+    TTightAddressSpace(const TTightAddressSpace&) = delete;
+    TTightAddressSpace& operator=(const TTightAddressSpace&) = delete;
+
+private:
+    rlimit saved_{};
+};
 
 class Limits : public ::testing::Test {
 protected:
@@ -115,4 +144,47 @@ TEST_F(Limits, NamesTooLongForTheSystemCountAsMissingFiles)
         EXPECT_EQ(stream.GetFileName(), name);  // kept whole for the trace, never cut
         EXPECT_EQ(stream.GetTitle(name), "");
     }
+}
+
+// Run in a process of its own (a death test re-executes the program for it): a thread that has
+// ended leaves its stack cached for the next, which then needs no new address space.
+TEST_F(Limits, AThreadOrDeviceTheSystemWillNotGiveIsAResourceErrorAndTheNextPlayWorks)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers' own reservations do not fit a tight address space";
+#endif
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto tightStarts = [] {
+        soundtest::UseDummyDriver();
+        GoodFile();
+        std::string said;
+        // Room for the buffers and the decoder, none for a thread's stack (8 MB).
+        constexpr uint64_t room = 6u << 20;
+        {
+            TTightAddressSpace tight(room);
+            TDXSound sound;
+            TSoundFormat format{OutputFormat::Rate};
+            try {
+                sound.Init(reinterpret_cast<HWND>(1), &format);
+            } catch (const EResourceError& e) {
+                said += e.what();
+            }
+        }
+        Player player;
+        TDSOggStream& stream = player.stream;
+        {
+            TTightAddressSpace tight(room);
+            try {
+                stream.Play(GoodFile(), false);
+            } catch (const EResourceError& e) {
+                said += e.what();
+            }
+        }
+        const bool playsAfter = stream.Play(GoodFile(), false) && stream.IsPlaying();
+        std::fprintf(stderr, "%s|%s\n", said.c_str(), playsAfter ? "plays after" : "silent after");
+        std::fflush(stderr);
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(tightStarts(), ::testing::ExitedWithCode(0),
+                "サウンドデバイスを開けません.*再生スレッドを作れません.*\\|plays after");
 }

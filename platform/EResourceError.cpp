@@ -1,0 +1,6 @@
+#include "EResourceError.h"
+
+std::string EResourceError::OutOfMemoryText()
+{
+    return "メモリーが足りません。(out of memory)";
+}
