@@ -1,5 +1,7 @@
 #include "TDXSound.h"
 
+#include <utility>
+
 TDXSound::TDXSound() = default;
 
 bool TDXSound::Init(HWND window, const TSoundFormat* format)
@@ -11,8 +13,8 @@ bool TDXSound::Init(HWND window, const TSoundFormat* format)
     ReleaseAll(false);
 
     Trace.Trace("    DirectSoundオブジェクトの作成\n");
-    if (FAILED(DirectSoundCreate8(nullptr, &Device, nullptr))) {
-        Device = nullptr;
+    // A failed call leaves its out parameter empty.
+    if (FAILED(DirectSoundCreate8(nullptr, Device.Put(), nullptr))) {
         Trace.Trace("    DirectSoundオブジェクトの作成に失敗しました\n");
         return false;
     }
@@ -27,8 +29,7 @@ bool TDXSound::Init(HWND window, const TSoundFormat* format)
     desc.dwSize = sizeof(DSBUFFERDESC);
     desc.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRLVOLUME;
     Trace.Trace("    プライマリーバッファーの作成\n");
-    if (FAILED(Device->CreateSoundBuffer(&desc, &PrimaryBuffer, nullptr))) {
-        PrimaryBuffer = nullptr;
+    if (FAILED(Device->CreateSoundBuffer(&desc, PrimaryBuffer.Put(), nullptr))) {
         Trace.Trace("    プライマリーバッファーの作成に失敗しました\n");
         return false;
     }
@@ -61,24 +62,18 @@ TDXSound::~TDXSound()
 void TDXSound::ReleaseAll(bool traced)
 {
     for (int n = 63; n >= 0; --n) {
-        if (SecondaryBuffers[n] != nullptr) {
-            SecondaryBuffers[n]->Release();
-            SecondaryBuffers[n] = nullptr;
+        if (TComPtr<IDirectSoundBuffer>(std::exchange(SecondaryBuffers[n], nullptr)).Reset()) {
             if (traced) {
                 Trace.Trace("    セカンダリーバッファー%d番 解放\n", n);
             }
         }
     }
-    if (PrimaryBuffer != nullptr) {
-        PrimaryBuffer->Release();
-        PrimaryBuffer = nullptr;
+    if (PrimaryBuffer.Reset()) {
         if (traced) {
             Trace.Trace("    プライマリーバッファー解放\n");
         }
     }
-    if (Device != nullptr) {
-        Device->Release();
-        Device = nullptr;
+    if (Device.Reset()) {
         if (traced) {
             Trace.Trace("    DirectSoundオブジェクト解放\n");
         }
