@@ -40,6 +40,17 @@ void TMessages::HandleException()
     }
 }
 
+void TMessages::ShowFailure(const std::string& what)
+{
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        ShowException(what + "\n" + e.what());
+    } catch (...) {
+        ShowException(what);
+    }
+}
+
 void TMessages::ShowException(const std::string& message)
 {
     Show(message, QMessageBox::Critical);

@@ -12,6 +12,9 @@ public:
     // To be called inside a catch block: shows the message of the exception being handled
     // (empty text for one that is not a std::exception).
     static void HandleException();
+    // The same for a handler that failed at what: what, then the exception's message below it.
+    // Handlers catch their own faults this way; nothing may unwind through Qt's signals.
+    static void ShowFailure(const std::string& what);
     // Shows an error message in a message box with the application's title.
     static void ShowException(const std::string& message);
     // Shows a plain message (ShowMessage).
