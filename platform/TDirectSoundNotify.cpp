@@ -2,15 +2,12 @@
 
 #include "TDirectSoundBuffer.h"
 
-TDirectSoundNotify::TDirectSoundNotify(TDirectSoundBuffer* buffer) : buffer_(buffer)
+TDirectSoundNotify::TDirectSoundNotify(TDirectSoundBuffer* buffer) : buffer_(TComPtr<TDirectSoundBuffer>::Share(buffer))
 {
-    buffer_->AddRef();
 }
 
-TDirectSoundNotify::~TDirectSoundNotify()
-{
-    buffer_->Release();
-}
+// The buffer's reference goes with buffer_.
+TDirectSoundNotify::~TDirectSoundNotify() = default;
 
 HRESULT TDirectSoundNotify::QueryOther(const GUID& iid, void** object)
 {

@@ -2,6 +2,7 @@
 // The notification interface of a secondary buffer. It holds a reference to its buffer, so the
 // buffer lives until both have been released.
 #include "TComObject.h"
+#include "TComPtr.h"
 
 class TDirectSoundBuffer;
 
@@ -16,5 +17,5 @@ private:
     // Any other interface is the buffer's.
     HRESULT QueryOther(const GUID& iid, void** object) override;
 
-    TDirectSoundBuffer* buffer_;
+    TComPtr<TDirectSoundBuffer> buffer_;
 };

@@ -48,9 +48,8 @@ bool TDSOggStream::CreateBuffer()
     desc.dwBufferBytes = BufferSize;
     desc.lpwfxFormat = &wf;
 
-    IDirectSound8* device = Sound != nullptr ? Sound->Device : nullptr;
-    if (device == nullptr || FAILED(device->CreateSoundBuffer(&desc, &PlayBuffer, nullptr))) {
-        PlayBuffer = nullptr;
+    IDirectSound8* device = Sound != nullptr ? Sound->Device.Get() : nullptr;
+    if (device == nullptr || FAILED(device->CreateSoundBuffer(&desc, PlayBuffer.Put(), nullptr))) {
         Trace.Trace("再生バッファーの生成に失敗\n");
         Release();
         return false;
@@ -60,13 +59,11 @@ bool TDSOggStream::CreateBuffer()
         event = std::make_unique<TEvent>();
     }
 
-    void* notify = nullptr;
-    if (FAILED(PlayBuffer->QueryInterface(IID_IDirectSoundNotify8, &notify)) || notify == nullptr) {
+    if (FAILED(PlayBuffer->QueryInterface(IID_IDirectSoundNotify8, Notify.PutVoid())) || Notify == nullptr) {
         Trace.Trace("IDirectSoundNotify8インターフェイスの取得に失敗\n");
         Release();
         return false;
     }
-    Notify = static_cast<IDirectSoundNotify8*>(notify);
 
     const DSBPOSITIONNOTIFY positions[2] = {{0, Events[0].get()}, {BufferSize / 2, Events[1].get()}};
     if (FAILED(Notify->SetNotificationPositions(2, positions))) {
@@ -106,8 +103,7 @@ void TDSOggStream::Release()
         // The buffer outlives this interface for a moment; make sure it can no longer signal the
         // events that are closed next.
         Notify->SetNotificationPositions(0, nullptr);
-        Notify->Release();
-        Notify = nullptr;
+        Notify.Reset();
         Trace.Trace("    通知イベントインターフェイスの解放\n");
     }
     if (Events[1]) {
@@ -119,9 +115,7 @@ void TDSOggStream::Release()
         Trace.Trace("    イベントハンドル(0)解放\n");
     }
     Events[2].reset();
-    if (PlayBuffer != nullptr) {
-        PlayBuffer->Release();
-        PlayBuffer = nullptr;
+    if (PlayBuffer.Reset()) {
         Trace.Trace("    再生バッファーの解放\n");
     }
     Trace.Trace("[解放処理終了]\n");
@@ -632,7 +626,7 @@ TOggData* TDSOggStream::GetOggData() const
 
 IDirectSoundBuffer* TDSOggStream::GetPlayBuffer() const
 {
-    return PlayBuffer;
+    return PlayBuffer.Get();
 }
 
 bool TDSOggStream::HasStreamThread() const

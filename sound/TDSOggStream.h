@@ -4,6 +4,7 @@
 #include "DirectSound.h"
 #include "IStreamPlayer.h"
 #include "OggDataLib.h"
+#include "TComPtr.h"
 #include "TDXSound.h"
 #include "TStringList.h"
 #include "TraceChannel.h"
@@ -120,8 +121,8 @@ private:
 
     TTraceChannel Trace;
     TDXSound* Sound = nullptr;
-    IDirectSoundNotify8* Notify = nullptr;
-    IDirectSoundBuffer* PlayBuffer = nullptr;
+    TComPtr<IDirectSoundNotify8> Notify;
+    TComPtr<IDirectSoundBuffer> PlayBuffer;
     std::string FileName;  // kept whole, whatever its length
     std::atomic<int32_t> Volume{0};
     std::atomic<bool> Mute{false};

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <string>
+#include <utility>
 
 TDXSound::TDXSound() = default;
 
@@ -17,9 +18,9 @@ bool TDXSound::Init(HWND window, const TSoundFormat* format)
     ReleaseAll(false);
 
     Trace.Trace("    DirectSoundオブジェクトの作成\n");
-    const HRESULT created = DirectSoundCreate8(nullptr, &Device, nullptr);
+    // A failed call leaves its out parameter empty.
+    const HRESULT created = DirectSoundCreate8(nullptr, Device.Put(), nullptr);
     if (FAILED(created)) {
-        Device = nullptr;
         Trace.Trace("    DirectSoundオブジェクトの作成に失敗しました\n");
         // No device is a player that plays nothing; a device the system had no memory or thread
         // for is a program that cannot run.
@@ -39,8 +40,7 @@ bool TDXSound::Init(HWND window, const TSoundFormat* format)
     desc.dwSize = sizeof(DSBUFFERDESC);
     desc.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRLVOLUME;
     Trace.Trace("    プライマリーバッファーの作成\n");
-    if (FAILED(Device->CreateSoundBuffer(&desc, &PrimaryBuffer, nullptr))) {
-        PrimaryBuffer = nullptr;
+    if (FAILED(Device->CreateSoundBuffer(&desc, PrimaryBuffer.Put(), nullptr))) {
         Trace.Trace("    プライマリーバッファーの作成に失敗しました\n");
         return false;
     }
@@ -73,24 +73,18 @@ TDXSound::~TDXSound()
 void TDXSound::ReleaseAll(bool traced)
 {
     for (int n = 63; n >= 0; --n) {
-        if (SecondaryBuffers[n] != nullptr) {
-            SecondaryBuffers[n]->Release();
-            SecondaryBuffers[n] = nullptr;
+        if (TComPtr<IDirectSoundBuffer>(std::exchange(SecondaryBuffers[n], nullptr)).Reset()) {
             if (traced) {
                 Trace.Trace("    セカンダリーバッファー%d番 解放\n", n);
             }
         }
     }
-    if (PrimaryBuffer != nullptr) {
-        PrimaryBuffer->Release();
-        PrimaryBuffer = nullptr;
+    if (PrimaryBuffer.Reset()) {
         if (traced) {
             Trace.Trace("    プライマリーバッファー解放\n");
         }
     }
-    if (Device != nullptr) {
-        Device->Release();
-        Device = nullptr;
+    if (Device.Reset()) {
         if (traced) {
             Trace.Trace("    DirectSoundオブジェクト解放\n");
         }

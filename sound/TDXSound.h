@@ -2,6 +2,7 @@
 // The program's sound device: the DirectSound-like device object, its primary buffer and the
 // output format (OutputFormat::Rate). The stream player makes its own buffer through Device.
 #include "DirectSound.h"
+#include "TComPtr.h"
 #include "TraceChannel.h"
 
 #include <cstdint>
@@ -23,9 +24,11 @@ public:
     bool Init(HWND window, const TSoundFormat* format);
 
     TTraceChannel Trace;
-    IDirectSoundBuffer* PrimaryBuffer = nullptr;
+    TComPtr<IDirectSoundBuffer> PrimaryBuffer;
+    // Slots for buffers made on the device for this object; each reference in a slot is held
+    // here and let go by ReleaseAll. (The stream player keeps its own buffer.)
     IDirectSoundBuffer* SecondaryBuffers[64] = {};
-    IDirectSound8* Device = nullptr;
+    TComPtr<IDirectSound8> Device;
 
 private:
     // Releases the secondary buffers, the primary buffer and the device, in that order; traced,

@@ -73,6 +73,21 @@ int TMessages::FailureStatus()
     return Failure();
 }
 
+void TMessages::ShowFailure(const std::string& what)
+{
+    try {
+        throw;
+    } catch (const EResourceError& e) {
+        EndForWant(e.what());
+    } catch (const std::bad_alloc&) {
+        EndForWant(EResourceError::OutOfMemoryText());
+    } catch (const std::exception& e) {
+        ShowException(what + "\n" + e.what());
+    } catch (...) {
+        ShowException(what);
+    }
+}
+
 void TMessages::ShowException(const std::string& message)
 {
     Show(message, QMessageBox::Critical);

@@ -18,6 +18,10 @@ public:
     static void EndForWant(const std::string& message);
     // EResourceError::ExitStatus once EndForWant has been called, 0 before.
     static int FailureStatus();
+    // The same for a handler that failed at what: what, then the exception's message below it
+    // (want of memory or a thread still ends the program).
+    // Handlers catch their own faults this way; nothing may unwind through Qt's signals.
+    static void ShowFailure(const std::string& what);
     // Shows an error message in a message box with the application's title.
     static void ShowException(const std::string& message);
     // Shows a plain message (ShowMessage).

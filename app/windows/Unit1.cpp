@@ -434,7 +434,13 @@ void TForm1::S1Click()
     const QStringList files = SkinLoadDialog->selectedFiles();
     if (files.isEmpty())
         return;
-    ChangeSkin(TFileIntake::NativeName(files.first()));
+    const std::string chosen = TFileIntake::NativeName(files.first());
+    try {
+        ChangeSkin(chosen);
+    } catch (...) {
+        // The skin shown stays; the menu's signal must not carry the fault into Qt.
+        TMessages::ShowFailure("スキンを変更できませんでした: " + chosen);
+    }
 }
 
 void TForm1::ChangeSkin(const std::string& chosenFile)

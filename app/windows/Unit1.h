@@ -188,6 +188,8 @@ protected:
 private:
     // Entry 0 selected, the old piece stopped, the playback state reset, entry 0 played.
     void PlayFirstEntry();
+    // PlayEntry's work; it may throw, PlayEntry may not.
+    void StartEntry(int index);
     void SyncNextPlayTimer();
     // Entry index could not be played: says so and goes on with the next one.
     void EntryFailed(int index);

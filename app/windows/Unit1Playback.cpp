@@ -49,6 +49,17 @@ void TForm1::FollowSequence(bool playCurrent)
 
 void TForm1::PlayEntry(int index)
 {
+    // Buttons, menus, timers and the desktop's commands all come here: a fault ends here with
+    // its message, and the next tick or command goes on as usual.
+    try {
+        StartEntry(index);
+    } catch (...) {
+        TMessages::ShowFailure("再生失敗: " + Paths::ExtractFileName(PlaylistCursor.PathAt(index)));
+    }
+}
+
+void TForm1::StartEntry(int index)
+{
     const TPlaybackSequence::TStart start = Sequence.PlayEntry(index);
     SyncNextPlayTimer();
     if (start == TPlaybackSequence::TStart::Ignored)

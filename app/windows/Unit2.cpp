@@ -144,14 +144,7 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     Playlist = std::make_unique<TPlaylist>(Form1->OggFileList, ListBox1);
     Intake = std::make_unique<TFileIntake>(
         this, *Playlist, *this, LoadingProgress,
-        [](int first) {
-            // As a double-click on that entry does.
-            if (Form1 == nullptr)
-                return;
-            Form1->Sequence.Reset();
-            Form1->OggStream.Stop();
-            Form1->PlayEntry(first);
-        },
+        [this](int first) { PlayFromStart(first); },
         [](const std::string& message) { TMessages::ShowMessage(message); });
     Form1->PlaylistCursor.SetPlaylist(Playlist.get());
     FormCreate();
@@ -180,6 +173,15 @@ void TForm2::Guarded(F&& body)
 void TForm2::ResetPlayback()
 {
     Form1->Sequence.Reset();
+}
+
+void TForm2::PlayFromStart(int index)
+{
+    if (Form1 == nullptr)
+        return;
+    ResetPlayback();
+    Form1->OggStream.Stop();
+    Form1->PlayEntry(index);
 }
 
 std::string TForm2::DisplayName(const std::string& path, const std::string& listedTitle)
@@ -295,11 +297,8 @@ void TForm2::ListBox1DblClick()
 {
     Guarded([&] {
         const int s = Playlist->Selected();
-        if (s < 0)
-            return;
-        ResetPlayback();
-        Form1->OggStream.Stop();
-        Form1->PlayEntry(s);
+        if (s >= 0)
+            PlayFromStart(s);
     });
 }
 
@@ -325,19 +324,6 @@ void TForm2::MLoadOggClick()
     });
 }
 
-void TForm2::MPlayListClick()
-{
-    Guarded([&] {
-        const QStringList files = ChoosePlaylists ? ChoosePlaylists() : QStringList();
-        if (files.isEmpty())
-            return;
-        Playlist->Clear();
-        Form1->OggStream.Stop();
-        ResetPlayback();
-        TakeChosen(files, [this](const std::string& name, TSkippedNames& skipped) { LoadPlaylistFile(name, skipped); });
-    });
-}
-
 void TForm2::TakeChosen(const QStringList& files, const std::function<void(const std::string&, TSkippedNames&)>& take)
 {
     TSkippedNames skipped;
@@ -354,6 +340,19 @@ void TForm2::TakeChosen(const QStringList& files, const std::function<void(const
         }
     }
     Intake->ReportSkipped(skipped);
+}
+
+void TForm2::MPlayListClick()
+{
+    Guarded([&] {
+        const QStringList files = ChoosePlaylists ? ChoosePlaylists() : QStringList();
+        if (files.isEmpty())
+            return;
+        Playlist->Clear();
+        Form1->OggStream.Stop();
+        ResetPlayback();
+        TakeChosen(files, [this](const std::string& name, TSkippedNames& skipped) { LoadPlaylistFile(name, skipped); });
+    });
 }
 
 void TForm2::Form1S1Click()

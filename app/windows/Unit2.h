@@ -103,6 +103,9 @@ protected:
 
 private:
     void ResetPlayback();
+    // Entry index played from its start, as a double-click on it does (the intake's hand-over
+    // plays the first entry it brought the same way).
+    void PlayFromStart(int index);
     // Names chosen in a dialog, each handed to take with the loading bar stepping; a name take
     // throws for is passed over and the rest are taken. The names passed over are reported once.
     void TakeChosen(const QStringList& files, const std::function<void(const std::string&, TSkippedNames&)>& take);

@@ -350,6 +350,28 @@ TEST_F(MainWindow, SkinKeysMatchInLowerCase)
     EXPECT_EQ(f.LTitle->x(), 42);
 }
 
+TEST_F(MainWindow, ASkinChosenInAFolderTooLongForTheRecordIsReportedAndTheSkinStays)
+{
+    // Chosen through the menu: the fault ends in the handler's own message instead of
+    // unwinding through the menu's signal into Qt.
+    const std::string longDir = FreshDir("long-skin") + std::string(240, 'x') + "/";
+    TestSkin{}.Write(longDir);
+    TForm1& f = Start();
+    messages.clear();
+    const std::string shown = f.Skin->SkinDir;
+    QTimer::singleShot(0, &f, [&] {
+        f.SkinLoadDialog->selectFile(QFile::decodeName(QByteArray::fromStdString(longDir + "skin.ini")));
+        static_cast<QDialog*>(f.SkinLoadDialog.get())->accept();
+    });
+    EXPECT_NO_THROW(f.S1->trigger());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(HasMessage("スキンを変更できませんでした: " + longDir + "skin.ini\nスキンのフォルダのパスが長すぎます"))
+        << messages[0];
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.Skin->SkinDir, shown);
+    EXPECT_EQ(f.Settings.SkinPathText(), shown);
+}
+
 TEST_F(MainWindow, BrokenSkinShowsTheErrorAndFallsBackToTheDefault)
 {
     // A blank before "=" leaves DISPLAY_X missing in the chosen skin.

@@ -3,6 +3,7 @@
 #include "ERangeError.h"
 #include "OggFixture.h"
 #include "Paths.h"
+#include "TComPtr.h"
 #include "TMemoryStream.h"
 #include "TStringList.h"
 #include "TickCount.h"
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <vector>
 
 TEST(StringList, SplitsAtCrLfCrAndLfAndKeepsAnUnendedLastLine)
 {
@@ -133,4 +135,41 @@ TEST(TickCount, CanBePinnedAndAdvanced)
     uint32_t a = TickCount::Get();
     uint32_t b = TickCount::Get();
     EXPECT_LE(static_cast<uint32_t>(b - a), 1000u);
+}
+
+namespace {
+// An object that counts its references and logs when it is freed.
+struct Counted {
+    int refs = 1;
+    std::vector<int>* freed;
+    int id;
+    unsigned long AddRef() { return static_cast<unsigned long>(++refs); }
+    unsigned long Release()
+    {
+        if (--refs == 0)
+            freed->push_back(id);
+        return static_cast<unsigned long>(refs);
+    }
+};
+} // namespace
+
+TEST(ComPtr, EachReferenceIsLetGoExactlyOnceInTheOrderOfTheResets)
+{
+    std::vector<int> freed;
+    Counted a{1, &freed, 1}, b{1, &freed, 2}, c{1, &freed, 3};
+    {
+        TComPtr<Counted> first(&a);
+        TComPtr<Counted> shared = TComPtr<Counted>::Share(&a);  // a second reference to a
+        EXPECT_EQ(a.refs, 2);
+        TComPtr<Counted> moved(std::move(first));  // moving hands the reference on
+        EXPECT_EQ(first, nullptr);
+        EXPECT_FALSE(first.Reset());
+        *moved.Put() = &b;  // an out parameter: a's reference goes first, b's is taken
+        EXPECT_EQ(a.refs, 1);
+        moved = TComPtr<Counted>(&c);  // b goes
+        EXPECT_EQ(freed, std::vector<int>{2});
+        EXPECT_TRUE(shared.Reset());  // a goes
+        EXPECT_FALSE(shared.Reset());
+    }  // c goes with its owner
+    EXPECT_EQ(freed, (std::vector<int>{2, 1, 3}));
 }
