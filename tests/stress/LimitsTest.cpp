@@ -146,11 +146,21 @@ TEST_F(Limits, NamesTooLongForTheSystemCountAsMissingFiles)
     }
 }
 
+// The sanitizers' own reservations do not fit a tight address space (GCC and clang name them
+// differently).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define OSTRA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define OSTRA_SANITIZED 1
+#endif
+#endif
+
 // Run in a process of its own (a death test re-executes the program for it): a thread that has
 // ended leaves its stack cached for the next, which then needs no new address space.
 TEST_F(Limits, AThreadOrDeviceTheSystemWillNotGiveIsAResourceErrorAndTheNextPlayWorks)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#ifdef OSTRA_SANITIZED
     GTEST_SKIP() << "the sanitizers' own reservations do not fit a tight address space";
 #endif
     GTEST_FLAG_SET(death_test_style, "threadsafe");
