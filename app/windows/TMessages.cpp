@@ -41,17 +41,7 @@ void Show(const std::string& message, QMessageBox::Icon icon)
 
 void TMessages::HandleException()
 {
-    try {
-        throw;
-    } catch (const EResourceError& e) {
-        EndForWant(e.what());
-    } catch (const std::bad_alloc&) {
-        EndForWant(EResourceError::OutOfMemoryText());
-    } catch (const std::exception& e) {
-        ShowException(e.what());
-    } catch (...) {
-        ShowException(std::string());
-    }
+    ShowFailure(std::string());
 }
 
 void TMessages::EndForWant(const std::string& message)
@@ -82,7 +72,7 @@ void TMessages::ShowFailure(const std::string& what)
     } catch (const std::bad_alloc&) {
         EndForWant(EResourceError::OutOfMemoryText());
     } catch (const std::exception& e) {
-        ShowException(what + "\n" + e.what());
+        ShowException(what.empty() ? std::string(e.what()) : what + "\n" + e.what());
     } catch (...) {
         ShowException(what);
     }

@@ -8,10 +8,7 @@ set -euo pipefail
 bin="$1"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../support/xsession.sh"
-xsession_init
-xsession_sandbox "$bin"
-"$2" "$work"
-fail() { xsession_fail "formats: $*"; }
+xsession_e2e formats "$bin" "$2"
 
 "$bin/qvtool" render "$work/rate48k.ogg" "$work/rate48k.wav"
 "$bin/qvtool" render "$work/mono22k.ogg" "$work/mono22k.wav"

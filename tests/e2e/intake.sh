@@ -11,10 +11,7 @@ set -euo pipefail
 bin="$1"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../support/xsession.sh"
-xsession_init
-xsession_sandbox "$bin"
-"$2" "$work"
-fail() { xsession_fail "intake: $*"; }
+xsession_e2e intake "$bin" "$2"
 
 end_player() {
   xsession_signal_player TERM

@@ -6,11 +6,8 @@
 #   limits.sh BIN_DIR MAKE_E2E_FILES
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../support/xsession.sh"
-xsession_init
-xsession_sandbox "$1"
-"$2" "$work"
+xsession_e2e limits "$1" "$2"
 export SDL_AUDIODRIVER=dummy
-fail() { xsession_fail "limits: $*"; }
 
 # The program under a shell limit ("-v 150000"): $player_pid.
 start_limited() {
@@ -19,15 +16,6 @@ start_limited() {
   player_pid=$!
 }
 
-# Waits up to 10 s for the program to end: $status, its exit status, or "running".
-await_end() {
-  for _ in $(seq 100); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
-  status=running
-  kill -0 "$player_pid" 2>/dev/null && return
-  status=0
-  wait "$player_pid" || status=$?
-  player_pid=""
-}
 
 for limit in "-v 150000" "-v 250000" "-v 500000" "-n 12"; do
   start_limited "$limit"
@@ -35,9 +23,9 @@ for limit in "-v 150000" "-v 250000" "-v 500000" "-n 12"; do
   grep -q "足りません" "$work/player.log" || fail "ulimit $limit: no reason on standard error"
   xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
   xdotool key Return
-  await_end
-  [ "$status" = running ] && fail "ulimit $limit: still running 10 s after the box was answered"
-  [ "$status" = 71 ] || fail "ulimit $limit: exit status $status, not 71"
+  xsession_await_end
+  [ "$player_status" = running ] && fail "ulimit $limit: still running 10 s after the box was answered"
+  [ "$player_status" = 71 ] || fail "ulimit $limit: exit status $player_status, not 71"
   echo "ulimit $limit: $(head -n1 "$work/player.log"), exit status 71"
 done
 

@@ -10,10 +10,7 @@ set -euo pipefail
 bin="$1"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../support/xsession.sh"
-xsession_init
-xsession_sandbox "$bin"
-"$2" "$work"
-fail() { xsession_fail "loop-tags: $*"; }
+xsession_e2e loop-tags "$bin" "$2"
 
 cp "$work/upper.ogg" "$work/container.ogg"
 "$bin/qvtool" import "$work/container.ogg" >/dev/null

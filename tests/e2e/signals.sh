@@ -7,11 +7,8 @@
 #   signals.sh BIN_DIR MAKE_E2E_FILES
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../support/xsession.sh"
-xsession_init
-xsession_sandbox "$1"
-"$2" "$work"
+xsession_e2e signals "$1" "$2"
 export SDL_AUDIODRIVER=dummy
-fail() { xsession_fail "signals: $*"; }
 
 x=100
 for sig in TERM HUP INT; do

@@ -50,6 +50,16 @@ xsession_cleanup() {
   rm -rf "$work"
 }
 
+# The start of an end-to-end script: the session, the program folder made from BIN_DIR, the test
+# files MAKE_E2E_FILES writes into $work, and fail() naming the script in its message.
+#   xsession_e2e NAME BIN_DIR MAKE_E2E_FILES
+xsession_e2e() {
+  xsession_init
+  xsession_sandbox "$2"
+  "$3" "$work"
+  eval "fail() { xsession_fail \"$1: \$*\"; }"
+}
+
 xsession_fail() {
   echo "$*" >&2
   if [ -f "$work/player.log" ]; then cat "$work/player.log" >&2; fi
@@ -94,6 +104,12 @@ xsession_start_player() {
 # its exit status, or "running".
 xsession_signal_player() {
   kill -"$1" "$player_pid"
+  xsession_await_end
+}
+
+# Waits up to 10 s for the running player to end; player_status is then its exit status, or
+# "running".
+xsession_await_end() {
   for _ in $(seq 100); do kill -0 "$player_pid" 2>/dev/null || break; sleep 0.1; done
   player_status=running
   kill -0 "$player_pid" 2>/dev/null && return
