@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -304,6 +305,49 @@ TEST_F(WindowsTest, AnEmptyPlaylistSavesAnEmptyFileOverTheOldOne)
     Form2->Form1S1Click();
     EXPECT_TRUE(std::filesystem::exists(file));
     EXPECT_EQ(fixture::ReadText(file), "");
+}
+
+TEST_F(WindowsTest, SavingAsksBeforeReplacingAnExistingFile)
+{
+    namespace fs = std::filesystem;
+    const std::string dir = fixture::FreshDir("pl-save");
+    Form1->S3->setChecked(true);
+    Form2->ChooseOggFiles = [] { return QStringList{QStringLiteral("/music/a.ogg"), QStringLiteral("/music/b.qv")}; };
+    Form2->MLoadOggClick();
+    std::vector<QString> asked;
+    bool answer = false;
+    Form2->ConfirmReplace = [&](const QString& file) {
+        asked.push_back(file);
+        return answer;
+    };
+    auto saveAs = [&](const std::string& file) {
+        Form2->ChooseSaveFile = [file] { return QString::fromStdString(file); };
+        Form2->Form1S1Click();
+    };
+
+    // A new name: written without a question.
+    saveAs(dir + "new.m3u");
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(fixture::ReadText(dir + "new.m3u"), "/music/a.ogg\r\n/music/b.qv\r\n");
+
+    // An existing file, or a link to one: asked; "No" keeps it whole, "Yes" replaces it.
+    WriteText(dir + "old.m3u", "/keep/me.ogg\r\n");
+    fs::create_symlink("old.m3u", dir + "link.m3u8");
+    saveAs(dir + "old.m3u");
+    saveAs(dir + "link.m3u8");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].toStdString(), dir + "old.m3u");
+    EXPECT_EQ(fixture::ReadText(dir + "old.m3u"), "/keep/me.ogg\r\n");
+    answer = true;
+    saveAs(dir + "link.m3u8");
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_TRUE(fs::is_symlink(dir + "link.m3u8"));
+    EXPECT_EQ(fixture::ReadText(dir + "old.m3u"), "/music/a.ogg\r\n/music/b.qv\r\n");
+    EXPECT_TRUE(messages.empty());
+
+    // The playlist dialogs offer ".m3u8" beside ".m3u".
+    for (QFileDialog* dialog : {Form2->ListLoadDialog.get(), Form2->ListSaveDialog.get()})
+        EXPECT_TRUE(dialog->nameFilters().join(' ').contains(QStringLiteral("*.m3u8"))) << dialog->objectName().toStdString();
 }
 
 TEST_F(WindowsTest, PlaylistLinesAreTakenAsWrittenAndResolvedAgainstTheWorkingDirectory)
