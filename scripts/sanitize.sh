@@ -10,9 +10,12 @@
 # "asan" and "tsan" (CMakePresets.json); this script only runs them one after the other.
 #   SANITIZERS       which of them (default "asan tsan"; "address" and "thread" name them too)
 #   SANITIZE_LABELS  a CTest label expression instead of the presets' suites
+#   SANITIZE_JOBS    tests run side by side (default: two a core, as many of them wait on sound
+#                    played in real time)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 jobs="$(nproc)"
+test_jobs="${SANITIZE_JOBS:-$((jobs * 2))}"
 labels=()
 [ -n "${SANITIZE_LABELS:-}" ] && labels=(-L "$SANITIZE_LABELS")
 
@@ -26,5 +29,5 @@ for sanitizer in ${SANITIZERS:-asan tsan}; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: testing"
-  ctest --preset "$preset" -j "$jobs" "${labels[@]}"
+  ctest --preset "$preset" -j "$test_jobs" "${labels[@]}"
 done
