@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs every test through CTest: the full suite (build/),
 # the sanitizer suites (build-asan/, build-tsan/) and every fuzz target (build-fuzz/). Each stage
-# is timed; the times are shown at the end.
+# is timed; the times are shown at the end. A stage of tests that fails does not stop the ones
+# after it (one run shows every failure); the exit status is 1 when any failed.
 #   FUZZ_SECONDS   seconds per fuzz target here (default 20; scripts/fuzz.sh alone fuzzes 60)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
@@ -14,12 +15,23 @@ if command -v ccache >/dev/null && ccache -p 2>/dev/null | grep -q '^(default) m
 fi
 
 times=()
+failed=()
+# stage NAME COMMAND...: runs and times one stage; a failure ends the run.
 stage() {
   local name="$1" start=$SECONDS
   shift
   echo "==== $name"
   "$@"
   times+=("$(printf '%-28s %4d s' "$name" $((SECONDS - start)))")
+}
+# check NAME COMMAND...: the same for a stage of tests, whose failure is noted and the run goes on.
+check() {
+  local name="$1" start=$SECONDS status=0
+  shift
+  echo "==== $name"
+  "$@" || status=$?
+  times+=("$(printf '%-28s %4d s%s' "$name" $((SECONDS - start)) "$([ "$status" = 0 ] || echo "  FAILED")")")
+  [ "$status" = 0 ] || failed+=("$name")
 }
 report() {
   local status=$?
@@ -34,10 +46,11 @@ stage "configure" cmake --preset release
 stage "build" cmake --build --preset release -j "$jobs"
 # Most tests wait (for sound played in real time, an X server, a program's answer) far more than
 # they compute, so CTest runs four a core; the ones that load the machine run alone.
-stage "tests" ctest --preset release -j "$((jobs * 4))"
+check "tests" ctest --preset release -j "$((jobs * 4))"
 # The engine, render, sound, stress, platform and fuzz-replay suites again under AddressSanitizer
 # with UndefinedBehaviorSanitizer and under ThreadSanitizer; any report fails.
-stage "asan+ubsan" env SANITIZERS=asan ./scripts/sanitize.sh
-stage "tsan" env SANITIZERS=tsan ./scripts/sanitize.sh
+check "asan+ubsan" env SANITIZERS=asan ./scripts/sanitize.sh
+check "tsan" env SANITIZERS=tsan ./scripts/sanitize.sh
 # Every reader fuzzed with libFuzzer, FUZZ_SECONDS each, in build-fuzz.
-stage "fuzz" env FUZZ_SECONDS="${FUZZ_SECONDS:-20}" ./scripts/fuzz.sh
+check "fuzz" env FUZZ_SECONDS="${FUZZ_SECONDS:-20}" ./scripts/fuzz.sh
+[ ${#failed[@]} -eq 0 ] || { echo "==== failed: ${failed[*]}"; exit 1; }
