@@ -83,20 +83,19 @@ echo "five files: [4] Mono22k is the last entry, [1] First follows: four entries
 [ "$(dialogs)" = 1 ] || fail "more message boxes came"
 end_player
 
-# 4. Hand-over: the player holds one piece; a second start brings a bad file, a piece and a
-# playlist. The start ends at once, and the piece it brought plays as entry 2 long before the
-# 3 s of entry 1 are over.
+# 4. Hand-over: the player holds one piece of 30 s (ten links of first.ogg); a second start brings
+# a bad file, a piece and a playlist. The start ends, and the piece it brought plays as entry 2
+# long before entry 1 would have ended.
 [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || fail "no session bus: run me under dbus-run-session"
 printf '%s\n' "$work/mono22k.ogg" >"$work/handed.m3u8"
-xsession_start_player "$work/first.ogg"
+for _ in 1 2 3 4 5 6 7 8 9 10; do cat "$work/first.ogg"; done >"$work/long.ogg"
+xsession_start_player "$work/long.ogg"
 xsession_window '^\[1\] First$' 30 >/dev/null || fail "the player did not start"
-sleep 1
 start=$SECONDS
 timeout 10 "$app/ostradivuvirar" "$work/opus.ogg" "$work/second.ogg" "$work/handed.m3u8" >"$work/hand.log" 2>&1 ||
   fail "the second start ended with status $? (124: still running after 10 s): $(cat "$work/hand.log")"
-xsession_window '^\[2\] Second$' 10 >/dev/null || fail "the handed-over piece did not play"
-[ $((SECONDS - start)) -le 3 ] || fail "the handed-over piece played only after $((SECONDS - start)) s"
-echo "hand-over: playing [2] Second at once"
+xsession_window '^\[2\] Second$' 15 >/dev/null || fail "the handed-over piece did not play at once"
+echo "hand-over: playing [2] Second $((SECONDS - start)) s after the second start"
 for _ in $(seq 100); do [ "$(dialogs)" -ge 1 ] && break; sleep 0.1; done
 [ "$(dialogs)" = 1 ] || fail "$(dialogs) message boxes about the bad file handed over, not 1"
 # Nothing playable handed over: the three entries stay, and no fourth comes.
