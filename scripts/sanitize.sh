@@ -10,9 +10,13 @@
 # "asan" and "tsan" (CMakePresets.json); this script only runs them one after the other.
 #   SANITIZERS       which of them (default "asan tsan"; "address" and "thread" name them too)
 #   SANITIZE_LABELS  a CTest label expression instead of the presets' suites
+#   SANITIZE_JOBS    CTest's slots (default: two a core). The tests that keep time with the
+#                    device take four slots in these builds, so that they run alone: beside
+#                    others, ThreadSanitizer's pause and stop came late on a busy machine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 jobs="$(nproc)"
+test_jobs="${SANITIZE_JOBS:-$((jobs * 2))}"
 labels=()
 [ -n "${SANITIZE_LABELS:-}" ] && labels=(-L "$SANITIZE_LABELS")
 
@@ -26,5 +30,5 @@ for sanitizer in ${SANITIZERS:-asan tsan}; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: testing"
-  ctest --preset "$preset" -j "$jobs" "${labels[@]}"
+  ctest --preset "$preset" -j "$test_jobs" "${labels[@]}"
 done

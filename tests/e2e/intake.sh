@@ -5,8 +5,12 @@
 #   - a folder on the command line: its first file in natural order ("2" before "10") plays;
 #   - five files, one of them not Ogg Vorbis although named ".ogg": the four others are the
 #     playlist (the third piece plays as entry 3, and the fourth is followed by entry 1), and
-#     one message box is shown.
-#   intake.sh BIN_DIR MAKE_E2E_FILES
+#     one message box is shown;
+#   - a second start while the player runs (on the private session bus that dbus-run-session
+#     gives): its names are appended, a bad one passed over and named, the first of the others
+#     plays at once, and the list built so far stays; a hand-over with nothing playable in it
+#     changes nothing.
+#   intake.sh BIN_DIR MAKE_E2E_FILES                (under dbus-run-session)
 set -euo pipefail
 bin="$1"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -50,7 +54,9 @@ cp "$work/second.ogg" "$work/album/2 two.ogg"
 cp "$work/first.ogg" "$work/album/10 ten.ogg"
 cp "$work/rate48k.ogg" "$work/album/bonus/1.ogg"
 echo "not music" >"$work/album/notes.txt"
-xsession_start_player "$work/album"
+# Named relative to the current directory, as a user types it.
+cd "$work"
+xsession_start_player album/
 xsession_window '^\[1\] Second$' 30 >/dev/null || fail "the folder's first file in natural order did not play"
 echo "folder: playing [1] Second (2 two.ogg)"
 xsession_window '^\[2\] First$' 20 >/dev/null || fail "the folder's second file did not follow"
@@ -72,4 +78,28 @@ xsession_window '^\[4\] Mono22k$' 20 >/dev/null || fail "the fourth entry did no
 xsession_window '^\[1\] First$' 20 >/dev/null || fail "entry 4 was not the last"
 echo "five files: [4] Mono22k is the last entry, [1] First follows: four entries"
 [ "$(dialogs)" = 1 ] || fail "more message boxes came"
+end_player
+
+# 4. Hand-over: the player holds one piece of 30 s (ten links of first.ogg); a second start brings
+# a bad file, a piece and a playlist. The start ends, and the piece it brought plays as entry 2
+# long before entry 1 would have ended.
+[ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || fail "no session bus: run me under dbus-run-session"
+printf '%s\n' "$work/mono22k.ogg" >"$work/handed.m3u8"
+for _ in 1 2 3 4 5 6 7 8 9 10; do cat "$work/first.ogg"; done >"$work/long.ogg"
+xsession_start_player "$work/long.ogg"
+xsession_window '^\[1\] First$' 30 >/dev/null || fail "the player did not start"
+start=$SECONDS
+timeout 10 "$app/ostradivuvirar" "$work/opus.ogg" "$work/second.ogg" "$work/handed.m3u8" >"$work/hand.log" 2>&1 ||
+  fail "the second start ended with status $? (124: still running after 10 s): $(cat "$work/hand.log")"
+xsession_window '^\[2\] Second$' 15 >/dev/null || fail "the handed-over piece did not play at once"
+echo "hand-over: playing [2] Second $((SECONDS - start)) s after the second start"
+for _ in $(seq 100); do [ "$(dialogs)" -ge 1 ] && break; sleep 0.1; done
+[ "$(dialogs)" = 1 ] || fail "$(dialogs) message boxes about the bad file handed over, not 1"
+# Nothing playable handed over: the three entries stay, and no fourth comes.
+status=0
+timeout 10 "$app/ostradivuvirar" "$work/opus.ogg" "$work/album/notes.txt" >"$work/hand2.log" 2>&1 || status=$?
+[ "$status" != 124 ] || fail "a start handing over nothing playable still runs after 10 s"
+xsession_window '^\[3\] Mono22k$' 20 >/dev/null || fail "the playlist's entry 3 did not follow"
+xsession_window '^\[1\] First$' 20 >/dev/null || fail "entry 3 was not the last after an empty hand-over"
+echo "hand-over: [1] First kept, [3] Mono22k the last entry"
 end_player

@@ -1,6 +1,7 @@
 // The binding to wuvorbis.dll: loading by path, its two refusals, the one instance, and the four
 // data-source callbacks over a memory stream.
 #include "ERangeError.h"
+#include "BuildPaths.h"
 #include "OggFixture.h"
 #include "OggWuvorbisLib.h"
 #include "Paths.h"
@@ -80,7 +81,7 @@ TEST_F(Binding, FileThatIsNoLibraryIsMissingToo)
 
 TEST_F(Binding, LibraryWithoutScaleOutputIsRefused)
 {
-    EXPECT_EQ(MessageOf(OSTRA_NOSCALE_DLL), "関数(wu_ScaleOutput)の所得に失敗しました");
+    EXPECT_EQ(MessageOf(buildpaths::NoScaleDll), "関数(wu_ScaleOutput)の所得に失敗しました");
     EXPECT_EQ(_VorbisfileDll, nullptr);
     // The refusal leaves nothing behind: the complete library still loads afterwards.
     _VorbisfileInitialize(DllPath());
@@ -92,7 +93,7 @@ TEST_F(Binding, SecondInitializeKeepsTheFirstLibrary)
     _VorbisfileInitialize(DllPath());
     TVorbisFileDLL* first = _VorbisfileDll;
     void* handle = first->LibHandle;
-    _VorbisfileInitialize(OSTRA_NOSCALE_DLL);                 // would fail if it were tried
+    _VorbisfileInitialize(buildpaths::NoScaleDll);                 // would fail if it were tried
     _VorbisfileInitialize(fixture::TempDir() + "/none.dll");  // likewise
     EXPECT_EQ(_VorbisfileDll, first);
     EXPECT_EQ(_VorbisfileDll->LibHandle, handle);

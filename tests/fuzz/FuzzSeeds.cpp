@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets, one directory per target under the directory
 // given: small Ogg files and containers made with our fixture writer, playlists, skin files,
 // settings records and comment texts. Each seed is shaped like the input its target reads.
+#include "BuildPaths.h"
 #include "OggFixture.h"
 
 #include <cmath>
@@ -122,7 +123,7 @@ void PlaylistSeeds()
 void SkinSeeds()
 {
     for (const char* skin : {"default", "light"}) {
-        std::ifstream in(std::string(OSTRA_SKIN_SOURCE) + "/" + skin + "/skin.ini", std::ios::binary);
+        std::ifstream in(std::string(buildpaths::SkinSource) + "/" + skin + "/skin.ini", std::ios::binary);
         PutText("skin", skin, std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
     }
     PutText("skin", "odd-values",

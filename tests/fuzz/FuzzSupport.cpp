@@ -1,5 +1,6 @@
 #include "FuzzSupport.h"
 
+#include "BuildPaths.h"
 #include "OggWuvorbisLib.h"
 
 #include <dlfcn.h>
@@ -13,10 +14,10 @@ namespace fuzz {
 void LoadDecoderLibrary()
 {
     static const bool loaded = [] {
-        _VorbisfileInitialize(OSTRA_FUZZ_DLL);
+        _VorbisfileInitialize(buildpaths::DecoderDll);
         // Kept mapped until the very end, so that a leak report made at exit can still name the
         // library an allocation came from (the leak suppressions go by library name).
-        for (const char* name : {OSTRA_FUZZ_DLL, "libvorbisfile.so.3", "libvorbis.so.0", "libogg.so.0"})
+        for (const char* name : {buildpaths::DecoderDll, "libvorbisfile.so.3", "libvorbis.so.0", "libogg.so.0"})
             dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
         return true;
     }();

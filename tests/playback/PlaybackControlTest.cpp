@@ -11,13 +11,18 @@
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
+#include "Unit5.h"
 
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTimer>
+#include <QUrl>
 #include <chrono>
 #include <cstring>
 
@@ -225,4 +230,52 @@ TEST_F(PlaybackTest, BadEntriesAreReportedByNameAndTheNextPlays)
     QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
     guard.start(300);
     EXPECT_EQ(QCoreApplication::exec(), 7) << "nothing else may end the program";
+}
+
+// A drop on the main window replaces the playlist and plays its first entry at once, as a start
+// with names does (tests/e2e/intake.sh plays those); the drop alone counts the loading bar from 0
+// and back to 0, and empties the list even when it brought nothing playable, while the music
+// playing goes on. The desktop's drop event gives the local files in order, other URLs left out.
+TEST_F(PlaybackTest, ADropReplacesTheListAndPlaysItsFirstEntry)
+{
+    Add({MakeOgg("old1.ogg", 10, "Old1"), MakeOgg("old2.ogg", 1, "Old2")});
+    form1->PlayEntry(0);
+    const std::string song = MakeOgg("song.ogg", 10, "Song"), other = MakeOgg("second.qv", 1);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(song)), QUrl(QStringLiteral("https://example.com/x.ogg")),
+                  QUrl::fromLocalFile(QString::fromStdString(other))});
+    EXPECT_TRUE(form1->acceptDrops());
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form1.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form1.get(), &drop);
+    EXPECT_EQ(Paths(), (std::vector<std::string>{song, other}));
+    EXPECT_EQ(form1->OggStream.GetFileName(), song);
+    EXPECT_EQ(Caption(), "[1] Song");
+    EXPECT_EQ(form2->Playlist->Selected(), 0);
+    EXPECT_FALSE(form5->isVisible());
+    EXPECT_EQ(form5->LoadingBar->value(), 0);
+
+    // Nothing playable dropped: the list is emptied, the music goes on, the bad name is named once.
+    const std::string opus = MakeFile("opus.ogg", std::string("OggS\0\2", 6) + std::string(20, '\0') + "OpusHead");
+    form1->WMDropFiles({MakeFile("readme.txt", "text"), opus});
+    EXPECT_EQ(form1->OggFileList->count(), 0);
+    EXPECT_EQ(form2->ListBox1->count(), 0);
+    EXPECT_TRUE(form1->OggStream.IsPlaying());
+    EXPECT_EQ(form1->OggStream.GetFileName(), song);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages, std::vector<std::string>{"読み込めないファイルを1個飛ばしました。\nopus.ogg"});
+
+    // The command line: without names nothing changes; with names the bar counts from 1 and
+    // stays at its end.
+    form1->LoadCommandLine({});
+    EXPECT_EQ(form1->OggFileList->count(), 0);
+    EXPECT_EQ(form1->OggStream.GetFileName(), song);
+    const std::string list = MakeFile("cmd.M3U", MakeOgg("in.ogg", 1) + "\n");
+    form1->LoadCommandLine({MakeOgg("a.ogg", 1), list, "nothing.wav"});
+    EXPECT_EQ(form1->OggFileList->count(), 2);
+    EXPECT_EQ(form5->LoadingBar->maximum(), 3);
+    EXPECT_EQ(form5->LoadingBar->value(), 3);
+    EXPECT_FALSE(form5->isVisible());
 }

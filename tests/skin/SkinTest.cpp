@@ -1,5 +1,6 @@
 // Our two skins, as committed and as copied into the program folder: every key there, a clean cut,
 // buttons that sit on the face, glyph strips with three visibly different states.
+#include "BuildPaths.h"
 #include "OggFixture.h"
 #include "TStringList.h"
 
@@ -58,7 +59,7 @@ const std::vector<std::string> Skins = {"default", "light"};
 const std::vector<std::string> Buttons = {"PLAY", "STOP", "PAUSE", "BACK", "NEXT", "REWIND", "FAST"};
 const std::vector<std::string> Strips = {"bPlay", "bStop", "bPause", "bBack", "bNext", "bRewind", "bFast"};
 
-std::string Dir(const std::string& skin) { return std::string(OSTRA_SKIN_SOURCE) + "/" + skin + "/"; }
+std::string Dir(const std::string& skin) { return std::string(buildpaths::SkinSource) + "/" + skin + "/"; }
 
 TStringList Ini(const std::string& skin) {
     TStringList ini;

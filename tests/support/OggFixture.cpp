@@ -1,5 +1,7 @@
 #include "OggFixture.h"
 
+#include "BuildPaths.h"
+
 #include <vorbis/codec.h>
 #include <vorbis/vorbisenc.h>
 #include <vorbis/vorbisfile.h>
@@ -299,7 +301,7 @@ std::vector<uint8_t> ContainerHeader(const std::vector<LoopEntry>& loops)
     return h;
 }
 
-std::string BinDir() { return OSTRA_BIN_DIR; }
+std::string BinDir() { return buildpaths::BinDir; }
 
 long long ProcessReadBytes()
 {

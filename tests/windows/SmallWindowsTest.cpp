@@ -168,11 +168,8 @@ TEST_F(WindowsTest, SideWindowsOpenBesideAndBelowTheMainWindow)
     EXPECT_FALSE(Form2->isVisible());
 }
 
-TEST_F(WindowsTest, LoadingBarsAreSmoothAndStartEmpty)
+TEST_F(WindowsTest, AnEmptyLoadingBarIsNoBusyIndicator)
 {
-    EXPECT_EQ(Form5->LoadingBar->geometry(), QRect(0, 0, 159, 8));
-    EXPECT_EQ(Form5->LoadingBar2->geometry(), QRect(0, 9, 159, 8));
-    EXPECT_FALSE(Form5->LoadingBar->isTextVisible());
     TForm5::SetMaximum(Form5->LoadingBar, 0);  // an empty loop must not become a busy indicator
     EXPECT_GT(Form5->LoadingBar->maximum(), Form5->LoadingBar->minimum());
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the playlist, loop-count and volume windows of the real program under Xvfb,
 # with openbox drawing the window frames:
-#   tests/windows/screenshots.sh BUILD_DIR OUT_DIR
+#   scripts/screenshots.sh BUILD_DIR OUT_DIR
 # The program runs from a directory of its own with a settings file that opens the three side
 # windows; the playlist is loaded through the playlist window's own menu, as a user would.
 set -euo pipefail
@@ -10,7 +10,7 @@ unset DBUS_SESSION_BUS_ADDRESS
 build="$(realpath "${1:-build}")"
 out="$(realpath -m "${2:-docs}")"
 mkdir -p "$out"
-. "$(dirname "${BASH_SOURCE[0]}")/../support/xsession.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../tests/support/xsession.sh"
 xsession_need Xvfb openbox xdotool import oggenc python3
 xsession_init
 xsession_sandbox "$build/bin"

@@ -12,7 +12,7 @@ before_bin="$(cd "$1" && pwd)"
 after_bin="$(cd "$2" && pwd)"
 piece="$(cd "$(dirname "$3")" && pwd)/$(basename "$3")"
 out="${4:-}"
-. "$here/../support/xsession.sh"
+. "$here/../tests/support/xsession.sh"
 xsession_init
 xsession_need Xvfb xdotool import
 export SDL_AUDIODRIVER=dummy
