@@ -9,9 +9,11 @@
 #include "DisplayPlatform.h"
 #include "EResourceError.h"
 #include "OggWuvorbisLib.h"
+#include "Paths.h"
 #include "ProgramOptions.h"
 #include "TApplication.h"
 #include "TFileIntake.h"
+#include "TKeptPlaylist.h"
 #include "TMprisService.h"
 #include "TPlayerRemote.h"
 #include "TResourceCheck.h"
@@ -110,6 +112,9 @@ int main(int argc, char** argv)
 
         desktopBus.reset();
         form1->StorePositions();
+        if (!form1->AppDir.empty())
+            TKeptPlaylist::Store(Paths::MakeSettingsDir(form1->AppDir), *form2->Playlist,
+                                 form1->OggStream.IsPlaying() && !form1->OggStream.IsPaused());
         form5.reset();
         form4.reset();
         form3.reset();

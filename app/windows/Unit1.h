@@ -57,6 +57,7 @@ public:
     // Takes in the program's parameters (called by the loading window's creation).
     void LoadCommandLine();
     // The same with the parameters given (native file names, without the program's own name).
+    // Without any, the playlist kept from the last run comes back (TKeptPlaylist).
     void LoadCommandLine(const std::vector<std::string>& params);
     // Files dropped on the window, in the order given: they replace the playlist (playlists and
     // folders expanded in place, files that will not load passed over) and the first entry plays.

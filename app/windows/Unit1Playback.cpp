@@ -8,6 +8,7 @@
 #include "SjisConv.h"
 #include "TFaceDisplay.h"
 #include "TFileIntake.h"
+#include "TKeptPlaylist.h"
 #include "TMessages.h"
 #include "TSpeedButton.h"
 #include "Unit2.h"
@@ -178,6 +179,16 @@ void TForm1::LoadCommandLine()
 
 void TForm1::LoadCommandLine(const std::vector<std::string>& params)
 {
+    if (params.empty()) {
+        // Started without names: the list of the last run comes back, and plays on only when
+        // it was playing at the end.
+        if (Form2 == nullptr || !Form2->Playlist || AppDir.empty())
+            return;
+        const int playing = TKeptPlaylist::Restore(Paths::SettingsDir(AppDir), *Form2->Playlist);
+        if (playing >= 0)
+            PlayEntry(playing);
+        return;
+    }
     if (ReplacePlaylist(params, TFileIntake::Source::CommandLine))
         PlayFirstEntry();
 }

@@ -3,7 +3,7 @@
 # as "終了(&X)" does: exit status 0, and the settings file written with what changed in the run,
 # here the window's place, moved by the window system while a piece plays. A settings file that
 # cannot be written is then reported on standard error, not in a box that would keep the program
-# from ending.
+# from ending. A start without names then plays on the playlist the last run ended with.
 #   signals.sh BIN_DIR MAKE_E2E_FILES
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../support/xsession.sh"
@@ -26,6 +26,14 @@ for sig in TERM HUP INT; do
   [ "$place" = "$x,70" ] || fail "SIG$sig: the settings file holds the place $place, not $x,70"
   echo "SIG$sig: exit status 0, the settings file holds the place $x,70"
 done
+
+# A start without names takes back the list the last run ended with, and plays on, as the piece
+# was playing then.
+xsession_start_player
+xsession_window '^\[1\] First$' 20 >/dev/null || fail "a start without names did not play the kept playlist on"
+xsession_signal_player TERM
+grep -q "first.ogg" "$app/playlist.m3u8" || fail "the kept playlist lost its entry: $(cat "$app/playlist.m3u8")"
+echo "a start without names: the kept playlist plays on at [1] First"
 
 # An installed copy whose configuration folder is a file: writing the settings fails at the end.
 touch "$app/installed"

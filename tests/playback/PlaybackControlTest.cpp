@@ -4,9 +4,11 @@
 #include "PlaybackFixture.h"
 
 #include "OggFixture.h"
+#include "Paths.h"
 
 #include "DisplayText.h"
 #include "TApplication.h"
+#include "TKeptPlaylist.h"
 #include "TSpeedButton.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -25,6 +27,7 @@
 #include <QUrl>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 
 using namespace playback_test;
 
@@ -278,4 +281,46 @@ TEST_F(PlaybackTest, ADropReplacesTheListAndPlaysItsFirstEntry)
     EXPECT_EQ(form5->LoadingBar->maximum(), 3);
     EXPECT_EQ(form5->LoadingBar->value(), 3);
     EXPECT_FALSE(form5->isVisible());
+}
+
+// The playlist kept from one run to the next: a start without names takes back the list as it
+// was shown, its current entry, and plays on only when it was playing at the end; a kept list
+// that cannot be read is named once and nothing else changes.
+TEST_F(PlaybackTest, AStartWithoutNamesTakesBackTheKeptPlaylist)
+{
+    const std::string dir = Paths::SettingsDir(form1->AppDir);
+    const std::string one = MakeOgg("kept1.ogg", 10, "Kept One"), two = MakeOgg("kept2.ogg", 10, "Kept Two");
+    struct Case {
+        bool playing;
+        bool plays;
+    };
+    for (const Case c : {Case{true, true}, Case{false, false}}) {
+        form2->Playlist->Clear();
+        Add({one, two});
+        form1->PlayEntry(1);
+        TKeptPlaylist::Store(dir, *form2->Playlist, c.playing);
+        form1->OggStream.Stop();
+        form2->Playlist->Clear();
+        form1->LoadCommandLine({});
+        EXPECT_EQ(Paths(), (std::vector<std::string>{one, two}));
+        EXPECT_EQ(form2->Playlist->Name(0), "Kept One");  // as shown, without opening the file
+        EXPECT_EQ(form2->Playlist->Current(), 1);
+        EXPECT_EQ(form1->OggStream.IsPlaying(), c.plays);
+        if (c.plays) {
+            EXPECT_EQ(form1->OggStream.GetFileName(), two);
+        }
+    }
+    EXPECT_TRUE(messages.empty());
+
+    // A kept list the program cannot read (a folder in its place): one message, an empty list,
+    // and the settings file left alone.
+    form1->OggStream.Stop();
+    form2->Playlist->Clear();
+    std::filesystem::remove(dir + TKeptPlaylist::FileName);
+    std::filesystem::create_directory(dir + TKeptPlaylist::FileName);
+    form1->LoadCommandLine({});
+    EXPECT_EQ(form2->Playlist->Count(), 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(TKeptPlaylist::FileName), std::string::npos) << messages[0];
+    std::filesystem::remove(dir + TKeptPlaylist::FileName);
 }
