@@ -31,7 +31,8 @@ public:
     // The whole window shown, nothing watched.
     void Clear();
 
-    // The outline last made: 1 where the window is shown, 0 where it is see-through.
+    // The outline last made, in the window's device pixels: 1 where the window is shown, 0
+    // where it is see-through.
     const QImage& Outline() const { return outline_; }
 
 protected:
