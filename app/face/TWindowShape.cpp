@@ -9,6 +9,8 @@
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
+#include <QScreen>
+#include <QWindow>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
@@ -90,6 +92,26 @@ void TWindowShape::Build(const QImage& face, const std::vector<QWidget*>& parts)
     outline_ = MakeOutline();
     Apply();
     Watch(parts);
+    FollowScreen();
+}
+
+// A window moved to a screen of another scale is drawn at another size: its outline is made anew.
+void TWindowShape::FollowScreen()
+{
+    QWindow* handle = window_->windowHandle();
+    if (handle == nullptr || followed_ == handle)
+        return;
+    followed_ = handle;
+    connect(handle, &QWindow::screenChanged, this, [this] {
+        if (face_.isNull())
+            return;
+        outline_ = MakeOutline();
+        try {
+            Apply();
+        } catch (const ERangeError&) {
+            // A shape too complex at the new size keeps the last one shown.
+        }
+    });
 }
 
 void TWindowShape::Clear()

@@ -15,6 +15,7 @@
 // skin and costs nothing afterwards.
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <vector>
 
@@ -44,12 +45,14 @@ private:
     bool ApplyX11();
     void Watch(const std::vector<QWidget*>& parts);
     void Unwatch();
+    void FollowScreen();
     static QString ContentKey(const QWidget* part);
 
     QWidget* window_;
     QImage face_;
     QImage outline_;
     bool nativeShape_ = false;
+    QPointer<QObject> followed_;  // the native window whose screen changes are followed
     bool rebuildPending_ = false;
     struct Watched {
         QWidget* Part;
