@@ -75,6 +75,17 @@ std::string TStringList::Values(const std::string& name) const
     return line.substr(line.find('=') + 1);
 }
 
+std::vector<std::string> TStringList::AllValues(const std::string& name) const
+{
+    std::vector<std::string> values;
+    for (const std::string& line : lines_) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos && SameTextAscii(name, line.data(), eq))
+            values.push_back(line.substr(eq + 1));
+    }
+    return values;
+}
+
 void TStringList::SetText(const std::string& text)
 {
     lines_.clear();

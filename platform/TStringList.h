@@ -21,6 +21,9 @@ public:
     // The text after the first "=" of the first line whose part before that "=" equals
     // name, compared ignoring ASCII letter case; empty text when there is none.
     std::string Values(const std::string& name) const;
+    // The text after the first "=" of every line whose name is name (as Values() compares), in
+    // their order: a name given several times, as a piece with several artists has.
+    std::vector<std::string> AllValues(const std::string& name) const;
     // Index of the line Values() would use, or -1.
     int IndexOfName(const std::string& name) const;
 

@@ -29,6 +29,17 @@ TStatus Status(const TPlaybackFacts& facts)
     return facts.playing ? TStatus::Playing : TStatus::Stopped;
 }
 
+std::optional<int> LoopCountOfStatus(const std::string& status, int loopCount)
+{
+    if (status == "Track")
+        return -1;
+    if (status == "None")
+        return 0;
+    if (status == "Playlist")
+        return loopCount;
+    return std::nullopt;
+}
+
 const char* StatusName(TStatus status)
 {
     switch (status) {

@@ -3,6 +3,7 @@
 // worked out without Qt or a bus so that the rules can be tested on their own. The adaptors of
 // TMprisPlayer and TSingleInstance only carry these values over the session bus.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ int LevelOfVolume(double volume);
 // loop-count window switched repeating on), else "Playlist": the list always starts again after
 // its last entry.
 const char* LoopStatus(int loopCount, bool loopSwitch, const std::string& currentExt);
+// The loop count a LoopStatus set from the bus asks for: "Track" repeats for ever (-1), "None"
+// not at all (0), "Playlist" keeps the count as it is; another name changes nothing (nullopt).
+std::optional<int> LoopCountOfStatus(const std::string& status, int loopCount);
 
 // A "file://" URL for native bytes, every byte outside the unreserved set percent-encoded, so a
 // name that is not valid UTF-8 still names its file exactly.

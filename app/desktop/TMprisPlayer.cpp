@@ -10,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFile>
+#include <QStringList>
 #include <QTimer>
 #include <cstdlib>
 
@@ -19,17 +20,22 @@ namespace {
 // A heard position further than this from where steady play would have brought it is a jump.
 constexpr qlonglong JumpMicroseconds = 1'200'000;
 
-// The "title" comment in UTF-8 as the file holds it; empty when it has none or cannot be read.
-std::string CommentTitle(const std::string& file)
+// The file's comments (UTF-8 as the file holds them); none when it cannot be read.
+TStringList Comments(const std::string& file)
 {
+    TStringList comments;
     try {
-        TStringList comments;
-        if (TOggData::ReadComments(file, comments))
-            return comments.Values("title");
+        TOggData::ReadComments(file, comments);
     } catch (...) {
-        // Not Ogg Vorbis after all: the file name stands in.
+        // Not Ogg Vorbis after all: the file name stands in for the title.
+        comments.Clear();
     }
-    return std::string();
+    return comments;
+}
+
+QString Utf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 }
 
@@ -61,6 +67,16 @@ QString TMprisPlayer::LoopStatus() const
     return QString::fromLatin1(DesktopBusRules::LoopStatus(player_.LoopCount(), player_.Repeating(), player_.CurrentExtension()));
 }
 
+void TMprisPlayer::SetLoopStatus(const QString& status)
+{
+    const std::optional<int> count = LoopCountOfStatus(status.toStdString(), player_.LoopCount());
+    // Playlist keeps the count, and the repeat switch with it, untouched.
+    if (!count || status == QLatin1String("Playlist"))
+        return;
+    player_.SetLoopCount(*count);
+    Notice();
+}
+
 void TMprisPlayer::FollowTrack()
 {
     const std::string& file = player_.Stream().GetFileName();
@@ -68,7 +84,10 @@ void TMprisPlayer::FollowTrack()
         return;
     trackFile_ = file;
     ++track_;
-    title_ = file.empty() ? std::string() : CommentTitle(file);
+    const TStringList comments = file.empty() ? TStringList() : Comments(file);
+    title_ = comments.Values("title");
+    artists_ = comments.AllValues("artist");
+    album_ = comments.Values("album");
 }
 
 QDBusObjectPath TMprisPlayer::TrackId() const
@@ -87,7 +106,15 @@ QVariantMap TMprisPlayer::Metadata() const
     map.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(Microseconds(player_.Stream().GetTotalTime())));
     map.insert(QStringLiteral("xesam:title"),
                title_.empty() ? QFile::decodeName(QByteArray::fromStdString(Paths::ExtractFileName(trackFile_)))
-                              : QString::fromUtf8(title_.data(), static_cast<qsizetype>(title_.size())));
+                              : Utf8(title_));
+    if (!artists_.empty()) {
+        QStringList artists;
+        for (const std::string& artist : artists_)
+            artists.append(Utf8(artist));
+        map.insert(QStringLiteral("xesam:artist"), artists);
+    }
+    if (!album_.empty())
+        map.insert(QStringLiteral("xesam:album"), Utf8(album_));
     map.insert(QStringLiteral("xesam:url"), QString::fromLatin1(FileUrl(trackFile_).c_str()));
     return map;
 }
@@ -117,7 +144,10 @@ bool TMprisPlayer::HasEntries() const
 
 bool TMprisPlayer::CanSeek() const
 {
-    return HasEntries() && player_.Stream().IsPlaying() && !player_.Stream().IsPaused();
+    // A paused piece moves too: the five-second buttons work on it, and so does the bus.
+    const TStatus status = Status();
+    return HasEntries() && (status == TStatus::Paused ||
+                            (status == TStatus::Playing && player_.Stream().IsPlaying() && !player_.Stream().IsPaused()));
 }
 
 TSnapshot TMprisPlayer::Snapshot()

@@ -9,10 +9,13 @@
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
+#include <QScreen>
+#include <QWindow>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -89,6 +92,26 @@ void TWindowShape::Build(const QImage& face, const std::vector<QWidget*>& parts)
     outline_ = MakeOutline();
     Apply();
     Watch(parts);
+    FollowScreen();
+}
+
+// A window moved to a screen of another scale is drawn at another size: its outline is made anew.
+void TWindowShape::FollowScreen()
+{
+    QWindow* handle = window_->windowHandle();
+    if (handle == nullptr || followed_ == handle)
+        return;
+    followed_ = handle;
+    connect(handle, &QWindow::screenChanged, this, [this] {
+        if (face_.isNull())
+            return;
+        outline_ = MakeOutline();
+        try {
+            Apply();
+        } catch (const ERangeError&) {
+            // A shape too complex at the new size keeps the last one shown.
+        }
+    });
 }
 
 void TWindowShape::Clear()
@@ -110,17 +133,24 @@ void TWindowShape::Clear()
 
 QImage TWindowShape::MakeOutline() const
 {
-    const int w = face_.width();
-    const int h = face_.height();
-    // The window as it is drawn now: face, buttons and texts together.
+    // The outline is in the window's device pixels: under a scale factor the window is larger
+    // on the display than its face, and a face-sized outline would show only part of it.
+    const qreal ratio = window_->devicePixelRatioF();
+    const int w = std::max(1, qRound(face_.width() * ratio));
+    const int h = std::max(1, qRound(face_.height() * ratio));
+    // The window as it is drawn now at that size: face, buttons and texts together.
     QImage drawn(w, h, QImage::Format_RGB32);
+    drawn.setDevicePixelRatio(ratio);
     drawn.fill(Qt::white);
-    window_->render(&drawn, QPoint(), QRegion(0, 0, w, h), QWidget::DrawChildren);
+    window_->render(&drawn, QPoint(), QRegion(0, 0, face_.width(), face_.height()), QWidget::DrawChildren);
+    // The face is enlarged pixel by pixel, as it is shown, so its key colour stays exact.
+    const QImage face =
+        ratio == 1.0 ? face_ : face_.scaled(w, h, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     const QRgb key = face_.pixel(0, 0) & 0xFFFFFFu;
     QImage outline(w, h, QImage::Format_MonoLSB);
     outline.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     for (int y = 0; y < h; ++y) {
-        const auto* faceLine = reinterpret_cast<const QRgb*>(face_.constScanLine(y));
+        const auto* faceLine = reinterpret_cast<const QRgb*>(face.constScanLine(y));
         const auto* drawnLine = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
         for (int x = 0; x < w; ++x)
             SetShown(outline, x, y, (faceLine[x] & 0xFFFFFFu) != key && !IsBlack(drawnLine[x]));
@@ -132,10 +162,14 @@ void TWindowShape::Apply()
 {
     if (ApplyX11())
         return;
-    const QList<QRect> runs = ShownRuns(outline_, MaxMaskRects);
+    // A widget's mask is in the window's own units, the face's.
+    const QImage logical = outline_.size() == face_.size()
+                               ? outline_
+                               : outline_.scaled(face_.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const QList<QRect> runs = ShownRuns(logical, MaxMaskRects);
     if (runs.size() > MaxMaskRects)
-        throw ERangeError("スキンの形が複雑すぎて表示できません (face.bmp " + std::to_string(outline_.width()) + "×" +
-                          std::to_string(outline_.height()) + ")");
+        throw ERangeError("スキンの形が複雑すぎて表示できません (face.bmp " + std::to_string(face_.width()) + "×" +
+                          std::to_string(face_.height()) + ")");
     QRegion shown;
     shown.setRects(runs.constData(), static_cast<int>(runs.size()));
     window_->setMask(shown);
@@ -152,16 +186,29 @@ bool TWindowShape::ApplyX11()
     const xcb_query_extension_reply_t* shape = xcb_get_extension_data(c, &xcb_shape_id);
     if (shape == nullptr || !shape->present)
         return false;
+    const xcb_window_t win = static_cast<xcb_window_t>(window_->winId());
+    // Under a fractional scale factor the window's size on the server may differ by a pixel
+    // from the rounded one; the outline is fitted to the size the server has.
+    QImage fitted = outline_;
+    xcb_generic_error_t* error = nullptr;
+    if (xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, win), &error)) {
+        const QSize real(geometry->width, geometry->height);
+        std::free(geometry);
+        if (real != outline_.size() && std::abs(real.width() - outline_.width()) <= 2 &&
+            std::abs(real.height() - outline_.height()) <= 2)
+            fitted = outline_.scaled(real, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    }
+    std::free(error);
     const xcb_setup_t* setup = xcb_get_setup(c);
-    const int w = outline_.width();
-    const int h = outline_.height();
+    const int w = fitted.width();
+    const int h = fitted.height();
     const int pad = std::max<int>(setup->bitmap_format_scanline_pad, 8);
     const int unit = std::max<int>(setup->bitmap_format_scanline_unit, 8) / 8;
     const size_t stride = static_cast<size_t>((w + pad - 1) / pad * pad / 8);
     const bool msbBits = setup->bitmap_format_bit_order == XCB_IMAGE_ORDER_MSB_FIRST;
     const bool msbBytes = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
     // Our outline has the first pixel in the lowest bit of the first byte.
-    const QImage rows = msbBits ? outline_.convertToFormat(QImage::Format_Mono) : outline_;
+    const QImage rows = msbBits ? fitted.convertToFormat(QImage::Format_Mono) : fitted;
     std::vector<uint8_t> bits(stride * static_cast<size_t>(h), 0);
     for (int y = 0; y < h; ++y) {
         uint8_t* out = bits.data() + stride * static_cast<size_t>(y);
@@ -172,7 +219,6 @@ bool TWindowShape::ApplyX11()
             for (size_t i = 0; i + static_cast<size_t>(unit) <= stride; i += static_cast<size_t>(unit))
                 std::reverse(out + i, out + i + unit);
     }
-    const xcb_window_t win = static_cast<xcb_window_t>(window_->winId());
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
     xcb_create_pixmap(c, 1, pixmap, win, static_cast<uint16_t>(w), static_cast<uint16_t>(h));
     const xcb_gcontext_t gc = xcb_generate_id(c);

@@ -15,6 +15,7 @@
 // skin and costs nothing afterwards.
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <vector>
 
@@ -31,7 +32,8 @@ public:
     // The whole window shown, nothing watched.
     void Clear();
 
-    // The outline last made: 1 where the window is shown, 0 where it is see-through.
+    // The outline last made, in the window's device pixels: 1 where the window is shown, 0
+    // where it is see-through.
     const QImage& Outline() const { return outline_; }
 
 protected:
@@ -43,12 +45,14 @@ private:
     bool ApplyX11();
     void Watch(const std::vector<QWidget*>& parts);
     void Unwatch();
+    void FollowScreen();
     static QString ContentKey(const QWidget* part);
 
     QWidget* window_;
     QImage face_;
     QImage outline_;
     bool nativeShape_ = false;
+    QPointer<QObject> followed_;  // the native window whose screen changes are followed
     bool rebuildPending_ = false;
     struct Watched {
         QWidget* Part;

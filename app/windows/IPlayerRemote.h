@@ -20,6 +20,8 @@ public:
     // The loop-count window's value (-1 endless) and whether a plain file repeats.
     virtual int LoopCount() const = 0;
     virtual bool Repeating() const = 0;
+    // Sets the loop-count window's value as if it had been closed with it (-1 endless).
+    virtual void SetLoopCount(int count) = 0;
     virtual int EntryCount() const = 0;
     // The volume window's bar in hundredths of a decibel; setting it moves the bar.
     virtual int VolumeLevel() const = 0;

@@ -2,10 +2,12 @@
 
 #include "Unit1.h"
 #include "Unit2.h"
+#include "Unit3.h"
 #include "Unit4.h"
 
 #include <QListWidget>
 #include <QScrollBar>
+#include <QSpinBox>
 
 TDSOggStream& TPlayerRemote::Stream()
 {
@@ -47,6 +49,16 @@ void TPlayerRemote::SetVolumeLevel(int level)
     // Through the volume window's bar, whose change handler reaches the stream and the settings.
     if (Form4 != nullptr)
         Form4->VolumeBar->setValue(level);
+}
+
+void TPlayerRemote::SetLoopCount(int count)
+{
+    // The window's value, the record it is restored from and the repeat switch its close sets,
+    // so the count holds whether the window is open or not.
+    if (Form3 != nullptr && Form3->LoopCount != nullptr)
+        Form3->LoopCount->setValue(count);
+    main_.Settings.LoopTimes = static_cast<int32_t>(count);
+    main_.LoopSwitch = count != 0;
 }
 
 std::array<QTimer*, 2> TPlayerRemote::StateTimers() const

@@ -18,6 +18,7 @@ public:
     int EntryCount() const override;
     int VolumeLevel() const override;
     void SetVolumeLevel(int level) override;
+    void SetLoopCount(int count) override;
     std::array<QTimer*, 2> StateTimers() const override;
 
     void Play() override;

@@ -13,6 +13,7 @@
 #include "TFileIntake.h"
 #include "TFirstPlacement.h"
 #include "TMainWindowKeys.h"
+#include "TScreenPlace.h"
 #include "TSpeedButton.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -251,8 +252,9 @@ void TForm1::FormDestroy()
 
 void TForm1::StorePositions()
 {
-    Settings.MainLeft = pos().x();
-    Settings.MainTop = pos().y();
+    const QPoint place = TScreenPlace::Stored(this);
+    Settings.MainLeft = place.x();
+    Settings.MainTop = place.y();
     if (Form2 != nullptr) {
         Settings.PlaylistLeft = Form2->pos().x();
         Settings.PlaylistTop = Form2->pos().y();
@@ -418,13 +420,15 @@ void TForm1::LoadSettingsAndSkin()
     const std::string path = Paths::SettingsDir(AppDir) + SettingsFileName;
     const bool stored = Settings.LoadFromFile(path, TMessages::ShowException);
     if (stored) {
-        move(Settings.MainLeft, Settings.MainTop);
         S3->setChecked(Settings.FastLoad != 0);
     } else {
         Settings = TPlayerSettings::FirstRun(pos().x(), pos().y());
         new TFirstPlacement(this, Settings, []() -> QWidget* { return Form2; });
     }
     Skin->Load(stored);
+    // Placed once the skin has given the window its size, which decides whether it fits.
+    if (stored)
+        TScreenPlace::Restore(this, QPoint(Settings.MainLeft, Settings.MainTop));
 }
 
 void TForm1::S1Click()

@@ -52,6 +52,18 @@ TEST(DesktopBusRules, LoopStatusFromTheLoopCount)
     EXPECT_STREQ(LoopStatus(0, false, ""), "Playlist");
 }
 
+TEST(DesktopBusRules, LoopStatusSetsTheLoopCount)
+{
+    const struct {
+        const char* status;
+        int count;
+        std::optional<int> set;
+    } cases[] = {{"Track", 3, -1}, {"None", -1, 0}, {"Playlist", 7, 7}, {"Playlist", -1, -1},
+                 {"track", 3, std::nullopt}, {"", 3, std::nullopt}};
+    for (const auto& c : cases)
+        EXPECT_EQ(LoopCountOfStatus(c.status, c.count), c.set) << '"' << c.status << "\" at " << c.count;
+}
+
 TEST(DesktopBusRules, FileUrlsKeepEveryByte)
 {
     EXPECT_EQ(FileUrl("/music/a b#1%.ogg"), "file:///music/a%20b%231%25.ogg");

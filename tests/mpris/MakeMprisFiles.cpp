@@ -1,5 +1,6 @@
 // Writes the pieces the desktop-bus tests play, each 12 s of a tone of its own: DIR/forest.ogg
-// (titled "森の歌", so the title's UTF-8 is seen on the bus), DIR/other.ogg ("Other"),
+// (titled "森の歌", so the title's UTF-8 is seen on the bus, by two artists "Ａ" and "B" on the
+// album "Woods"), DIR/other.ogg ("Other"),
 // DIR/third.ogg ("Third") and DIR/handed.ogg ("Handed"); and for the starts that race for the
 // player, DIR/race1.ogg .. DIR/race5.ogg ("Race 1" .. "Race 5").
 #include "OggFixture.h"
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
@@ -24,8 +26,10 @@ int main(int argc, char** argv)
                   {"race3.ogg", "Race 3", 392.0}, {"race4.ogg", "Race 4", 493.88},
                   {"race5.ogg", "Race 5", 698.46}};
     for (const auto& piece : pieces) {
-        const auto bytes = fixture::Encode(fixture::Sine(12.0, {piece.freq, piece.freq * 1.5}),
-                                           {std::string("TITLE=") + piece.title}, 0.4f);
+        std::vector<std::string> comments{std::string("TITLE=") + piece.title};
+        if (piece.freq == 440.0)
+            comments.insert(comments.end(), {"ARTIST=Ａ", "album=Woods", "Artist=B"});
+        const auto bytes = fixture::Encode(fixture::Sine(12.0, {piece.freq, piece.freq * 1.5}), comments, 0.4f);
         std::ofstream f(std::string(argv[1]) + "/" + piece.name, std::ios::binary | std::ios::trunc);
         f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!f) {

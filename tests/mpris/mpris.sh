@@ -62,7 +62,25 @@ is "森の歌" metadata title || fail "the title is '$(pc metadata title)', not 
 is "file://$work/forest.ogg" metadata xesam:url || fail "the URL is $(pc metadata xesam:url)"
 is 12000000 metadata mpris:length || fail "the length is $(pc metadata mpris:length)"
 is Playlist loop || fail "the loop status is $(pc loop)"
-echo "Identity, DesktopEntry, title 森の歌, URL, length 12 s, loop Playlist"
+is "Ａ, B" metadata artist || fail "the artists are '$(pc metadata artist)', not Ａ, B"
+is Woods metadata album || fail "the album is '$(pc metadata album)'"
+echo "Identity, DesktopEntry, title 森の歌, artists Ａ and B, album, URL, length 12 s, loop Playlist"
+# Set from the bus: Track repeats the piece for ever, None stops repeating, Playlist keeps that.
+pc loop Track
+wait_for 2 is Track loop || fail "after setting Track the loop status is $(pc loop)"
+pc loop None
+wait_for 2 is Playlist loop || fail "after setting None the loop status is $(pc loop)"
+pc loop Playlist
+sleep 0.3
+is Playlist loop || fail "after setting Playlist the loop status is $(pc loop)"
+introspection="$(dbus-send --session --print-reply=literal --dest=org.mpris.MediaPlayer2.ostradivuvirar \
+  /org/mpris/MediaPlayer2 org.freedesktop.DBus.Introspectable.Introspect)"
+python3 - "$introspection" <<'PY' || fail "Position is described as announced"
+import re, sys
+position = re.search(r'<property name="Position".*?(/>|</property>)', sys.argv[1], re.S).group(0)
+assert 'EmitsChangedSignal" value="false"' in position, position
+PY
+echo "loop Track, None and Playlist set from the bus; Position described as never announced"
 
 sleep 1.5
 position="$(pc position)"
@@ -78,6 +96,12 @@ from=$(size); sleep 1.5; to=$(size)
 read -r peak silent < <(capture_stats "$from" "$to")
 [ "$silent" = yes ] || fail "the capture holds sound (peak $peak) while paused"
 echo "paused: $((to - from)) bytes of silence"
+[ "$(dbus-send --session --print-reply=literal --dest=org.mpris.MediaPlayer2.ostradivuvirar /org/mpris/MediaPlayer2 \
+  org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player string:CanSeek | awk '{print $NF}')" = true ] ||
+  fail "CanSeek is not true while paused"
+pc position 6
+wait_for 2 position_within 5.9 6.6 || fail "a seek while paused left the position at $(pc position)"
+echo "paused: CanSeek, and a seek to 6 s moves the position"
 
 pc play-pause
 wait_for 5 is Playing status || fail "play-pause did not resume: $(pc status)"
