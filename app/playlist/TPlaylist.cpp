@@ -2,7 +2,9 @@
 
 #include "DisplayText.h"
 
+#include <QItemSelectionModel>
 #include <QListWidget>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -28,14 +30,52 @@ std::unique_ptr<QListWidgetItem> NewItem(const QString& text, const std::string&
 
 // A list view can move its current row by itself while rows come and go; the playlist's
 // selections only ever change when we say so.
+// With several rows highlighted a plain setCurrentRow would keep the others; here the row is
+// the one highlight.
 void SetRow(QListWidget* list, int row)
 {
     if (row < 0 || row >= list->count()) {
         list->setCurrentRow(-1);
         list->clearSelection();
     } else {
-        list->setCurrentRow(row);
+        list->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
     }
+}
+
+// Puts list's items in order (place i gets the item at order[i]); its current and highlighted
+// items go along with them.
+void Rearrange(QListWidget* list, const std::vector<int>& order)
+{
+    QListWidgetItem* const current = list->currentItem();
+    const bool currentHighlighted = current != nullptr && current->isSelected();
+    const QList<QListWidgetItem*> highlighted = list->selectedItems();
+    std::vector<QListWidgetItem*> items;
+    items.reserve(order.size());
+    for (int i = 0; i < list->count(); ++i)
+        items.push_back(list->item(i));
+    SetRow(list, -1);
+    while (list->count() > 0)
+        list->takeItem(list->count() - 1);
+    for (const int from : order)
+        list->addItem(items[static_cast<size_t>(from)]);
+    if (current != nullptr)
+        list->setCurrentItem(current, currentHighlighted ? QItemSelectionModel::ClearAndSelect
+                                                         : QItemSelectionModel::Clear);
+    for (QListWidgetItem* item : highlighted)
+        item->setSelected(true);
+}
+
+bool IsOrderOf(const std::vector<int>& order, int count)
+{
+    if (order.size() != static_cast<size_t>(count))
+        return false;
+    std::vector<bool> seen(order.size(), false);
+    for (const int i : order) {
+        if (i < 0 || i >= count || seen[static_cast<size_t>(i)])
+            return false;
+        seen[static_cast<size_t>(i)] = true;
+    }
+    return true;
 }
 }
 
@@ -43,6 +83,17 @@ TPlaylist::TPlaylist(QListWidget* paths, QListWidget* names) : paths_(paths), na
 {
     if (!paths_ || !names_)
         throw std::invalid_argument("TPlaylist needs both lists");
+    // A drag inside ListBox1 moves its rows through the model; our own changes take and insert
+    // items instead, so only the user's drags arrive here.
+    moved_ = QObject::connect(names_->model(), &QAbstractItemModel::rowsMoved, names_,
+                              [this](const QModelIndex&, int first, int last, const QModelIndex&, int destination) {
+                                  FollowMovedNames(first, last, destination);
+                              });
+}
+
+TPlaylist::~TPlaylist()
+{
+    QObject::disconnect(moved_);
 }
 
 int TPlaylist::Count() const
@@ -89,6 +140,57 @@ void TPlaylist::Move(int from, int to)
     Select(to);
 }
 
+void TPlaylist::Reorder(const std::vector<int>& order)
+{
+    if (!IsOrderOf(order, Count()))
+        return;
+    Rearrange(paths_, order);
+    Rearrange(names_, order);
+}
+
+std::vector<int> TPlaylist::StepOrder(int count, const std::vector<int>& rows, int step)
+{
+    std::vector<int> order(static_cast<size_t>(std::max(count, 0)));
+    std::vector<char> moving(order.size(), 0);
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<int>(i);
+    for (const int r : rows)
+        if (r >= 0 && r < count)
+            moving[static_cast<size_t>(r)] = 1;
+    // Each moving row trades places with the still row beside it; a row whose neighbour moves
+    // too goes along as part of the block.
+    const auto trade = [&](size_t a, size_t b) {
+        if (moving[a] && !moving[b]) {
+            std::swap(order[a], order[b]);
+            std::swap(moving[a], moving[b]);
+        }
+    };
+    if (step < 0) {
+        for (size_t i = 1; i < order.size(); ++i)
+            trade(i, i - 1);
+    } else {
+        for (size_t i = order.size(); i-- > 1;)
+            trade(i - 1, i);
+    }
+    return order;
+}
+
+void TPlaylist::FollowMovedNames(int first, int last, int destination)
+{
+    const int n = paths_->count();
+    if (first < 0 || last < first || last >= n || destination < 0 || destination > n)
+        return;
+    std::vector<int> order;
+    order.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        if (i < first || i > last)
+            order.push_back(i);
+    const int at = destination > last ? destination - (last - first + 1) : std::min(destination, first);
+    for (int i = last; i >= first; --i)
+        order.insert(order.begin() + at, i);
+    Rearrange(paths_, order);
+}
+
 void TPlaylist::Clear()
 {
     paths_->clear();
@@ -110,8 +212,25 @@ int TPlaylist::Selected() const
 {
     // The entry the user sees highlighted. Qt's current row can differ from it: a Ctrl+click
     // takes the highlight off and leaves the row current.
-    const QList<QListWidgetItem*> items = names_->selectedItems();
-    return items.isEmpty() ? -1 : names_->row(items.first());
+    const std::vector<int> rows = SelectedRows();
+    return rows.empty() ? -1 : rows.front();
+}
+
+std::vector<int> TPlaylist::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QListWidgetItem* item : names_->selectedItems())
+        rows.push_back(names_->row(item));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void TPlaylist::Highlight(const std::vector<int>& rows)
+{
+    SetRow(names_, rows.empty() ? -1 : rows.front());
+    for (const int r : rows)
+        if (QListWidgetItem* item = names_->item(r))
+            item->setSelected(true);
 }
 
 std::string TPlaylist::Path(int index) const

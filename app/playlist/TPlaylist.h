@@ -6,6 +6,7 @@
 //
 // Each item keeps its exact bytes in Qt::UserRole (a QByteArray): the path as given, and the
 // display name in Shift-JIS. The item's text is only what the widget shows.
+#include <QMetaObject>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ class QListWidget;
 class TPlaylist {
 public:
     TPlaylist(QListWidget* paths, QListWidget* names);
+    ~TPlaylist();
+    TPlaylist(const TPlaylist&) = delete;
+    TPlaylist& operator=(const TPlaylist&) = delete;
 
     int Count() const;
     // Appends one entry to both lists; neither selection changes.
@@ -22,13 +26,24 @@ public:
     void Delete(int index);
     // Moves entry from to place to in both lists and selects it there in both.
     void Move(int from, int to);
+    // Puts the entries in a new order: place i gets the entry that stood at order[i] (order
+    // holds every index once, else nothing changes). The current entry stays the same piece
+    // and the highlighted entries stay highlighted wherever they go.
+    void Reorder(const std::vector<int>& order);
+    // The order in which every row of rows (ascending) goes one step up (step -1) or down
+    // (step 1); a row at the end, or in a block that touches it, stays where it is.
+    static std::vector<int> StepOrder(int count, const std::vector<int>& rows, int step);
     // Empties OggFileList, then ListBox1.
     void Clear();
 
     // Selects index (-1 for none) in both lists.
     void Select(int index);
     int Current() const;   // OggFileList's row, -1 when none
-    int Selected() const;  // ListBox1's highlighted row, -1 when none
+    int Selected() const;  // ListBox1's first highlighted row, -1 when none
+    std::vector<int> SelectedRows() const;  // ascending
+    // Highlights exactly rows in ListBox1 (the first one becomes its current row); OggFileList
+    // is left alone.
+    void Highlight(const std::vector<int>& rows);
 
     std::string Path(int index) const;
     std::string Name(int index) const;  // Shift-JIS bytes
@@ -38,6 +53,10 @@ public:
     static std::string PathAt(const QListWidget* paths, int index);
 
 private:
+    // ListBox1 reordered by a drag: OggFileList follows.
+    void FollowMovedNames(int first, int last, int destination);
+
     QListWidget* paths_;
     QListWidget* names_;
+    QMetaObject::Connection moved_;
 };

@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QStandardPaths>
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 
@@ -377,55 +378,81 @@ void TForm2::Form1S1Click()
 void TForm2::MDeleteClick()
 {
     Guarded([&] {
-        const int s = Playlist->Selected();
-        const int c = Playlist->Current();
-        if (s == -1)
+        const std::vector<int> rows = Playlist->SelectedRows();
+        if (rows.empty())
             return;
-        if (s == c) {
-            Form1->OggStream.Stop();
-            ResetPlayback();
-            Playlist->Delete(s);
-            if (Playlist->Count() == 0)
-                Playlist->Select(-1);
-            else if (s == Playlist->Count())
-                Playlist->Select(0);
-            else
-                Playlist->Select(s);
-        } else {
-            Playlist->Delete(s);
-            Playlist->Select(c < s ? c : c - 1);
+        const int c = Playlist->Current();
+        const bool currentGoes = std::binary_search(rows.begin(), rows.end(), c);
+        if (currentGoes)
+            ShowNothingPlays();
+        const bool playing = !currentGoes && c >= 0 && (Form1->OggStream.IsPlaying() || Form1->OggStream.IsPaused());
+        // Where the current entry ends up: the same piece, or when it goes, the entry that came
+        // after it (the first one after the end), so that Play goes on from there.
+        int next = c;
+        if (currentGoes) {
+            next = c + 1;
+            while (std::binary_search(rows.begin(), rows.end(), next))
+                ++next;
         }
+        const auto newIndex = [&rows](int old) {
+            return old - static_cast<int>(std::lower_bound(rows.begin(), rows.end(), old) - rows.begin());
+        };
+        for (auto r = rows.rbegin(); r != rows.rend(); ++r)
+            Playlist->Delete(*r);
+        const int count = Playlist->Count();
+        const int oldCount = count + static_cast<int>(rows.size());
+        // Past the end it goes round to the first entry, as Next does.
+        const int current = next < 0 || count == 0 ? -1 : next < oldCount ? newIndex(next) : 0;
+        Playlist->Select(current);
+        // The highlight takes the first deleted row's place (or the new last row), so that a
+        // second Delete takes the next row; the piece that plays is never lined up for it.
+        int highlight = std::min(rows.front(), count - 1);
+        if (playing && highlight == current)
+            highlight = highlight + 1 < count ? highlight + 1 : highlight - 1;
+        Playlist->Highlight(highlight >= 0 ? std::vector<int>{highlight} : std::vector<int>{});
+    });
+}
+
+void TForm2::MoveSelection(int step)
+{
+    Guarded([&] {
+        const std::vector<int> rows = Playlist->SelectedRows();
+        if (rows.empty())
+            return;
+        const std::vector<int> order = TPlaylist::StepOrder(Playlist->Count(), rows, step);
+        if (rows.size() == 1) {
+            // One entry moved becomes the current one as well.
+            if (order[static_cast<size_t>(rows.front())] != rows.front())
+                Playlist->Move(rows.front(), rows.front() + step);
+            return;
+        }
+        Playlist->Reorder(order);
     });
 }
 
 void TForm2::MUpClick()
 {
-    Guarded([&] {
-        const int s = Playlist->Selected();
-        if (s < 1)
-            return;
-        Playlist->Move(s, s - 1);
-    });
+    MoveSelection(-1);
 }
 
 void TForm2::MDownClick()
 {
-    Guarded([&] {
-        const int s = Playlist->Selected();
-        if (s < 0 || s >= Playlist->Count() - 1)
-            return;
-        Playlist->Move(s, s + 1);
-    });
+    MoveSelection(1);
+}
+
+void TForm2::ShowNothingPlays()
+{
+    Form1->OggStream.Stop();
+    ResetPlayback();
+    DisplayText::SetLabelCaption(Form1->LTitle, std::string());
+    DisplayText::SetLabelCaption(Form1->LTime, "0:00.0");
+    DisplayText::SetLabelCaption(Form1->LTotalTime, "0:00.0");
 }
 
 void TForm2::C1Click()
 {
     Guarded([&] {
-        Form1->OggStream.Stop();
-        ResetPlayback();
-        DisplayText::SetLabelCaption(Form1->LTitle, std::string());
-        DisplayText::SetLabelCaption(Form1->LTime, "0:00.0");
-        DisplayText::SetLabelCaption(Form1->LTotalTime, "0:00.0");
+        ShowNothingPlays();
         Playlist->Clear();
     });
 }

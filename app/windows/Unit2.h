@@ -103,6 +103,10 @@ protected:
 
 private:
     void ResetPlayback();
+    // Stops the piece and shows that nothing plays: no title, the times at zero.
+    void ShowNothingPlays();
+    // Every highlighted entry one step up (-1) or down (1), not past the ends.
+    void MoveSelection(int step);
     // Entry index played from its start, as a double-click on it does (the intake's hand-over
     // plays the first entry it brought the same way).
     void PlayFromStart(int index);

@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -94,6 +95,35 @@ void AddFiles(const std::vector<std::string>& files)
     Form2->MLoadOggClick();
 }
 
+// A plain click on row (-1: on no row): that row alone is highlighted.
+void Click(int row)
+{
+    Form2->ListBox1->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+}
+
+// Ctrl+clicks: exactly rows are highlighted.
+void Highlight(const std::vector<int>& rows)
+{
+    Click(-1);
+    for (const int r : rows)
+        Form2->ListBox1->item(r)->setSelected(true);
+}
+
+// A drag of the highlighted rows that Qt's list makes: one model move per row, each landing
+// after the one moved before it.
+void DragHighlightedTo(int row)
+{
+    QAbstractItemModel* model = Form2->ListBox1->model();
+    std::vector<QPersistentModelIndex> rows;
+    for (const int r : PL().SelectedRows())
+        rows.emplace_back(model->index(r, 0));
+    for (const QPersistentModelIndex& index : rows) {
+        if (row != index.row() && row != index.row() + 1)
+            model->moveRow(QModelIndex(), index.row(), QModelIndex(), row);
+        row = index.row() + 1;
+    }
+}
+
 void Play(int index)
 {
     PL().Select(index);
@@ -162,7 +192,7 @@ TEST_F(WindowsTest, AddingWhileASongPlaysSelectsEntry0AndTheSongGoesOn)
 {
     AddFiles({S().titled[0], S().titled[1], S().longSong});
     Play(2);
-    Form2->ListBox1->setCurrentRow(1);
+    Click(1);
     AddFiles({S().titled[3], S().titled[4]});
     EXPECT_EQ(PL().Count(), 5);
     EXPECT_EQ(PL().Current(), 0);
@@ -210,26 +240,115 @@ TEST_F(WindowsTest, DeletingThePlayingEntryStopsAndSelectsTheOneInItsPlace)
 TEST_F(WindowsTest, DeletingAnotherEntryKeepsTheCurrentSong)
 {
     // Of the eight songs with the fifth current: a row before it, a row after it, and a row
-    // with no current entry (there stays none).
+    // with no current entry (there stays none). The highlight takes the deleted row's place.
     const struct {
         int current;
         int row;
-        int after;      // the current and selected entry afterwards
+        int after;      // the current entry afterwards
         int fifthSong;  // where the fifth song stands afterwards
     } cases[] = {{4, 2, 3, 3}, {4, 6, 4, 4}, {-1, 1, -1, 3}};
     for (const auto& c : cases) {
         Form2->C1Click();
         AddFiles(S().titled);
         PL().Select(c.current);
-        Form2->ListBox1->setCurrentRow(c.row);
+        Click(c.row);
         Form2->MDeleteClick();
         EXPECT_EQ(PL().Count(), 7);
         EXPECT_EQ(PL().Current(), c.after) << "row " << c.row;
-        EXPECT_EQ(PL().Selected(), c.after) << "row " << c.row;
+        EXPECT_EQ(PL().Selected(), c.row) << "row " << c.row;
         EXPECT_EQ(PL().Path(c.fifthSong), S().titled[4]) << "row " << c.row;
         ExpectInStep();
     }
     EXPECT_EQ(PL().Path(6), S().titled[7]);
+}
+
+TEST_F(WindowsTest, DeletingHighlightedRowsSparesThePlayingPieceOrStopsItForTheNextOne)
+{
+    // Eight entries, the long song fourth and playing; the rows deleted, what stays (old rows),
+    // where the highlight goes, and the piece Play starts afterwards (old row; -1: it goes on).
+    const struct {
+        std::vector<int> rows;
+        std::vector<int> left;
+        int highlight;
+        int plays;
+    } cases[] = {
+        {{2}, {0, 1, 3, 4, 5, 6, 7}, 3, -1},           // the row in its place is the playing one
+        {{1, 5}, {0, 2, 3, 4, 6, 7}, 1, -1},
+        {{3, 4, 6}, {0, 1, 2, 5, 7}, 3, 5},            // the playing one goes: the next left plays
+        {{3, 4, 5, 6, 7}, {0, 1, 2}, 2, 0},            // none after it: round to the first
+        {{0, 1, 2, 4, 5, 6, 7}, {3}, -1, -1},          // only the playing one is left
+    };
+    for (const auto& c : cases) {
+        Form2->C1Click();
+        std::vector<std::string> files = S().titled;
+        files[3] = S().longSong;
+        AddFiles(files);
+        Play(3);
+        Form1->LTitle->setText("[4] Long");
+        Form1->CurrentExt = ".ogg";
+        Highlight(c.rows);
+        Form2->MDeleteClick();
+        std::vector<std::string> left;
+        for (const int r : c.left)
+            left.push_back(files[static_cast<size_t>(r)]);
+        EXPECT_EQ(Entries(), left) << c.rows.size();
+        EXPECT_EQ(PL().SelectedRows(), c.highlight < 0 ? std::vector<int>{} : std::vector<int>{c.highlight})
+            << c.rows.size();
+        ExpectInStep();
+        if (c.plays < 0) {
+            EXPECT_EQ(Form1->OggStream.GetFileName(), S().longSong) << c.rows.size();
+            EXPECT_TRUE(Form1->OggStream.IsPlaying()) << c.rows.size();
+            EXPECT_EQ(PL().Path(PL().Current()), S().longSong) << c.rows.size();
+            continue;
+        }
+        EXPECT_FALSE(Form1->OggStream.IsPlaying());
+        EXPECT_EQ(Form1->LTitle->text(), "");
+        EXPECT_EQ(Form1->LTime->text(), "0:00.0");
+        EXPECT_EQ(Form1->CurrentExt, "");
+        Form1->bPlayClick(Form1->bPlay);
+        EXPECT_EQ(Form1->OggStream.GetFileName(), files[static_cast<size_t>(c.plays)]) << c.rows.size();
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowsTest, UpDownAndDragsMoveEveryHighlightedRowAndThePlayingPieceStaysCurrent)
+{
+    enum Way { Up, Down, Drag };
+    const struct {
+        std::vector<int> rows;
+        Way way;
+        int dropAt;  // for a drag: the row the rows land before
+        std::vector<int> order;
+        std::vector<int> highlight;
+    } cases[] = {
+        {{1, 2}, Up, 0, {1, 2, 0, 3, 4, 5, 6, 7}, {0, 1}},
+        {{0, 1, 5}, Up, 0, {0, 1, 2, 3, 5, 4, 6, 7}, {0, 1, 4}},  // the block at the top stays
+        {{1, 3}, Down, 0, {0, 2, 1, 4, 3, 5, 6, 7}, {2, 4}},
+        {{0, 3, 4}, Down, 0, {1, 0, 2, 5, 3, 4, 6, 7}, {1, 4, 5}},
+        {{2, 6, 7}, Down, 0, {0, 1, 3, 2, 4, 5, 6, 7}, {3, 6, 7}},
+        {{1, 5}, Drag, 7, {0, 2, 3, 4, 6, 1, 5, 7}, {5, 6}},
+        {{4, 6}, Drag, 0, {4, 6, 0, 1, 2, 3, 5, 7}, {0, 1}},
+        {{2}, Drag, 8, {0, 1, 3, 4, 5, 6, 7, 2}, {7}},
+    };
+    for (const auto& c : cases) {
+        Form2->C1Click();
+        AddFiles(S().titled);
+        PL().Select(2);
+        Highlight(c.rows);
+        if (c.way == Up)
+            Form2->MUpClick();
+        else if (c.way == Down)
+            Form2->MDownClick();
+        else
+            DragHighlightedTo(c.dropAt);
+        std::vector<std::string> order;
+        for (const int r : c.order)
+            order.push_back(S().titled[static_cast<size_t>(r)]);
+        EXPECT_EQ(Entries(), order) << c.way << " " << c.rows.size();
+        EXPECT_EQ(PL().SelectedRows(), c.highlight) << c.way << " " << c.rows.size();
+        EXPECT_EQ(PL().Path(PL().Current()), S().titled[2]) << c.way << " " << c.rows.size();
+        ExpectInStep();
+    }
 }
 
 TEST_F(WindowsTest, UpAndDownMoveTheSelectedEntryInBothListsAndMakeItCurrent)
@@ -237,9 +356,9 @@ TEST_F(WindowsTest, UpAndDownMoveTheSelectedEntryInBothListsAndMakeItCurrent)
     AddFiles(S().titled);
     std::vector<std::string> before = Entries();
 
-    Form2->ListBox1->setCurrentRow(0);
+    Click(0);
     Form2->MUpClick();
-    Form2->ListBox1->setCurrentRow(7);
+    Click(7);
     Form2->MDownClick();
     PL().Select(-1);
     Form2->MUpClick();
@@ -247,7 +366,7 @@ TEST_F(WindowsTest, UpAndDownMoveTheSelectedEntryInBothListsAndMakeItCurrent)
     EXPECT_EQ(Entries(), before);
 
     PL().Select(2);  // another entry is current
-    Form2->ListBox1->setCurrentRow(5);
+    Click(5);
     Form2->MUpClick();
     std::swap(before[4], before[5]);
     EXPECT_EQ(Entries(), before);
@@ -427,7 +546,7 @@ TEST_F(WindowsTest, DroppedFilesAreAppendedInOrderAndPlaylistsOfAnyCaseExpanded)
     ExpectInStep();
 
     // A drop from the desktop goes the same way; the selection stays where it was.
-    Form2->ListBox1->setCurrentRow(2);
+    Click(2);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(S().titled[6])),
                   QUrl::fromLocalFile(QString::fromStdString(S().titled[5]))});
@@ -501,32 +620,60 @@ TEST_F(WindowsTest, ListsStayInStepThroughAnyMixOfCommands)
     std::mt19937 rng(7);
     std::vector<std::string> model;
     int added = 0;
-    for (int step = 0; step < 400; ++step) {
+    for (int step = 0; step < 600; ++step) {
         const int n = PL().Count();
-        const int op = static_cast<int>(rng() % 7);
-        const int pick = n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n + 1)) - 1 : -1;
-        Form2->ListBox1->setCurrentRow(pick);
+        const int op = static_cast<int>(rng() % 8);
+        // One row clicked, or now and then a few Ctrl+clicked.
+        std::vector<int> rows;
+        if (n > 0 && rng() % 3 == 0) {
+            for (int r = 0; r < n; ++r)
+                if (rng() % 3 == 0)
+                    rows.push_back(r);
+            Highlight(rows);
+        } else {
+            const int pick = n > 0 ? static_cast<int>(rng() % static_cast<unsigned>(n + 1)) - 1 : -1;
+            Click(pick);
+            if (pick >= 0)
+                rows.push_back(pick);
+        }
+        const auto highlighted = [&](int r) { return std::find(rows.begin(), rows.end(), r) != rows.end(); };
         if (op <= 2) {
             const std::string name = "/music/e" + std::to_string(added++) + (rng() % 2 ? ".ogg" : ".QV");
             AddFiles({name});
             model.push_back(name);
         } else if (op == 3) {
             Form2->MDeleteClick();
-            if (pick >= 0)
-                model.erase(model.begin() + pick);
-        } else if (op == 4) {
-            Form2->MUpClick();
-            if (pick >= 1)
-                std::swap(model[static_cast<size_t>(pick)], model[static_cast<size_t>(pick - 1)]);
-        } else if (op == 5) {
-            Form2->MDownClick();
-            if (pick >= 0 && pick + 1 < n)
-                std::swap(model[static_cast<size_t>(pick)], model[static_cast<size_t>(pick + 1)]);
+            for (auto r = rows.rbegin(); r != rows.rend(); ++r)
+                model.erase(model.begin() + *r);
+        } else if (op == 4 || op == 5) {
+            // Each run of highlighted rows trades places with the row beside it, when there is one.
+            const bool up = op == 4;
+            up ? Form2->MUpClick() : Form2->MDownClick();
+            for (int a = 0; a < n;) {
+                int b = a;
+                while (b < n && highlighted(b))
+                    ++b;
+                if (b > a && up && a > 0)
+                    std::rotate(model.begin() + a - 1, model.begin() + a, model.begin() + b);
+                else if (b > a && !up && b < n)
+                    std::rotate(model.begin() + a, model.begin() + b, model.begin() + b + 1);
+                a = b > a ? b : a + 1;
+            }
+        } else if (op == 6) {
+            // A drag: the highlighted rows land together before the row dropped on.
+            const int at = static_cast<int>(rng() % static_cast<unsigned>(n + 1));
+            DragHighlightedTo(at);
+            std::vector<std::string> moved, rest, restAfter;
+            for (int r = 0; r < n; ++r)
+                (highlighted(r) ? moved : r < at ? rest : restAfter).push_back(model[static_cast<size_t>(r)]);
+            rest.insert(rest.end(), moved.begin(), moved.end());
+            rest.insert(rest.end(), restAfter.begin(), restAfter.end());
+            model = rest;
         } else if (rng() % 8 == 0) {
             Form2->C1Click();
             model.clear();
         }
-        ASSERT_EQ(Entries(), model) << "step " << step;
+        ASSERT_EQ(Entries(), model) << "step " << step << " op " << op;
         for (int i = 0; i < PL().Count(); ++i)
             ASSERT_EQ(PL().Name(i), Paths::ExtractFileName(PL().Path(i))) << "step " << step;
         ASSERT_EQ(Form1->OggFileList->count(), Form2->ListBox1->count());
