@@ -103,14 +103,7 @@ void TWindowShape::FollowScreen()
         return;
     followed_ = handle;
     connect(handle, &QWindow::screenChanged, this, [this] {
-        if (face_.isNull())
-            return;
-        outline_ = MakeOutline();
-        try {
-            Apply();
-        } catch (const ERangeError&) {
-            // A shape too complex at the new size keeps the last one shown.
-        }
+        RemakeOutline();
     });
 }
 
@@ -129,6 +122,19 @@ void TWindowShape::Clear()
         nativeShape_ = false;
     }
     window_->clearMask();
+}
+
+void TWindowShape::RemakeOutline()
+{
+    if (face_.isNull())
+        return;
+    outline_ = MakeOutline();
+    try {
+        Apply();
+    } catch (const ERangeError&) {
+        // A shape that grew too complex (at a new size, or with new black text) keeps the last one
+        // shown.
+    }
 }
 
 QImage TWindowShape::MakeOutline() const
@@ -287,14 +293,7 @@ bool TWindowShape::eventFilter(QObject* watched, QEvent* event)
         rebuildPending_ = true;
         QTimer::singleShot(0, this, [this] {
             rebuildPending_ = false;
-            if (face_.isNull())
-                return;
-            outline_ = MakeOutline();
-            try {
-                Apply();
-            } catch (const ERangeError&) {
-                // A shape that grew too complex keeps the last one shown.
-            }
+            RemakeOutline();
         });
         break;
     }

@@ -41,6 +41,8 @@ protected:
 
 private:
     QImage MakeOutline() const;
+    // The outline made again from what the window shows now, and given to the X server.
+    void RemakeOutline();
     void Apply();
     bool ApplyX11();
     void Watch(const std::vector<QWidget*>& parts);
