@@ -31,21 +31,21 @@ TManualAudioDevice* TManualAudioDevice::Installed()
 std::vector<int16_t> TManualAudioDevice::Consume(int frames)
 {
     std::lock_guard consuming(consuming_);
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     bool heard = false;
     {
         std::lock_guard lock(mutex_);
         if (open_ == 0 || !started_) {
             return {};
         }
-        spec = spec_;
+        format = format_;
         heard = !lost_;
     }
     std::vector<int16_t> played(static_cast<size_t>(std::max(frames, 0)) * 2);
-    const int period = std::max<int>(spec.samples, 1);
+    const int period = std::max<int>(format.samples, 1);
     for (int done = 0; done < frames;) {
         const int n = std::min(period, frames - done);
-        spec.callback(spec.userdata, reinterpret_cast<Uint8*>(played.data() + static_cast<size_t>(done) * 2),
+        format.callback(format.userdata, reinterpret_cast<Uint8*>(played.data() + static_cast<size_t>(done) * 2),
                       n * FrameBytes);
         done += n;
     }
@@ -80,13 +80,13 @@ int TManualAudioDevice::Opens() const
     return opens_;
 }
 
-SDL_AudioDeviceID TManualAudioDevice::Open(const SDL_AudioSpec& spec)
+SDL_AudioDeviceID TManualAudioDevice::Open(const SDL_AudioSpec& format)
 {
     std::lock_guard lock(mutex_);
     if (unavailable_ || open_ != 0) {
         return 0;
     }
-    spec_ = spec;
+    format_ = format;
     open_ = next_++;
     started_ = false;
     lost_ = false;

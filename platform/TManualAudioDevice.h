@@ -39,7 +39,7 @@ public:
     static TManualAudioDevice* Installed();
     // 0 while lost, or while a device is open already. It takes nothing until started, as an
     // SDL device opens paused.
-    SDL_AudioDeviceID Open(const SDL_AudioSpec& spec);
+    SDL_AudioDeviceID Open(const SDL_AudioSpec& format);
     void Start(SDL_AudioDeviceID device);
     // Waits for a Consume in progress, as SDL's close waits for a callback.
     void Close(SDL_AudioDeviceID device);
@@ -49,7 +49,7 @@ private:
     std::mutex consuming_;  // held across a Consume and by Close
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    SDL_AudioSpec spec_{};
+    SDL_AudioSpec format_{};
     SDL_AudioDeviceID open_ = 0;
     bool started_ = false;
     SDL_AudioDeviceID next_ = 1;
