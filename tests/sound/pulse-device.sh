@@ -18,6 +18,7 @@ record() {
     >"$work/$1.raw" 2>/dev/null &
   recorder=$!
   xsession_pids+=($recorder)
+  pulse_await_recorder
 }
 stop_recording() {
   kill "$recorder" 2>/dev/null

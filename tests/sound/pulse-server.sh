@@ -14,7 +14,7 @@
 #                             player counts its time from its start, before the sound is heard)
 #   pulse_record_and_load SECONDS
 #                             parec on the sink's monitor into $work/recording.raw, and
-#                             stress-ng on every core for SECONDS + 10
+#                             stress-ng on every core for SECONDS + 10, once the recording runs
 #   pulse_watch PID [SECONDS] until PID ends (or SECONDS have passed): $held, the most
 #                             milliseconds of sound the server held for its clients, which go on
 #                             being heard after a pause
@@ -79,9 +79,23 @@ pulse_record_and_load() {
     >"$work/recording.raw" &
   pulse_recorder=$!
   xsession_pids+=($pulse_recorder)
+  pulse_await_recorder
   stress-ng --cpu "$(nproc)" --timeout "$(($1 + 10))s" --quiet &
   xsession_pids+=($!)
   sleep 1
+}
+
+# Until the recorder's stream shows on the server (at most 10 s): on a busy machine parec can take
+# longer to connect than a player takes to start, and the piece's first moments would be missing
+# from a recording that is fine otherwise.
+pulse_await_recorder() {
+  local _
+  for _ in $(seq 200); do
+    pactl list short source-outputs 2>/dev/null | grep -q . && return 0
+    sleep 0.05
+  done
+  echo "the recorder did not connect to the server within 10 s"
+  exit 1
 }
 
 pulse_watch() {

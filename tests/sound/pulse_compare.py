@@ -56,6 +56,26 @@ def stopped(rec, ref, k, r):
     return True
 
 
+def late_recording(rec, ref):
+    """Where the comparison starts when the piece's first frames are not in the recording: the
+    server's monitor sometimes begins to deliver only once the player's stream runs, so a
+    recording can begin inside the piece. That is taken when the recording's very first frame is
+    a frame of the piece and the piece goes on from there; anything else before the piece (silence,
+    other sound) means the player lost or spoiled its first frames, which fails."""
+    for k in range(PROBE, min(len(ref), 10 * 44100 * FRAME), PROBE):
+        at = find_aligned(rec, ref[k:k + PROBE], 0)
+        if at < 0:
+            continue
+        if at <= k and rec[:at] == ref[k - at:k]:
+            print(f"the recording begins {(k - at) // FRAME} frames into the piece; checked from there")
+            return 0, k - at
+        sounding = sum(1 for i in range(0, at, FRAME) if rec[i:i + FRAME] != b"\0" * FRAME)
+        where = f"{at // FRAME} frames come before it, {sounding} of them not silent"
+        raise SystemExit(f"the piece's first {k // FRAME} frames are not in the recording; it is found "
+                         f"from there at {at // FRAME / 44100:.3f} s, and {where}")
+    raise SystemExit("the rendered piece is not in the recording")
+
+
 def main():
     rec = open(sys.argv[1], "rb").read()
     rec = rec[:len(rec) // FRAME * FRAME]
@@ -64,12 +84,12 @@ def main():
     # The rendering ends with the silence after the piece; the recording may stop inside it.
     while ref.endswith(b"\0" * FRAME):
         ref = ref[:-FRAME]
-    start = find_aligned(rec, ref[:PROBE], 0)
+    start, k = find_aligned(rec, ref[:PROBE], 0), 0
     if start < 0:
-        raise SystemExit("the rendered piece is not in the recording")
+        start, k = late_recording(rec, ref)
 
     gaps = []
-    r, k = start, 0
+    r = start
     while k < len(ref):
         same = first_difference(rec, r, ref, k)
         r += same

@@ -5,6 +5,7 @@
 #   xsession_need TOOL...          stop with a message when a tool is missing
 #   xsession_init                  $work: a new temporary directory; everything started from here
 #                                  on is stopped, and $work removed, when the script exits
+#                                  (kept, for a look after a failure, when XSESSION_KEEP is set)
 #   xsession_start_x [SCREEN [ARG...]]
 #                                  a private Xvfb (SCREEN default 800x600x24, ARGs for Xvfb);
 #                                  exports DISPLAY
@@ -47,7 +48,7 @@ xsession_cleanup() {
   local i
   for ((i = ${#xsession_pids[@]} - 1; i >= 0; i--)); do kill "${xsession_pids[i]}" 2>/dev/null || true; done
   for ((i = ${#xsession_pids[@]} - 1; i >= 0; i--)); do wait "${xsession_pids[i]}" 2>/dev/null || true; done
-  rm -rf "$work"
+  if [ -n "${XSESSION_KEEP:-}" ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 
 # The start of an end-to-end script: the session, the program folder made from BIN_DIR, the test
