@@ -256,8 +256,9 @@ void TForm1::StorePositions()
     Settings.MainLeft = place.x();
     Settings.MainTop = place.y();
     if (Form2 != nullptr) {
-        Settings.PlaylistLeft = Form2->pos().x();
-        Settings.PlaylistTop = Form2->pos().y();
+        const QPoint list = TScreenPlace::Stored(Form2);
+        Settings.PlaylistLeft = list.x();
+        Settings.PlaylistTop = list.y();
     }
     if (Form3 != nullptr)
         Form3->StoreAtQuit();

@@ -6,6 +6,7 @@
 #include "PlaylistRules.h"
 #include "SjisConv.h"
 #include "TMessages.h"
+#include "TScreenPlace.h"
 #include "TDialogWatch.h"
 #include "TFileIntake.h"
 #include "TSkippedNames.h"
@@ -243,7 +244,7 @@ void TForm2::LoadPlaylistFile(const std::string& path)
 void TForm2::FormCreate()
 {
     setAcceptDrops(true);
-    move(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop);
+    TScreenPlace::Restore(this, QPoint(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop));
     ShowAsRecorded();
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main window under a scale factor, on the real program (run it through dbus-run-session):
 # at 1.25, 1.5 and 2 the whole face is shown, enlarged, with its key-coloured pixels cut away, and
-# a click on the enlarged pause button pauses. At 2 the settings record keeps the window's place
-# in the screen's pixels, and a place off the screen opens the window on it.
+# a click on the enlarged pause button pauses. At 2 the settings record keeps the windows' places
+# in the screen's pixels (the main window's and the playlist window's), and a place off the screen
+# opens the main window on it.
 #   hidpi.sh BIN_DIR MAKE_MPRIS_FILES [SCREENSHOT.png]   (the screenshot: the window at 2)
 set -euo pipefail
 bin="$1"
@@ -68,6 +69,9 @@ data = bytearray(open(sys.argv[1], "rb").read())
 ml, mt = struct.unpack_from("<2i", data)
 assert (ml, mt) == (int(sys.argv[2]), int(sys.argv[3])), (ml, mt, sys.argv[2:])
 struct.pack_into("<2i", data, 0, 5000, -3000)
+# The playlist window shown, at 130,250 of the screen's pixels.
+struct.pack_into("<2i", data, 8, 130, 250)
+data[284] = 1
 open(sys.argv[1], "wb").write(data)
 PY
     QT_SCALE_FACTOR=2 xsession_start_player
@@ -75,8 +79,23 @@ PY
     [ "$win_x,$win_y" = "$((800 - win_w)),0" ] ||
       xsession_fail "a place off the screen opened the window at $win_x,$win_y"
     echo "scale 2: the place is stored in screen pixels; 5000,-3000 opens at $win_x,$win_y"
+    # The playlist window's client area: the window manager-less server puts it at the place.
+    list="$(xdotool search --onlyvisible --name 'プレイリスト' 2>/dev/null | head -n1)"
+    [ -n "$list" ] || xsession_fail "the playlist window did not open at 2"
+    eval "$(xdotool getwindowgeometry --shell "$list")"
+    [ "$X,$Y" = "130,250" ] || xsession_fail "at 2 the playlist window opened at $X,$Y, not 130,250"
+    xdotool windowmove "$list" 210 330
+    sleep 0.5
+    xsession_quit_from_menu "$win_x" "$win_y" "$(scaled "$fx" 2)" "$(scaled "$fy" 2)"
+    python3 - "$app/zkv108.info" <<'PY' || xsession_fail "the playlist window's place is not stored in screen pixels"
+import struct, sys
+place = struct.unpack_from("<2i", open(sys.argv[1], "rb").read(), 8)
+assert place == (210, 330), place
+PY
+    echo "scale 2: the playlist window opens at its stored place in screen pixels, and stores it so"
+  else
+    xsession_signal_player TERM
   fi
-  xsession_signal_player TERM
   rm -rf "$app"
 done
 echo "hidpi: ok"
