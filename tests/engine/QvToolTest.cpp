@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -213,10 +214,15 @@ std::vector<uint8_t> Wave(const fixture::Pcm& pcm)
         out.push_back(static_cast<uint8_t>(v));
         out.push_back(static_cast<uint8_t>(v >> 8));
     };
+    // Byte by byte: GCC 12 takes an insert of a list into an empty vector for an overflow.
+    auto putText = [&](std::string_view text) {
+        for (char c : text)
+            out.push_back(static_cast<uint8_t>(c));
+    };
     uint32_t dataBytes = static_cast<uint32_t>(pcm.samples.size() * 2);
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
+    putText("RIFF");
     put32(36 + dataBytes);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    putText("WAVEfmt ");
     put32(16);
     put16(1);
     put16(static_cast<uint16_t>(pcm.channels));
@@ -224,7 +230,7 @@ std::vector<uint8_t> Wave(const fixture::Pcm& pcm)
     put32(static_cast<uint32_t>(pcm.rate * pcm.channels * 2));
     put16(static_cast<uint16_t>(pcm.channels * 2));
     put16(16);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
+    putText("data");
     put32(dataBytes);
     for (float s : pcm.samples)
         put16(static_cast<uint16_t>(static_cast<int16_t>(s * 32767.0f)));
