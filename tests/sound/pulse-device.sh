@@ -24,9 +24,10 @@ stop_recording() {
   kill "$recorder" 2>/dev/null
   wait "$recorder" 2>/dev/null
 }
-# Once the sink is back: the player plays to it again within 2 s. Its stream shows as a sink input.
+# Once the sink is back ($back, taken then, before the recorder connects): the player plays to it
+# again within 2 s. Its stream shows as a sink input.
 await_player() {
-  local begun=$EPOCHREALTIME now
+  local begun=$back now
   while ! pactl list short sink-inputs 2>/dev/null | grep -q .; do
     now=$EPOCHREALTIME
     if (( ${now/./} - ${begun/./} > 2000000 )); then
@@ -53,6 +54,7 @@ stop_recording
 sleep 3
 pactl load-module module-null-sink sink_name=capture format=s16le rate=44100 channels=2 >/dev/null ||
   { echo "cannot load the null sink again"; exit 1; }
+back=$EPOCHREALTIME
 record between
 await_player "after the sink came back"
 sleep 5
@@ -63,6 +65,7 @@ wait "$pulse_daemon" 2>/dev/null
 stop_recording
 sleep 2
 pulse_start_daemon || { echo "the PulseAudio daemon did not start again"; exit 1; }
+back=$EPOCHREALTIME
 record after
 await_player "after the server came back"
 sleep 5
