@@ -51,10 +51,7 @@ xsession_init
 xsession_sandbox "$bin"
 cp "$bin/qvtool" "$app/"
 
-export HOME="$work" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" PULSE_RUNTIME_PATH="$work/pulse"
-export PULSE_SERVER="unix:$work/pulse/native"
-unset DBUS_SESSION_BUS_ADDRESS
-chmod 700 "$work"
+xsession_private_pulse
 cat >"$work/bench.pa" <<'PA'
 load-module module-null-sink sink_name=ours format=s16le rate=44100 channels=2
 load-module module-null-sink sink_name=mpv format=s16le rate=44100 channels=2

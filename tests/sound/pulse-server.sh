@@ -34,10 +34,7 @@ pulse_begin() {
   for tool in pulseaudio parec pactl stress-ng oggenc python3; do
     command -v "$tool" >/dev/null || pulse_skip "$tool is not installed (scripts/install-deps.sh installs it)"
   done
-  export HOME="$work" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" PULSE_RUNTIME_PATH="$work/pulse"
-  export PULSE_SERVER="unix:$work/pulse/native"
-  unset DBUS_SESSION_BUS_ADDRESS
-  chmod 700 "$work"
+  xsession_private_pulse
   cat >"$work/null.pa" <<'PA'
 load-module module-null-sink sink_name=capture format=s16le rate=44100 channels=2
 load-module module-native-protocol-unix

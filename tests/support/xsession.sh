@@ -6,6 +6,7 @@
 #   xsession_init                  $work: a new temporary directory; everything started from here
 #                                  on is stopped, and $work removed, when the script exits
 #                                  (kept, for a look after a failure, when XSESSION_KEEP is set)
+#   xsession_private_pulse         the environment of a private PulseAudio server in $work
 #   xsession_start_x [SCREEN [ARG...]]
 #                                  a private Xvfb (SCREEN default 800x600x24, ARGs for Xvfb);
 #                                  exports DISPLAY
@@ -40,6 +41,15 @@ xsession_init() {
   player_pid=""
   xsession_pids=()
   trap xsession_cleanup EXIT
+}
+
+# Everything a private PulseAudio server and its clients need, inside $work: no system or user
+# configuration, no session bus; the server's socket at $work/pulse/native.
+xsession_private_pulse() {
+  export HOME="$work" XDG_RUNTIME_DIR="$work" XDG_CONFIG_HOME="$work/config" PULSE_RUNTIME_PATH="$work/pulse"
+  export PULSE_SERVER="unix:$work/pulse/native"
+  unset DBUS_SESSION_BUS_ADDRESS
+  chmod 700 "$work"
 }
 
 xsession_cleanup() {
