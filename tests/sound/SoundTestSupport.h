@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace soundtest {
@@ -48,10 +50,31 @@ struct ComPtr {
     explicit operator bool() const { return p != nullptr; }
 };
 
+// The threads of this process that are not on their way out. A joined thread is not always gone
+// from /proc/self/task yet: join returns as soon as the kernel clears the thread's id, which comes
+// before it takes the thread off the list. The kernel marks a thread as exiting (PF_EXITING in the
+// flags of its stat line) before either, so a thread that has been joined is never counted.
 inline int ThreadCount()
 {
+    constexpr unsigned long Exiting = 0x4;
     int n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) {
+    for (const auto& e : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream in(e.path() / "stat");
+        std::string line;
+        if (!std::getline(in, line)) {
+            continue;  // gone while we looked
+        }
+        // "tid (name) state ppid pgrp session tty tpgid flags ...": the name may hold anything.
+        const auto close = line.rfind(')');
+        std::istringstream fields(close == std::string::npos ? std::string() : line.substr(close + 1));
+        std::string skip;
+        unsigned long flags = 0;
+        for (int i = 0; i < 6; ++i) {
+            fields >> skip;
+        }
+        if (fields >> flags && (flags & Exiting) != 0) {
+            continue;
+        }
         ++n;
     }
     return n;
