@@ -22,6 +22,22 @@ TDirectSoundBuffer::TDirectSoundBuffer(std::shared_ptr<TDirectSoundMixer> mixer,
 
 TDirectSoundBuffer::~TDirectSoundBuffer()
 {
+    // What was mixed ahead for a tracked device goes with the buffer, as a device that takes its
+    // sound as it plays would take no more of it. Without a stop event: its owner may have let
+    // the events go already.
+    if (mixer_->Tracked()) {
+        bool playing = false;
+        {
+            std::lock_guard lock(mixer_->Lock());
+            playing = playing_;
+        }
+        if (playing) {
+            mixer_->Resync([this] {
+                playing_ = false;
+                spanOpen_ = false;
+            });
+        }
+    }
     mixer_->Remove(this);
 }
 
@@ -41,6 +57,18 @@ HRESULT TDirectSoundBuffer::QueryOther(const GUID& iid, void** object)
 HRESULT TDirectSoundBuffer::GetCurrentPosition(DWORD* play, DWORD* write)
 {
     std::lock_guard lock(mixer_->Lock());
+    if (spanOpen_) {
+        // A tracked device: the play cursor is what is heard now, the write cursor what the
+        // server reported heard last, so that the clock read from it moves in the server's steps
+        // and a write behind the mixing is taken up at once (Unlock).
+        if (play != nullptr) {
+            *play = HeardOffset(mixer_->HeardNow());
+        }
+        if (write != nullptr) {
+            *write = HeardOffset(mixer_->HeardReported());
+        }
+        return DS_OK;
+    }
     if (play != nullptr) {
         *play = pos_;
         if (playing_) {
@@ -103,13 +131,36 @@ HRESULT TDirectSoundBuffer::Unlock(void* ptr1, DWORD bytes1, void* ptr2, DWORD b
     if (ptr1 == nullptr || !InStaging(ptr1, bytes1) || (ptr2 != nullptr && !InStaging(ptr2, bytes2))) {
         return DSERR_INVALIDPARAM;
     }
-    std::lock_guard lock(mixer_->Lock());
     const size_t at1 = static_cast<size_t>(static_cast<uint8_t*>(ptr1) - staging_.data());
-    std::memcpy(data_.data() + at1, ptr1, bytes1);
-    if (ptr2 != nullptr && bytes2 != 0) {
-        const size_t at2 = static_cast<size_t>(static_cast<uint8_t*>(ptr2) - staging_.data());
-        std::memcpy(data_.data() + at2, ptr2, bytes2);
+    const size_t at2 = ptr2 != nullptr ? static_cast<size_t>(static_cast<uint8_t*>(ptr2) - staging_.data()) : 0;
+    const auto write = [&] {
+        std::memcpy(data_.data() + at1, ptr1, bytes1);
+        if (ptr2 != nullptr && bytes2 != 0) {
+            std::memcpy(data_.data() + at2, ptr2, bytes2);
+        }
+    };
+    {
+        std::lock_guard lock(mixer_->Lock());
+        if (!spanOpen_) {
+            write();
+            return DS_OK;
+        }
+        // A tracked device: a write into sound mixed ahead but not yet heard (a seek's new sound)
+        // is heard at once only when the server drops the old and the mixing goes back.
+        const int64_t heard = std::max(mixer_->HeardReported(), spanFrame_);
+        const DWORD from = HeardOffset(heard);
+        const auto unheard =
+            static_cast<DWORD>(std::clamp<int64_t>((spanFrame_ + spanLen_ - heard) * FrameBytes, 0, size_));
+        const auto overlaps = [&](size_t at, DWORD bytes) {
+            const auto a = static_cast<DWORD>(at);
+            return bytes != 0 && ((a + size_ - from) % size_ < unheard || (from + size_ - a) % size_ < bytes);
+        };
+        if (!overlaps(at1, bytes1) && !(ptr2 != nullptr && overlaps(at2, bytes2))) {
+            write();
+            return DS_OK;
+        }
     }
+    mixer_->Resync(write);
     return DS_OK;
 }
 
@@ -118,13 +169,31 @@ HRESULT TDirectSoundBuffer::Play(DWORD reserved, DWORD /*priority*/, DWORD flags
     if (reserved != 0) {
         return DSERR_INVALIDPARAM;
     }
-    std::lock_guard lock(mixer_->Lock());
-    looping_ = (flags & DSBPLAY_LOOPING) != 0;
-    if (!playing_) {
-        playing_ = true;
-        play_ = pos_;
-        taken_ = 0;
+    const bool looping = (flags & DSBPLAY_LOOPING) != 0;
+    const auto start = [this, looping] {
+        looping_ = looping;
+        if (!playing_) {
+            playing_ = true;
+            play_ = pos_;
+            taken_ = 0;
+            spanOpen_ = false;
+            drained_ = false;
+        }
+    };
+    if (mixer_->Tracked()) {
+        bool playing = false;
+        {
+            std::lock_guard lock(mixer_->Lock());
+            playing = playing_;
+        }
+        if (!playing) {
+            // What the server holds (silence, or other buffers' sound) would be heard before this.
+            mixer_->Resync(start);
+            return DS_OK;
+        }
     }
+    std::lock_guard lock(mixer_->Lock());
+    start();
     return DS_OK;
 }
 
@@ -146,9 +215,24 @@ int32_t TDirectSoundBuffer::GainOf(LONG volume)
 
 void TDirectSoundBuffer::ApplyVolume(LONG volume)
 {
+    const auto apply = [this, volume] {
+        volume_ = volume;
+        gain_ = GainOf(volume);
+    };
+    if (mixer_->Tracked()) {
+        bool remix = false;
+        {
+            std::lock_guard lock(mixer_->Lock());
+            remix = spanOpen_ && GainOf(volume) != gain_;
+        }
+        if (remix) {
+            // Mixed ahead at the old volume, the change would be heard a quarter second late.
+            mixer_->Resync(apply);
+            return;
+        }
+    }
     std::lock_guard lock(mixer_->Lock());
-    volume_ = volume;
-    gain_ = GainOf(volume);
+    apply();
 }
 
 LONG TDirectSoundBuffer::Volume()
@@ -159,17 +243,38 @@ LONG TDirectSoundBuffer::Volume()
 
 HRESULT TDirectSoundBuffer::Stop()
 {
+    if (mixer_->Tracked()) {
+        bool playing = false;
+        {
+            std::lock_guard lock(mixer_->Lock());
+            playing = playing_;
+        }
+        if (playing) {
+            // The server drops what it holds, so the stop is heard at once, and the cursor goes
+            // back to the first frame dropped, so that a resume skips nothing.
+            mixer_->Resync([this] { StopLocked(); });
+            return DS_OK;
+        }
+    }
     std::lock_guard lock(mixer_->Lock());
+    StopLocked();
+    return DS_OK;
+}
+
+void TDirectSoundBuffer::StopLocked()
+{
     if (playing_) {
         playing_ = false;
         play_ = pos_;
+        taken_ = 0;
+        spanOpen_ = false;
+        drained_ = false;
         SignalStop();
     }
     // What a device lost before the stop is still owed to the listener, and comes first when the
     // buffer plays on (a pause while no device is there loses nothing). What went to a working
     // device before the stop was heard.
     recentFill_ = 0;
-    return DS_OK;
 }
 
 HRESULT TDirectSoundBuffer::SetNotificationPositions(DWORD count, const DSBPOSITIONNOTIFY* positions)
@@ -247,6 +352,14 @@ void TDirectSoundBuffer::Remember(const uint8_t* bytes, DWORD count)
 
 void TDirectSoundBuffer::DeviceLost()
 {
+    if (mixer_->Tracked()) {
+        // Everything after what the server reported heard is owed: the cursor goes back there.
+        Heard(mixer_->HeardReported());
+        KeepUpTo(mixer_->HeardReported());
+        spanOpen_ = false;
+        drained_ = false;
+        return;
+    }
     if (!playing_) {
         recentFill_ = 0;  // stopped before the loss: heard, or cut off by the stop itself
         return;
@@ -287,9 +400,101 @@ int TDirectSoundBuffer::MixReplay(int32_t* acc, int frames)
     return static_cast<int>(bytes / FrameBytes);
 }
 
-void TDirectSoundBuffer::MixInto(int32_t* acc, int frames)
+DWORD TDirectSoundBuffer::HeardOffset(int64_t heard) const
+{
+    const int64_t frames = std::clamp<int64_t>(heard - spanFrame_, 0, spanLen_);
+    return static_cast<DWORD>((spanPos_ + frames * FrameBytes % size_) % size_);
+}
+
+void TDirectSoundBuffer::Heard(int64_t heard)
+{
+    if (!spanOpen_) {
+        return;
+    }
+    const int64_t frames = std::clamp<int64_t>(heard - spanFrame_, 0, spanLen_);
+    if (frames > spanHeard_) {
+        const DWORD from = HeardOffset(spanFrame_ + spanHeard_);
+        SignalPassed(from, static_cast<DWORD>(std::min<int64_t>((frames - spanHeard_) * FrameBytes, size_)));
+        spanHeard_ = frames;
+    }
+    if (drained_ && spanHeard_ == spanLen_) {
+        // A one-shot buffer heard to its end stops, ready to play again from the start.
+        drained_ = false;
+        spanOpen_ = false;
+        playing_ = false;
+        pos_ = 0;
+        play_ = 0;
+        taken_ = 0;
+        SignalStop();
+    }
+}
+
+void TDirectSoundBuffer::KeepUpTo(int64_t frame)
+{
+    if (!spanOpen_) {
+        return;
+    }
+    const int64_t frames = std::clamp<int64_t>(frame - spanFrame_, 0, spanLen_);
+    if (frames < spanLen_) {
+        drained_ = false;
+    }
+    spanLen_ = frames;
+    spanHeard_ = std::min(spanHeard_, frames);
+    pos_ = HeardOffset(frame);
+    play_ = pos_;
+    taken_ = 0;
+    if (frames == 0) {
+        spanOpen_ = false;  // a new stretch begins where the device mixes next
+    }
+}
+
+DWORD TDirectSoundBuffer::Take(int32_t* acc, DWORD want, bool remember)
+{
+    if (!looping_) {
+        want = std::min(want, size_ - pos_);
+    }
+    DWORD taken = 0;
+    while (taken < want) {
+        const DWORD run = std::min(want - taken, size_ - pos_) / FrameBytes * FrameBytes;
+        if (run == 0) {
+            break;  // a size that is not whole frames: drop the odd bytes at the end
+        }
+        AddScaled(acc + taken / 2, reinterpret_cast<const int16_t*>(data_.data() + pos_), run / 2);
+        if (remember) {
+            Remember(data_.data() + pos_, run);
+        }
+        taken += run;
+        pos_ += run;
+        if (size_ - pos_ < FrameBytes) {
+            pos_ = 0;
+        }
+    }
+    return taken;
+}
+
+void TDirectSoundBuffer::MixInto(int32_t* acc, int frames, int64_t at)
 {
     if (!playing_ || frames <= 0) {
+        return;
+    }
+    if (at >= 0) {
+        // A tracked device: the cursor moves on as the buffer is mixed, the notifications and the
+        // end of a one-shot buffer wait until the server has played it (Heard).
+        if (drained_) {
+            return;
+        }
+        if (!spanOpen_ || spanFrame_ + spanLen_ != at) {
+            spanOpen_ = true;
+            spanFrame_ = at;
+            spanPos_ = pos_;
+            spanLen_ = 0;
+            spanHeard_ = 0;
+        }
+        const DWORD taken = Take(acc, static_cast<DWORD>(frames) * FrameBytes, false);
+        spanLen_ += taken / FrameBytes;
+        if (!looping_ && pos_ == 0 && taken != 0) {
+            drained_ = true;
+        }
         return;
     }
     // The cursor stands still while the owed sound plays; it moves on from the first frame after.
@@ -305,24 +510,7 @@ void TDirectSoundBuffer::MixInto(int32_t* acc, int frames)
         return;
     }
     const DWORD from = pos_;
-    DWORD want = static_cast<DWORD>(frames) * FrameBytes;
-    if (!looping_) {
-        want = std::min(want, size_ - pos_);
-    }
-    DWORD taken = 0;
-    while (taken < want) {
-        const DWORD run = std::min(want - taken, size_ - pos_) / FrameBytes * FrameBytes;
-        if (run == 0) {
-            break;  // a size that is not whole frames: drop the odd bytes at the end
-        }
-        AddScaled(acc + taken / 2, reinterpret_cast<const int16_t*>(data_.data() + pos_), run / 2);
-        Remember(data_.data() + pos_, run);
-        taken += run;
-        pos_ += run;
-        if (size_ - pos_ < FrameBytes) {
-            pos_ = 0;
-        }
-    }
+    const DWORD taken = Take(acc, static_cast<DWORD>(frames) * FrameBytes, true);
     play_ = from;
     taken_ = taken;
     takenAt_ = startsAt;

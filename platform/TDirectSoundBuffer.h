@@ -31,8 +31,15 @@ public:
 
     // Called by the mixer with its lock held: adds frames of this buffer's sound, at its volume,
     // to acc (interleaved stereo) and moves the cursor on. Sound kept at a device's loss comes
-    // first.
-    void MixInto(int32_t* acc, int frames);
+    // first. at is the device's frame of the first of them, or -1 for a device that does not
+    // report what is heard.
+    void MixInto(int32_t* acc, int frames, int64_t at);
+    // Called by the mixer of a tracked device with its lock held. Heard: the device has played
+    // up to frame heard; the notifications passed up to there are signalled, and a one-shot
+    // buffer heard to its end stops. KeepUpTo: the device dropped every frame from frame on; the
+    // cursor goes back to the first of them.
+    void Heard(int64_t heard);
+    void KeepUpTo(int64_t frame);
     // Called by the mixer with its lock held when its device is lost. What the device took last
     // may never have been played (the callback's own chunk and what the sound server held): it
     // is kept, and played again before the rest once a device is back, so that nothing is
@@ -61,6 +68,12 @@ private:
     void Remember(const uint8_t* bytes, DWORD count);
     // Mixes what is kept from a lost device, up to frames; the frames mixed.
     int MixReplay(int32_t* acc, int frames);
+    // Adds up to want bytes from the cursor on to acc, wrapping when looping; the bytes taken.
+    DWORD Take(int32_t* acc, DWORD want, bool remember);
+    // The offset a tracked device has played this buffer up to, by the device frame heard.
+    DWORD HeardOffset(int64_t heard) const;
+    // Stop's work, with the lock held.
+    void StopLocked();
 
     const DWORD size_;
     std::vector<uint8_t> data_;
@@ -83,4 +96,15 @@ private:
     DWORD recentFill_ = 0;
     std::vector<uint8_t> replay_;
     size_t replayAt_ = 0;
+
+    // With a tracked device: the stretch mixed since the buffer last started, or was set back,
+    // from offset spanPos_ at device frame spanFrame_ on, spanLen_ frames long, of which
+    // spanHeard_ were heard at the last report. A one-shot buffer mixed to its end is drained_
+    // and plays on until that is heard.
+    bool spanOpen_ = false;
+    int64_t spanFrame_ = 0;
+    DWORD spanPos_ = 0;
+    int64_t spanLen_ = 0;
+    int64_t spanHeard_ = 0;
+    bool drained_ = false;
 };

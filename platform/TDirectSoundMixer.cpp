@@ -3,10 +3,12 @@
 #include "DirectSound.h"
 #include "TDirectSoundBuffer.h"
 #include "TManualAudioDevice.h"
+#include "TPulseOutput.h"
 #include "TThreadPriority.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <system_error>
@@ -22,6 +24,18 @@ std::mutex& SdlAudioLock()
 {
     static std::mutex lock;
     return lock;
+}
+
+// Our own stream serves where SDL would have chosen PulseAudio itself, or was told to; any other
+// driver asked for (the disk and dummy drivers of the tests, ALSA) goes through SDL.
+bool TrackedWanted()
+{
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    if (driver == nullptr || *driver == '\0') {
+        return true;
+    }
+    const std::string_view name = driver;
+    return name == "pulseaudio" || name == "pulse";
 }
 
 // SDL reports a thread it could not make and memory it could not get in these words.
@@ -46,6 +60,17 @@ std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open(bool* lacking)
     // Audio brings up SDL's event subsystem, which would catch SIGINT and SIGTERM and turn them
     // into quit events nobody reads: the process could then no longer be ended by a signal.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (mixer->manual_ == nullptr && TrackedWanted() && mixer->OpenTracked()) {
+        try {
+            mixer->watcher_ = std::thread(&TDirectSoundMixer::Watch, mixer.get());
+        } catch (const std::system_error&) {
+            if (lacking != nullptr) {
+                *lacking = true;
+            }
+            return nullptr;
+        }
+        return mixer;
+    }
     if (mixer->manual_ == nullptr) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             if (lacking != nullptr) {
@@ -85,6 +110,20 @@ std::shared_ptr<TDirectSoundMixer> TDirectSoundMixer::Open(bool* lacking)
     }
     mixer->StartDevice(mixer->device_);
     return mixer;
+}
+
+bool TDirectSoundMixer::OpenTracked()
+{
+    tracked_ = true;
+    auto output = TPulseOutput::Open([this](int16_t* out, int frames, int64_t heard) { Fill(out, frames, heard); },
+                                     [this] { NoteLoss(); });
+    if (output == nullptr) {
+        tracked_ = false;
+        return false;
+    }
+    std::lock_guard lock(outputMutex_);
+    output_ = std::move(output);
+    return true;
 }
 
 SDL_AudioDeviceID TDirectSoundMixer::OpenDevice(SDL_AudioSpec want)
@@ -132,6 +171,13 @@ TDirectSoundMixer::~TDirectSoundMixer()
     if (watcher_.joinable()) {
         watcher_.join();
     }
+    // Its thread is joined here, with no lock held: it may be waiting for the mixer's.
+    std::unique_ptr<TPulseOutput> output;
+    {
+        std::lock_guard lock(outputMutex_);
+        output = std::move(output_);
+    }
+    output.reset();
     std::lock_guard sdl(SdlAudioLock());
     // Closing waits for a callback in progress, so nothing runs on this object afterwards.
     if (device_ != 0) {
@@ -183,6 +229,36 @@ void TDirectSoundMixer::Watch()
 
 bool TDirectSoundMixer::Reopen()
 {
+    if (tracked_) {
+        std::unique_ptr<TPulseOutput> old;
+        {
+            std::lock_guard lock(outputMutex_);
+            old = std::move(output_);
+        }
+        old.reset();
+        {
+            // A new stream counts its frames from nought.
+            std::lock_guard lock(mutex_);
+            written_ = 0;
+            heard_ = 0;
+            heardAt_ = std::chrono::steady_clock::now();
+            lost_ = false;
+        }
+        auto fresh = TPulseOutput::Open([this](int16_t* out, int frames, int64_t heard) { Fill(out, frames, heard); },
+                                        [this] { NoteLoss(); });
+        if (fresh == nullptr) {
+            // What went into a stream that failed while it was being made is owed again.
+            std::lock_guard lock(mutex_);
+            lost_ = true;
+            for (TDirectSoundBuffer* buffer : buffers_) {
+                buffer->DeviceLost();
+            }
+            return false;
+        }
+        std::lock_guard lock(outputMutex_);
+        output_ = std::move(fresh);
+        return true;
+    }
     std::lock_guard sdl(SdlAudioLock());
     if (const SDL_AudioDeviceID lost = device_.exchange(0); lost != 0) {
         CloseDevice(lost);
@@ -244,24 +320,76 @@ void SDLCALL TDirectSoundMixer::Callback(void* self, Uint8* stream, int len)
         return;
     }
     const int frameBytes = DSOutputChannels * (DSOutputBits / 8);
-    mixer->Mix(reinterpret_cast<int16_t*>(stream), len / frameBytes);
+    {
+        std::lock_guard lock(mixer->mutex_);
+        mixer->MixLocked(reinterpret_cast<int16_t*>(stream), len / frameBytes, -1);
+    }
     const int done = (len / frameBytes) * frameBytes;
     if (done < len) {
         std::memset(stream + done, 0, static_cast<size_t>(len - done));
     }
 }
 
-void TDirectSoundMixer::Mix(int16_t* out, int frames)
+void TDirectSoundMixer::Fill(int16_t* out, int frames, int64_t heard)
+{
+    std::lock_guard lock(mutex_);
+    if (heard >= 0) {
+        heard_ = std::max(heard_, heard);
+        heardAt_ = std::chrono::steady_clock::now();
+    }
+    for (TDirectSoundBuffer* buffer : buffers_) {
+        buffer->Heard(heard_);
+    }
+    MixLocked(out, frames, written_);
+    written_ += frames;
+}
+
+int64_t TDirectSoundMixer::HeardNow() const
+{
+    // The server reports about every 25 ms; in between the sound runs on at its rate, though
+    // never past what it was given.
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - heardAt_).count();
+    const auto passed = static_cast<int64_t>(std::clamp(seconds, 0.0, 1.0) * DSOutputRate);
+    return std::max(heard_, std::min(heard_ + passed, written_));
+}
+
+void TDirectSoundMixer::Resync(const std::function<void()>& change)
+{
+    if (tracked_) {
+        std::lock_guard out(outputMutex_);
+        if (output_ != nullptr && output_->Flush([&](int64_t kept) {
+                std::lock_guard lock(mutex_);
+                if (!lost_) {
+                    // Where the server could not say what it kept, what is heard by now is the
+                    // best guess: at worst a moment is heard twice.
+                    const int64_t at = kept >= 0 ? kept : HeardNow();
+                    for (TDirectSoundBuffer* buffer : buffers_) {
+                        buffer->KeepUpTo(at);
+                    }
+                    written_ = at;
+                }
+                change();
+            })) {
+            return;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    change();
+}
+
+void TDirectSoundMixer::MixLocked(int16_t* out, int frames, int64_t at)
 {
     constexpr int chunkFrames = 1024;
     int32_t acc[chunkFrames * DSOutputChannels];
-    std::lock_guard lock(mutex_);
     while (frames > 0) {
         const int n = std::min(frames, chunkFrames);
         const size_t samples = static_cast<size_t>(n) * DSOutputChannels;
         std::fill(acc, acc + samples, 0);
         for (TDirectSoundBuffer* buffer : buffers_) {
-            buffer->MixInto(acc, n);
+            buffer->MixInto(acc, n, at);
+        }
+        if (at >= 0) {
+            at += n;
         }
         if (masterGain_ == 65536) {
             for (size_t i = 0; i < samples; ++i) {

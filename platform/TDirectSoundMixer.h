@@ -4,6 +4,12 @@
 // state of every buffer of the device, so that a buffer that Stop or Release has returned from is
 // never touched again by the callback.
 //
+// Where the sound goes to a PulseAudio server (SDL_AUDIODRIVER unset or "pulseaudio"), the mixer
+// drives a stream of its own instead (TPulseOutput): it mixes a quarter of a second ahead of what
+// is heard, and the buffers' cursors and notifications follow what the server reports heard.
+// Every start, stop and write into sound mixed but not yet heard first has the server drop what
+// it holds (Resync), and each buffer is set back to the first frame dropped.
+//
 // A device can go away while it plays (unplugged, its sound server sink removed, the server
 // restarted, a write error). A watcher thread then closes it and opens the default device again,
 // at once and then about once a second until one opens; meanwhile no buffer moves on, so the
@@ -13,8 +19,10 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,6 +30,7 @@
 
 class TDirectSoundBuffer;
 class TManualAudioDevice;
+class TPulseOutput;
 
 class TDirectSoundMixer {
 public:
@@ -41,6 +50,17 @@ public:
     // Primary volume in hundredths of a decibel, applied after the mix.
     void SetMasterVolume(int32_t volume);
 
+    // True when the device mixes ahead of what is heard and reports what is heard (a PulseAudio
+    // stream of our own).
+    bool Tracked() const { return tracked_; }
+    // Runs change with the lock held. With a tracked device the server first drops the sound it
+    // holds, and every buffer is set back to the first frame dropped, so that change acts on
+    // nothing mixed ahead. Not with the lock held.
+    void Resync(const std::function<void()>& change);
+    // With the lock held: the device frame heard as last reported, and as it stands now.
+    int64_t HeardReported() const { return heard_; }
+    int64_t HeardNow() const;
+
     // The device thread's real-time priority: any real-time priority puts it ahead of every
     // ordinary thread. PulseAudio's own threads run at 5 (up to 20 through RealtimeKit); the
     // callback takes well under a millisecond a turn, so ahead of them it keeps them waiting
@@ -50,7 +70,13 @@ public:
 private:
     TDirectSoundMixer() = default;
     static void SDLCALL Callback(void* self, Uint8* stream, int len);
-    void Mix(int16_t* out, int frames);
+    // Mixes frames into out with the lock held; the first frame is the device's frame at (-1
+    // for a device that does not report what is heard).
+    void MixLocked(int16_t* out, int frames, int64_t at);
+    // The tracked device's request: what is heard, then frames more.
+    void Fill(int16_t* out, int frames, int64_t heard);
+    // Opens the tracked device; false when there is no server to reach.
+    bool OpenTracked();
     // From the callback of a device SDL has given up: the buffers keep what they handed to it
     // last, and the watcher is woken. Once per loss.
     void NoteLoss();
@@ -72,6 +98,15 @@ private:
     std::vector<TDirectSoundBuffer*> buffers_;
     int32_t masterGain_ = 65536;  // 16.16 fixed point
     bool lost_ = false;  // under mutex_
+
+    // The tracked device, replaced by the watcher after a loss.
+    std::atomic<bool> tracked_{false};
+    std::mutex outputMutex_;
+    std::unique_ptr<TPulseOutput> output_;  // under outputMutex_
+    // Under mutex_: the device's next frame to mix, the frame heard as last reported and when.
+    int64_t written_ = 0;
+    int64_t heard_ = 0;
+    std::chrono::steady_clock::time_point heardAt_;
 
     std::mutex watchMutex_;
     std::condition_variable watchWake_;

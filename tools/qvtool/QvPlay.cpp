@@ -1,8 +1,11 @@
-// qvtool play FILE [--seconds N] [--join K]: plays a file on the default SDL audio device through
-// TDXSound and TDSOggStream, as the player does, until it ends or N seconds have passed; Ctrl-C
-// stops it the same clean way. Our headless player, and how playback is measured. With --join K it
-// plays the join of loop entry K over and over, from 3 s before the jump to 3 s after it, for
-// whoever makes the loop to listen to.
+// qvtool play FILE [--seconds N] [--join K] [--pause AT:FOR] [--seek AT:BY]: plays a file on the
+// default audio device through TDXSound and TDSOggStream, as the player does, until it ends or N
+// seconds have passed; Ctrl-C stops it the same clean way. Our headless player, and how playback is
+// measured. With --join K it plays the join of loop entry K over and over, from 3 s before the jump
+// to 3 s after it, for whoever makes the loop to listen to. --pause and --seek (each as often as
+// wanted) pause for FOR seconds, or step BY seconds (back when negative), AT seconds after the
+// start, as the transport buttons do; each step, and the stop at the end, prints the clock before
+// it ("paused at 6.012 s"), so that a recording shows how soon it was heard.
 #include "QvCommand.h"
 
 #include "LoopFit.h"
@@ -19,6 +22,8 @@
 #include <exception>
 #include <pthread.h>
 #include <signal.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -118,6 +123,28 @@ std::string NeverJumps(const TOggData& data, int k)
     return {};
 }
 
+// A pause or a seek AT seconds of wall time after the start.
+struct TStep {
+    double At = 0.0;
+    bool Pause = false;
+    double Value = 0.0;  // the pause's length, or the seek's step
+};
+
+// "AT:VALUE", AT 0 or more, VALUE any finite number (a pause's length: 0 or more).
+bool ParseStep(const std::string& text, bool pause, TStep& step)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || !ParseSeconds(text.substr(0, colon), step.At)) {
+        return false;
+    }
+    const std::string value = text.substr(colon + 1);
+    char* end = nullptr;
+    errno = 0;
+    step.Value = std::strtod(value.c_str(), &end);
+    step.Pause = pause;
+    return !value.empty() && errno == 0 && *end == '\0' && std::isfinite(step.Value) && (!pause || step.Value >= 0.0);
+}
+
 int Failed()
 {
     std::fprintf(stderr, "再生失敗\n");
@@ -129,6 +156,7 @@ int QvPlay(const std::vector<std::string>& args)
     std::string file;
     double seconds = -1.0;  // no limit
     int join = -1;
+    std::vector<TStep> steps;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--seconds") {
             if (i + 1 >= args.size() || !ParseSeconds(args[++i], seconds)) {
@@ -143,6 +171,15 @@ int QvPlay(const std::vector<std::string>& args)
                 return QvUsage;
             }
             join = std::stoi(k);
+        } else if (args[i] == "--pause" || args[i] == "--seek") {
+            TStep step;
+            if (i + 1 >= args.size() || !ParseStep(args[i + 1], args[i] == "--pause", step)) {
+                std::fprintf(stderr, "%s wants AT:%s in seconds\n", args[i].c_str(),
+                             args[i] == "--pause" ? "FOR" : "BY");
+                return QvUsage;
+            }
+            ++i;
+            steps.push_back(step);
         } else if (args[i].size() > 2 && args[i].compare(0, 2, "--") == 0) {
             std::fprintf(stderr, "unknown option %s\n", args[i].c_str());
             return QvUsage;
@@ -216,9 +253,39 @@ int QvPlay(const std::vector<std::string>& args)
         return Failed();
     }
 
+    std::stable_sort(steps.begin(), steps.end(), [](const TStep& a, const TStep& b) { return a.At < b.At; });
+    size_t next = 0;
+    const auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - begun).count(); };
     bool stop = false;
     while (!stop && stream.IsPlaying()) {
-        const long ms = nextWait();
+        if (next < steps.size() && elapsed() >= steps[next].At) {
+            const TStep& step = steps[next++];
+            const double before = stream.GetOutputTime();
+            if (step.Pause) {
+                stream.Pause();
+                std::printf("paused at %.3f s\n", before);
+                std::fflush(stdout);
+                const auto until = Clock::now() + std::chrono::duration<double>(step.Value);
+                while (!stop && Clock::now() < until) {
+                    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+                    stop = signals.Wait(std::max<long>(static_cast<long>(left.count()), 1));
+                }
+                stream.Pause();
+            } else {
+                if (step.Value >= 0.0) {
+                    stream.Forward(static_cast<float>(step.Value));
+                } else {
+                    stream.Rewind(static_cast<float>(-step.Value));
+                }
+                std::printf("seek at %.3f s to %.3f s\n", before, static_cast<double>(stream.GetOutputTime()));
+                std::fflush(stdout);
+            }
+            continue;
+        }
+        long ms = nextWait();
+        if (next < steps.size()) {
+            ms = std::min(ms, std::max(1L, static_cast<long>(std::ceil((steps[next].At - elapsed()) * 1000.0))));
+        }
         stop = ms == 0 || signals.Wait(ms);
     }
     if (!stop) {
@@ -235,10 +302,13 @@ int QvPlay(const std::vector<std::string>& args)
             stop = ms == 0 || signals.Wait(ms);
         }
     }
+    if (!steps.empty()) {
+        std::printf("stopped at %.3f s\n", static_cast<double>(stream.GetOutputTime()));
+    }
     stream.Release();
     return QvOk;
 }
 
-QvRegistrar registrar{"play", "play FILE [--seconds N] [--join K]", QvPlay};
+QvRegistrar registrar{"play", "play FILE [--seconds N] [--join K] [--pause AT:FOR] [--seek AT:BY]", QvPlay};
 
 }
