@@ -353,9 +353,9 @@ void TDirectSoundBuffer::Remember(const uint8_t* bytes, DWORD count)
 void TDirectSoundBuffer::DeviceLost()
 {
     if (mixer_->Tracked()) {
-        // Everything after what the server reported heard is owed: the cursor goes back there.
-        Heard(mixer_->HeardReported());
-        KeepUpTo(mixer_->HeardReported());
+        // Everything after what the server reported heard is owed: the cursor goes back there,
+        // and a little further to be sure.
+        KeepUpTo(mixer_->HeardReported() - LossMarginFrames);
         spanOpen_ = false;
         drained_ = false;
         return;

@@ -48,6 +48,11 @@ public:
     // How much is kept: three callbacks' worth (209 ms at 3072 frames), more than the callback's
     // own chunk and what a sound server holds together (about 120 ms lost through PulseAudio).
     static constexpr DWORD ReplayBytes = 3 * DSOutputFrames * DSOutputChannels * (DSOutputBits / 8);
+    // With a tracked device, how far behind the place the server reported heard a loss sets the
+    // cursor back (40 ms): when a sink goes, what the server said was heard was up to 2 ms ahead
+    // of what reached the sink. The notifications keep as far behind it (Heard), so that the
+    // stream never refills a half the cursor may yet go back into.
+    static constexpr int64_t LossMarginFrames = DSOutputRate / 25;
 
     // Hundredths of a decibel as a 16.16 fixed-point gain: 0 gives 65536, -10000 or less 0.
     static int32_t GainOf(LONG volume);

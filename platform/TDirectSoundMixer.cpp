@@ -338,7 +338,7 @@ void TDirectSoundMixer::Fill(int16_t* out, int frames, int64_t heard)
         heardAt_ = std::chrono::steady_clock::now();
     }
     for (TDirectSoundBuffer* buffer : buffers_) {
-        buffer->Heard(heard_);
+        buffer->Heard(heard_ - TDirectSoundBuffer::LossMarginFrames);
     }
     MixLocked(out, frames, written_);
     written_ += frames;

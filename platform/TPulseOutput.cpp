@@ -144,19 +144,6 @@ bool TPulseOutput::Alive() const
            pa_stream_get_state(stream_) == PA_STREAM_READY;
 }
 
-bool TPulseOutput::Wait(pa_operation* op)
-{
-    if (op == nullptr) {
-        return false;
-    }
-    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && Alive()) {
-        pa_threaded_mainloop_wait(mainloop_);
-    }
-    const bool done = pa_operation_get_state(op) == PA_OPERATION_DONE;
-    pa_operation_unref(op);
-    return done;
-}
-
 bool TPulseOutput::Flush(const std::function<void(int64_t kept)>& apply)
 {
     TLocked lock(mainloop_);
@@ -164,30 +151,54 @@ bool TPulseOutput::Flush(const std::function<void(int64_t kept)>& apply)
         return false;
     }
     // Nothing is written while the server drops what it holds: it would be dropped too, or go
-    // out before the mixer has set its buffers back.
+    // out before the mixer has set its buffers back. The question for the write index goes with
+    // the flush, and the answer is taken on the stream's own thread, which goes on writing at
+    // once: what the sink still held may be only a few milliseconds, and a waiting thread of
+    // ordinary priority can take longer than that to be woken on a busy machine.
     flushing_ = true;
-    if (!Wait(pa_stream_flush(stream_, &TPulseOutput::OnSuccess, this))) {
+    pendingApply_ = &apply;
+    pa_operation* flush = pa_stream_flush(stream_, nullptr, nullptr);
+    pa_operation* timing = pa_stream_update_timing_info(stream_, &TPulseOutput::OnFlushed, this);
+    if (flush != nullptr) {
+        pa_operation_unref(flush);
+    }
+    if (timing == nullptr) {
+        pendingApply_ = nullptr;
         flushing_ = false;
         return false;
     }
-    // The write index, after the flush, is where what is written next goes: everything before it
-    // is still played (the sink may already hold a little of what was dropped from the stream).
-    int64_t kept = -1;
-    if (Wait(pa_stream_update_timing_info(stream_, &TPulseOutput::OnSuccess, this))) {
-        const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
-        if (timing != nullptr && timing->write_index_corrupt == 0 && timing->write_index >= 0) {
-            kept = timing->write_index / static_cast<int64_t>(FrameBytes);
-        }
+    while (pendingApply_ != nullptr && pa_operation_get_state(timing) == PA_OPERATION_RUNNING && Alive()) {
+        pa_threaded_mainloop_wait(mainloop_);
     }
-    apply(kept);
+    pa_operation_unref(timing);
+    const bool applied = pendingApply_ == nullptr;
+    pendingApply_ = nullptr;
     flushing_ = false;
-    if (Alive()) {
-        const size_t writable = pa_stream_writable_size(stream_);
-        if (writable != static_cast<size_t>(-1)) {
-            Write(writable);
-        }
+    return applied;
+}
+
+void TPulseOutput::OnFlushed(pa_stream* stream, int success, void* self)
+{
+    auto* output = static_cast<TPulseOutput*>(self);
+    if (output->pendingApply_ == nullptr) {
+        return;
     }
-    return true;
+    // The write index, after the flush, is where what is written next goes: everything before it
+    // is still played (the sink may already hold a little of what was dropped from the stream,
+    // and a flush that failed dropped nothing, which the index shows as well).
+    int64_t kept = -1;
+    const pa_timing_info* timing = success != 0 ? pa_stream_get_timing_info(stream) : nullptr;
+    if (timing != nullptr && timing->write_index_corrupt == 0 && timing->write_index >= 0) {
+        kept = timing->write_index / static_cast<int64_t>(FrameBytes);
+    }
+    (*output->pendingApply_)(kept);
+    output->pendingApply_ = nullptr;
+    output->flushing_ = false;
+    const size_t writable = pa_stream_writable_size(stream);
+    if (writable != static_cast<size_t>(-1)) {
+        output->Write(writable);
+    }
+    pa_threaded_mainloop_signal(output->mainloop_, 0);
 }
 
 void TPulseOutput::Write(size_t bytes)
@@ -256,9 +267,4 @@ void TPulseOutput::OnWrite(pa_stream* /*stream*/, size_t bytes, void* self)
     if (!output->flushing_) {
         output->Write(bytes);
     }
-}
-
-void TPulseOutput::OnSuccess(pa_stream* /*stream*/, int /*success*/, void* self)
-{
-    pa_threaded_mainloop_signal(static_cast<TPulseOutput*>(self)->mainloop_, 0);
 }

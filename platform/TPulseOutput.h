@@ -42,14 +42,13 @@ private:
     TPulseOutput(TFill fill, TLost lost);
     bool Connect();
     bool Alive() const;
-    // Waits for an operation with the lock held; true when it succeeded.
-    bool Wait(pa_operation* op);
     void Write(size_t bytes);
     void ReportLoss();
     static void OnContextState(pa_context* context, void* self);
     static void OnStreamState(pa_stream* stream, void* self);
     static void OnWrite(pa_stream* stream, size_t bytes, void* self);
-    static void OnSuccess(pa_stream* stream, int success, void* self);
+    // The answer to the question for the write index that follows a flush.
+    static void OnFlushed(pa_stream* stream, int success, void* self);
 
     TFill fill_;
     TLost lost_;
@@ -59,6 +58,7 @@ private:
     // Under the stream's lock.
     bool ready_ = false;  // the stream was made: a failure from now on is a loss
     bool flushing_ = false;
+    const std::function<void(int64_t)>* pendingApply_ = nullptr;  // a flush's, until it has run
     bool lossReported_ = false;
     bool raised_ = false;  // the stream's thread has been given the device thread's priority
 };
