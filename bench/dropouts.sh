@@ -108,8 +108,8 @@ print(alone(a, b), alone(b, a) if b or a else 0)
 PY
 }
 
-# held: the most milliseconds of sound the server held for the player (what a pause still lets
-# be heard), sampled every half second.
+# held: the most milliseconds of sound the server held for the player, sampled every half second
+# (through SDL, what a pause still let be heard; the player's own stream drops it at a pause).
 watch_held() {
     local held=0 now
     while kill -0 "$1" 2>/dev/null; do

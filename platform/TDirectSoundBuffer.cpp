@@ -250,9 +250,16 @@ HRESULT TDirectSoundBuffer::Stop()
             playing = playing_;
         }
         if (playing) {
-            // The server drops what it holds, so the stop is heard at once, and the cursor goes
-            // back to the first frame dropped, so that a resume skips nothing.
-            mixer_->Resync([this] { StopLocked(); });
+            // The server drops what it holds, so the stop is heard at once. The cursor goes back
+            // to the place the server last reported heard, not to the first frame it dropped: the
+            // little it kept beyond that is heard now and again after a resume, since a sink was
+            // seen to lose 20 ms of what the server said it kept, which a resume would skip.
+            mixer_->Resync([this] {
+                if (spanOpen_) {
+                    pos_ = HeardOffset(mixer_->HeardReported());
+                }
+                StopLocked();
+            });
             return DS_OK;
         }
     }
