@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <new>
 
 namespace {
@@ -25,20 +26,29 @@ TDirectSoundBuffer::~TDirectSoundBuffer()
     // What was mixed ahead for a tracked device goes with the buffer, as a device that takes its
     // sound as it plays would take no more of it. Without a stop event: its owner may have let
     // the events go already.
+    Change([this] { return playing_; },
+           [this] {
+               playing_ = false;
+               spanOpen_ = false;
+           });
+    mixer_->Remove(this);
+}
+
+void TDirectSoundBuffer::Change(const std::function<bool()>& resync, const std::function<void()>& change)
+{
     if (mixer_->Tracked()) {
-        bool playing = false;
+        bool needed = false;
         {
             std::lock_guard lock(mixer_->Lock());
-            playing = playing_;
+            needed = resync();
         }
-        if (playing) {
-            mixer_->Resync([this] {
-                playing_ = false;
-                spanOpen_ = false;
-            });
+        if (needed) {
+            mixer_->Resync(change);
+            return;
         }
     }
-    mixer_->Remove(this);
+    std::lock_guard lock(mixer_->Lock());
+    change();
 }
 
 HRESULT TDirectSoundBuffer::QueryOther(const GUID& iid, void** object)
@@ -139,28 +149,24 @@ HRESULT TDirectSoundBuffer::Unlock(void* ptr1, DWORD bytes1, void* ptr2, DWORD b
             std::memcpy(data_.data() + at2, ptr2, bytes2);
         }
     };
-    {
-        std::lock_guard lock(mixer_->Lock());
+    // A tracked device: a write into sound mixed ahead but not yet heard (a seek's new sound) is
+    // heard at once only when the server drops the old and the mixing goes back.
+    const auto intoMixed = [&] {
         if (!spanOpen_) {
-            write();
-            return DS_OK;
+            return false;
         }
-        // A tracked device: a write into sound mixed ahead but not yet heard (a seek's new sound)
-        // is heard at once only when the server drops the old and the mixing goes back.
         const int64_t heard = std::max(mixer_->HeardReported(), spanFrame_);
         const DWORD from = HeardOffset(heard);
         const auto unheard =
             static_cast<DWORD>(std::clamp<int64_t>((spanFrame_ + spanLen_ - heard) * FrameBytes, 0, size_));
         const auto overlaps = [&](size_t at, DWORD bytes) {
             const auto a = static_cast<DWORD>(at);
-            return bytes != 0 && ((a + size_ - from) % size_ < unheard || (from + size_ - a) % size_ < bytes);
+            return bytes != 0 && unheard != 0 &&
+                   ((a + size_ - from) % size_ < unheard || (from + size_ - a) % size_ < bytes);
         };
-        if (!overlaps(at1, bytes1) && !(ptr2 != nullptr && overlaps(at2, bytes2))) {
-            write();
-            return DS_OK;
-        }
-    }
-    mixer_->Resync(write);
+        return overlaps(at1, bytes1) || (ptr2 != nullptr && overlaps(at2, bytes2));
+    };
+    Change(intoMixed, write);
     return DS_OK;
 }
 
@@ -180,20 +186,9 @@ HRESULT TDirectSoundBuffer::Play(DWORD reserved, DWORD /*priority*/, DWORD flags
             drained_ = false;
         }
     };
-    if (mixer_->Tracked()) {
-        bool playing = false;
-        {
-            std::lock_guard lock(mixer_->Lock());
-            playing = playing_;
-        }
-        if (!playing) {
-            // What the server holds (silence, or other buffers' sound) would be heard before this.
-            mixer_->Resync(start);
-            return DS_OK;
-        }
-    }
-    std::lock_guard lock(mixer_->Lock());
-    start();
+    // With a tracked device, what the server holds (silence, or other buffers' sound) would be
+    // heard before this.
+    Change([this] { return !playing_; }, start);
     return DS_OK;
 }
 
@@ -219,20 +214,9 @@ void TDirectSoundBuffer::ApplyVolume(LONG volume)
         volume_ = volume;
         gain_ = GainOf(volume);
     };
-    if (mixer_->Tracked()) {
-        bool remix = false;
-        {
-            std::lock_guard lock(mixer_->Lock());
-            remix = spanOpen_ && GainOf(volume) != gain_;
-        }
-        if (remix) {
-            // Mixed ahead at the old volume, the change would be heard a quarter second late.
-            mixer_->Resync(apply);
-            return;
-        }
-    }
-    std::lock_guard lock(mixer_->Lock());
-    apply();
+    // Mixed ahead for a tracked device at the old volume, the change would be heard a quarter
+    // second late.
+    Change([this, volume] { return spanOpen_ && GainOf(volume) != gain_; }, apply);
 }
 
 LONG TDirectSoundBuffer::Volume()
@@ -243,28 +227,17 @@ LONG TDirectSoundBuffer::Volume()
 
 HRESULT TDirectSoundBuffer::Stop()
 {
-    if (mixer_->Tracked()) {
-        bool playing = false;
-        {
-            std::lock_guard lock(mixer_->Lock());
-            playing = playing_;
-        }
-        if (playing) {
-            // The server drops what it holds, so the stop is heard at once. The cursor goes back
-            // to the place the server last reported heard, not to the first frame it dropped: the
-            // little it kept beyond that is heard now and again after a resume, since a sink was
-            // seen to lose 20 ms of what the server said it kept, which a resume would skip.
-            mixer_->Resync([this] {
-                if (spanOpen_) {
-                    pos_ = HeardOffset(mixer_->HeardReported());
-                }
-                StopLocked();
-            });
-            return DS_OK;
-        }
-    }
-    std::lock_guard lock(mixer_->Lock());
-    StopLocked();
+    // With a tracked device the server drops what it holds, so the stop is heard at once. The
+    // cursor goes back to the place the server last reported heard, not to the first frame it
+    // dropped: the little it kept beyond that is heard now and again after a resume, since a sink
+    // was seen to lose 20 ms of what the server said it kept, which a resume would skip.
+    Change([this] { return playing_; },
+           [this] {
+               if (spanOpen_) {
+                   pos_ = HeardOffset(mixer_->HeardReported());
+               }
+               StopLocked();
+           });
     return DS_OK;
 }
 

@@ -6,6 +6,7 @@
 #include "TDirectSoundBufferBase.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -79,6 +80,9 @@ private:
     DWORD HeardOffset(int64_t heard) const;
     // Stop's work, with the lock held.
     void StopLocked();
+    // Runs change with the mixer's lock held; with a tracked device, through the mixer's Resync
+    // when resync, read under the lock first, says the server must drop what it holds.
+    void Change(const std::function<bool()>& resync, const std::function<void()>& change);
 
     const DWORD size_;
     std::vector<uint8_t> data_;
