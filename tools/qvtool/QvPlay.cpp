@@ -28,8 +28,9 @@
 namespace {
 
 // Blocks SIGINT and SIGTERM for the life of the command, in this thread and in every thread it
-// starts (SDL's audio thread, the stream thread), so that they arrive only through Wait. Waiting
-// for a signal with a timeout also paces the loop without waking up more often than needed.
+// starts (the sound device's thread, the stream thread), so that they arrive only through Wait.
+// Waiting for a signal with a timeout also paces the loop without waking up more often than
+// needed.
 class TSignalScope {
 public:
     TSignalScope()
@@ -220,8 +221,8 @@ int QvPlay(const std::vector<std::string>& args)
         const double left = seconds - std::chrono::duration<double>(Clock::now() - begun).count();
         return left <= 0.0 ? 0 : std::min<long>(poll, static_cast<long>(std::ceil(left * 1000.0)));
     };
-    // The scope comes first: its mask must be in place before SDL starts its thread, and it is
-    // restored only after the stream and the device are gone.
+    // The scope comes first: its mask must be in place before the sound device starts its thread,
+    // and it is restored only after the stream and the device are gone.
     TSignalScope signals;
 
     // Declared in this order, the stream is released before the device.
