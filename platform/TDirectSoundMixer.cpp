@@ -334,7 +334,9 @@ void TDirectSoundMixer::Fill(int16_t* out, int frames, int64_t heard)
 {
     std::lock_guard lock(mutex_);
     if (heard >= 0) {
-        heard_ = std::max(heard_, heard);
+        // Nothing can have been heard that was not written; the server's estimate runs on at
+        // times while a sink has not yet started to take the stream.
+        heard_ = std::min(std::max(heard_, heard), written_);
         heardAt_ = std::chrono::steady_clock::now();
     }
     for (TDirectSoundBuffer* buffer : buffers_) {
@@ -367,6 +369,7 @@ void TDirectSoundMixer::Resync(const std::function<void()>& change)
                         buffer->KeepUpTo(at);
                     }
                     written_ = at;
+                    heard_ = std::min(heard_, at);
                 }
                 change();
             })) {
