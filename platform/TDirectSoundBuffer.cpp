@@ -75,7 +75,8 @@ HRESULT TDirectSoundBuffer::GetCurrentPosition(DWORD* play, DWORD* write)
             *play = HeardOffset(mixer_->HeardNow());
         }
         if (write != nullptr) {
-            *write = HeardOffset(mixer_->HeardReported());
+            const bool frozen = lockedWrite_ && std::chrono::steady_clock::now() - lockedAt_ < MaxLockHold;
+            *write = frozen ? lockedCursor_ : HeardOffset(mixer_->HeardReported());
         }
         return DS_OK;
     }
@@ -104,6 +105,15 @@ HRESULT TDirectSoundBuffer::Lock(DWORD offset, DWORD bytes, void** ptr1, DWORD* 
     std::lock_guard lock(mixer_->Lock());
     if ((flags & DSBLOCK_FROMWRITECURSOR) != 0) {
         offset = pos_;
+    }
+    if (spanOpen_) {
+        // A tracked device takes up any write at once (Unlock), so a writer has nothing to fear
+        // from the sound moving on while it renders. The write cursor it reads stands still until
+        // it unlocks: moving on with each of the server's reports, it would have a seek render its
+        // range again and again on a busy machine, heard the later for it.
+        lockedWrite_ = true;
+        lockedAt_ = std::chrono::steady_clock::now();
+        lockedCursor_ = HeardOffset(mixer_->HeardReported());
     }
     if ((flags & DSBLOCK_ENTIREBUFFER) != 0) {
         bytes = size_;
@@ -144,6 +154,7 @@ HRESULT TDirectSoundBuffer::Unlock(void* ptr1, DWORD bytes1, void* ptr2, DWORD b
     const size_t at1 = static_cast<size_t>(static_cast<uint8_t*>(ptr1) - staging_.data());
     const size_t at2 = ptr2 != nullptr ? static_cast<size_t>(static_cast<uint8_t*>(ptr2) - staging_.data()) : 0;
     const auto write = [&] {
+        lockedWrite_ = false;
         std::memcpy(data_.data() + at1, ptr1, bytes1);
         if (ptr2 != nullptr && bytes2 != 0) {
             std::memcpy(data_.data() + at2, ptr2, bytes2);

@@ -116,4 +116,10 @@ private:
     int64_t spanLen_ = 0;
     int64_t spanHeard_ = 0;
     bool drained_ = false;
+    // The write cursor as it stood when Lock handed out a range, reported until Unlock (or for at
+    // most MaxLockHold, should a writer never unlock).
+    static constexpr std::chrono::milliseconds MaxLockHold{500};
+    bool lockedWrite_ = false;
+    std::chrono::steady_clock::time_point lockedAt_;
+    DWORD lockedCursor_ = 0;
 };
