@@ -14,7 +14,6 @@
 struct pa_threaded_mainloop;
 struct pa_context;
 struct pa_stream;
-struct pa_operation;
 
 class TPulseOutput {
 public:
