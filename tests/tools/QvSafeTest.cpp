@@ -262,6 +262,7 @@ TEST(QvSafe, FailuresNameTheFileAndTheReason)
         {{"play", plain, "--pause", "1:-2"}, 2, "--pause wants AT:FOR"},
         {{"play", plain, "--seek", "x:1"}, 2, "--seek wants AT:BY in seconds"},
         {{"play", plain, "--seek", "1:nan"}, 2, "--seek wants AT:BY"},
+        {{"play", plain, "--pause", "1:1e300"}, 2, "--pause wants AT:FOR"},
         {{"frobnicate"}, 2, "unknown command: frobnicate\nusage: qvtool "},
         {{"import", "--help"}, 0, "usage: qvtool import IN... [--out DIR] [--count N] [--force]\n"},
         {{"render", "-h"}, 0, "usage: qvtool render IN OUT.wav"},

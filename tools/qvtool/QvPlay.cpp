@@ -131,9 +131,11 @@ struct TStep {
     double Value = 0.0;  // the pause's length, or the seek's step
 };
 
-// "AT:VALUE", AT 0 or more, VALUE any finite number (a pause's length: 0 or more).
+// "AT:VALUE", AT 0 or more, VALUE any finite number (a pause's length: 0 or more), both within
+// a million seconds, so that the waits they make are times the clock can hold.
 bool ParseStep(const std::string& text, bool pause, TStep& step)
 {
+    constexpr double limit = 1e6;
     const size_t colon = text.find(':');
     if (colon == std::string::npos || !ParseSeconds(text.substr(0, colon), step.At)) {
         return false;
@@ -143,7 +145,8 @@ bool ParseStep(const std::string& text, bool pause, TStep& step)
     errno = 0;
     step.Value = std::strtod(value.c_str(), &end);
     step.Pause = pause;
-    return !value.empty() && errno == 0 && *end == '\0' && std::isfinite(step.Value) && (!pause || step.Value >= 0.0);
+    return !value.empty() && errno == 0 && *end == '\0' && std::fabs(step.Value) <= limit && step.At <= limit &&
+           (!pause || step.Value >= 0.0);
 }
 
 int Failed()
