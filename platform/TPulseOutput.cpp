@@ -17,7 +17,7 @@ constexpr size_t FrameBytes = DSOutputChannels * (DSOutputBits / 8);
 // known to within a refill's notice, rarely enough to cost nothing measurable.
 constexpr int RequestMs = 25;
 
-pa_sample_spec Spec()
+pa_sample_spec SampleFormat()
 {
     return pa_sample_spec{PA_SAMPLE_S16LE, DSOutputRate, static_cast<uint8_t>(DSOutputChannels)};
 }
@@ -83,8 +83,8 @@ bool TPulseOutput::Connect()
         }
         pa_threaded_mainloop_wait(mainloop_);
     }
-    const pa_sample_spec spec = Spec();
-    stream_ = pa_stream_new(context_, "Music", &spec, nullptr);
+    const pa_sample_spec format = SampleFormat();
+    stream_ = pa_stream_new(context_, "Music", &format, nullptr);
     if (stream_ == nullptr) {
         return false;
     }
@@ -92,9 +92,9 @@ bool TPulseOutput::Connect()
     pa_stream_set_write_callback(stream_, &TPulseOutput::OnWrite, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(TargetMs * PA_USEC_PER_MSEC, &spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(TargetMs * PA_USEC_PER_MSEC, &format));
     attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(RequestMs * PA_USEC_PER_MSEC, &spec));
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(RequestMs * PA_USEC_PER_MSEC, &format));
     attr.fragsize = static_cast<uint32_t>(-1);
     // The whole quarter second counts, the sink's own buffer included, so that the server sets its
     // sink up to wake seldom enough to ride out a busy moment of its own.

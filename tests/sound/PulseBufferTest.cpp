@@ -147,3 +147,41 @@ TEST_F(PulseBuffer, AStopAndAResumeAndAWriteAheadSkipNothing)
         EXPECT_EQ(WriteCursor(buffer.p), now);
     }
 }
+
+// What has the server drop its sound for one buffer sets every buffer back: another buffer that
+// starts, or a change of volume, leaves a playing buffer's cursor going on as the time passes,
+// never jumping ahead to what had been mixed for it, never standing still.
+TEST_F(PulseBuffer, AnotherStartAndAVolumeChangeLeaveAPlayingBufferInStep)
+{
+    ComPtr<IDirectSoundBuffer> playing;
+    ComPtr<IDirectSoundBuffer> other;
+    Make(2 * Second, {}, playing);
+    Make(Second, {}, other);
+    const auto start = Clock::now();
+    ASSERT_EQ(playing->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    std::this_thread::sleep_for(300ms);
+    const struct {
+        const char* what;
+        HRESULT (*step)(IDirectSoundBuffer* other, IDirectSoundBuffer* playing);
+    } steps[] = {
+        {"another buffer started", [](IDirectSoundBuffer* o, IDirectSoundBuffer*) { return o->Play(0, 0, DSBPLAY_LOOPING); }},
+        {"the volume lowered", [](IDirectSoundBuffer*, IDirectSoundBuffer* p) { return p->SetVolume(-2000); }},
+        {"another buffer stopped", [](IDirectSoundBuffer* o, IDirectSoundBuffer*) { return o->Stop(); }},
+        {"the volume raised", [](IDirectSoundBuffer*, IDirectSoundBuffer* p) { return p->SetVolume(0); }},
+    };
+    for (const auto& s : steps) {
+        const auto read = Clock::now();
+        const DWORD before = WriteCursor(playing.p);
+        ASSERT_EQ(s.step(other.p, playing.p), DS_OK) << s.what;
+        const DWORD after = WriteCursor(playing.p);
+        EXPECT_LE(SecondsOf((after + 2 * Second - before) % (2 * Second)), Since(read) + 0.1) << s.what;
+        std::this_thread::sleep_for(200ms);
+        const DWORD later = WriteCursor(playing.p);
+        EXPECT_NE(later, after) << "the buffer stood still after " << s.what;
+    }
+    // Within the time it played, less what the first start took.
+    const double heard = SecondsOf(WriteCursor(playing.p));
+    EXPECT_LE(heard, Since(start) + 0.01);
+    EXPECT_GE(heard, Since(start) - 0.5);
+    ASSERT_EQ(playing->Stop(), DS_OK);
+}
