@@ -215,7 +215,7 @@ void TOggData::GetOggInfo()
 void TOggData::TakeLoopTags()
 {
     const int64_t total = PcmBytes / OutputFormat::BytesPerFrame;
-    LoopTags = TLoopTags::Read(CommentList->Lines(), total);
+    LoopTags = TLoopTags::Read(CommentList->Lines(), total, Rate);
     // A loop needs the stream's length to be placed (and checked against it).
     if (LoopTags.Result != TTaggedLoop::Found || total <= 0 || !LoopTags.End)
         return;

@@ -6,6 +6,7 @@
 #include "OggWuvorbisLib.h"
 #include "RateConverter.h"
 #include "TickCount.h"
+#include "TVolumeGain.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr int32_t kBytesPerSecond = OutputFormat::BytesPerSecond;
-constexpr int32_t kFadeUnit = 5644800;  // 128 * 44100: Now / kFadeUnit gives 0..256
 constexpr double kRestartSeconds = 0.001;
 // Jumps taken within one block at most: each is a decoder seek, and loops of a few
 // milliseconds are not music; this bounds the work of a block whatever the table holds.
@@ -245,27 +245,27 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
 }
 
 // The fade works on locals for speed and is published at the end; the gain lock keeps a
-// SetVolume from the caller's thread from being overwritten by the block's final store.
+// SetVolume from the caller's thread from being overwritten by the block's final store. The
+// arithmetic is TVolumeGain's: full volume passes the decode as it is.
 void TOggData::ApplyVolume(PLRWavePack frames, int32_t count)
 {
-    const int64_t f = static_cast<int64_t>(MasterVolume.load()) * ChannelVolume.load() / 256;
+    const int32_t master = MasterVolume.load();
+    const int32_t channel = ChannelVolume.load();
     std::lock_guard<std::mutex> lock(GainLock);
     int32_t now = OggVolume.Now.load();
     int32_t step = OggVolume.Step.load();
     const int32_t target = OggVolume.Target.load();
     if (step == 0) {
-        // No fade in progress: one gain for the whole block, a loop the compiler can vectorise.
-        const int64_t gain = static_cast<int64_t>(now / kFadeUnit) * f / 256;
-        if (gain >= 0 && gain <= 256) {
-            const auto g = static_cast<int32_t>(gain);
-            for (int32_t i = 0; i < count; ++i) {
-                frames[i].L = static_cast<int16_t>(frames[i].L * g / 256);
-                frames[i].R = static_cast<int16_t>(frames[i].R * g / 256);
-            }
+        // No fade in progress: one gain for the whole block.
+        const int64_t g = TVolumeGain::Gain(now, master, channel);
+        if (g == TVolumeGain::Unity)
             return;
+        for (int32_t i = 0; i < count; ++i) {
+            frames[i].L = TVolumeGain::Scale(frames[i].L, g);
+            frames[i].R = TVolumeGain::Scale(frames[i].R, g);
         }
+        return;
     }
-    const bool mayClip = f > 256 || f < 0;
     for (int32_t i = 0; i < count; ++i) {
         if (step != 0) {
             const int64_t distance = std::llabs(static_cast<int64_t>(target) - now);
@@ -275,16 +275,9 @@ void TOggData::ApplyVolume(PLRWavePack frames, int32_t count)
             }
             now += step;
         }
-        const int64_t gain = static_cast<int64_t>(now / kFadeUnit) * f / 256;
-        int64_t l = frames[i].L * gain / 256;
-        int64_t r = frames[i].R * gain / 256;
-        if (mayClip) {
-            // Only volumes above full can leave the 16-bit range; wrapping would be noise.
-            l = std::clamp<int64_t>(l, -32768, 32767);
-            r = std::clamp<int64_t>(r, -32768, 32767);
-        }
-        frames[i].L = static_cast<int16_t>(l);
-        frames[i].R = static_cast<int16_t>(r);
+        const int64_t g = TVolumeGain::Gain(now, master, channel);
+        frames[i].L = TVolumeGain::Scale(frames[i].L, g);
+        frames[i].R = TVolumeGain::Scale(frames[i].R, g);
     }
     OggVolume.Now.store(now);
     OggVolume.Step.store(step);

@@ -3,6 +3,7 @@
 // (hidden visibility by default and a version script).
 #include "wuvorbis.h"
 
+#include "GranuleRebase.h"
 #include "SetupCodebooks.h"
 #include "SetupPacketFinder.h"
 
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -37,11 +39,14 @@ struct Source {
     int64_t base = 0;
     // While the decoder opens, what it reads before its first seek: the first link's headers.
     std::vector<unsigned char>* opening = nullptr;
+    // The first link's pages as the decoder is shown them, when their positions start late.
+    const GranuleRebase* rebase = nullptr;
 };
 
 struct State {
     OggVorbis_File vf;
     Source source;
+    GranuleRebase* rebase = nullptr;  // owned; freed by wu_ov_clear
 };
 static_assert(sizeof(State) <= sizeof(wu_OggVorbis_File), "the decoder state must fit the opaque record");
 static_assert(alignof(State) <= alignof(wu_OggVorbis_File), "the opaque record must be aligned for the state");
@@ -53,8 +58,11 @@ size_t SourceRead(void* ptr, size_t size, size_t nmemb, void* ds)
     auto* s = static_cast<Source*>(ds);
     if (!s->callbacks.read_func || size == 0 || nmemb == 0)
         return 0;
+    const long at = s->rebase && s->callbacks.tell_func ? s->callbacks.tell_func(s->user) : -1;
     // The caller's read answers in bytes; libvorbisfile asks in elements (always of one byte).
     size_t bytes = s->callbacks.read_func(ptr, size, nmemb, s->user);
+    if (at >= 0)
+        s->rebase->Apply(static_cast<unsigned char*>(ptr), at - s->base, std::min(bytes, size * nmemb));
     if (s->opening) {
         const auto* p = static_cast<const unsigned char*>(ptr);
         s->opening->insert(s->opening->end(), p, p + std::min(bytes, size * nmemb));
@@ -138,6 +146,31 @@ bool CodebooksUsable(State* st, const std::vector<unsigned char>& opening)
     return SourceSeek(&st->source, resume, SEEK_SET) == 0 && usable;
 }
 
+// A first link whose page positions start above its first decoded frame is shown to the decoder
+// with them lowered to start there (GranuleRebase.h says why), and the decoder starts again from
+// its first audio page so that it reads them so. False when it cannot start again.
+bool RebaseFirstLink(State* st)
+{
+    OggVorbis_File* vf = &st->vf;
+    if (!vf->seekable || vf->links < 1 || !vf->pcmlengths || !vf->offsets || !vf->serialnos || !vf->dataoffsets ||
+        vf->pcmlengths[0] <= 0)
+        return true;
+    const long resume = SourceTell(&st->source);
+    if (resume < 0 || SourceSeek(&st->source, vf->offsets[0], SEEK_SET) != 0)
+        return false;
+    auto rebase = std::make_unique<GranuleRebase>();
+    rebase->Build([st](unsigned char* p, size_t n) { return SourceRead(p, 1, n, &st->source); }, vf->offsets[0],
+                  vf->offsets[1], vf->serialnos[0], vf->pcmlengths[0]);
+    if (SourceSeek(&st->source, resume, SEEK_SET) != 0)
+        return false;
+    if (rebase->Empty())
+        return true;
+    st->rebase = rebase.release();
+    st->source.rebase = st->rebase;
+    vf->pcmlengths[0] = 0;
+    return ov_raw_seek(vf, vf->dataoffsets[0]) == 0;
+}
+
 std::atomic<float> g_scale{1.0f};
 std::atomic<uint32_t> g_cpuType{0};
 
@@ -214,6 +247,7 @@ WU_EXPORT int wu_ov_clear(wu_OggVorbis_File* vf)
         return OV_EINVAL;
     // A zero-filled record has no data source and nothing allocated: ov_clear leaves it as it is.
     int r = ov_clear(&StateOf(vf)->vf);
+    delete StateOf(vf)->rebase;
     std::memset(vf->opaque, 0, sizeof vf->opaque);
     return r;
 }
@@ -239,10 +273,11 @@ WU_EXPORT int wu_ov_open_callbacks(void* datasource, wu_OggVorbis_File* vf, cons
     st->source.opening = &opening;
     int r = ov_open_callbacks(&st->source, &st->vf, initial, ibytes, cb);
     st->source.opening = nullptr;
-    if (r == 0 && !CodebooksUsable(st, opening)) {
+    if (r == 0 && (!CodebooksUsable(st, opening) || !RebaseFirstLink(st))) {
         // Refused like any other bad header: the source stays open for the caller to destroy.
         st->vf.datasource = nullptr;
         ov_clear(&st->vf);
+        delete st->rebase;
         r = OV_EBADHEADER;
     }
     if (r < 0) {

@@ -171,6 +171,14 @@ void LoopTagSeeds()
     PutText("looptags", "conflict", std::string("\x15") + "LOOPSTART=1\nLoopStart=2\nLOOPEND=9");
     PutText("looptags", "pairs", std::string("\x20") + "LOOPDEFS=5,600\nlp= 7 , 8\r\nLP=1,2,3");
     PutText("looptags", "bad", std::string("\x03") + "LOOPSTART=99999999999999999999\nLOOPEND=-1\nLOOPLENGTH=1e5");
+    // The first byte's high bits pick the rate: 44100, 48000, 1, 2^31-1, unknown.
+    PutText("looptags", "times", std::string("\x15") + "LOOP-START=0:01.5\nLOOP-END=00:00:40.25\nLOOPMS=1500");
+    PutText("looptags", "times48k", std::string("\x4d") + "LOOP_START=1:00.123456789123\nLOOPLENGTH=2.5");
+    PutText("looptags", "games", std::string("\x15") + "COMMENT=LOOPPOINT=4410\nXIPH_CUE_LOOPSTART=4410\n"
+                                                       "XIPH_CUE_LOOPEND=47.6\num3.stream.looppoint.start=4410");
+    PutText("looptags", "comment-pair", std::string("\x15") + "COMMENT=loop(1.5,2:00)\nCOMMENT=loop(1,\nLOOPPOINT=1");
+    PutText("looptags", "extreme-rates", std::string("\xb0") + "LOOPSTART=99:59:59.999999999\nLOOPMS=0.0000001");
+    PutText("looptags", "unknown-rate", std::string("\xf0") + "LOOPSTART=1:75\nLOOPEND=9.\nLOOPMS=1:0");
 }
 }
 

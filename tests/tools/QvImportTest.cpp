@@ -94,7 +94,7 @@ TEST(QvImport, TaggedLoopRendersWithTheJumpAtTheTaggedFrame)
         // Output frame k plays source frame k up to the end, then the loop round and round.
         const int64_t source = k < kEnd ? k : kStart + (k - kEnd) % (kEnd - kStart);
         for (int c = 0; c < 2; ++c)
-            if (out[2 * k + c] != static_cast<int16_t>(ref.samples[2 * source + c] * 254 / 256)) {
+            if (out[2 * k + c] != ref.samples[2 * source + c]) {
                 wrong += 1;
                 if (firstWrong < 0)
                     firstWrong = k;
@@ -148,7 +148,7 @@ TEST(QvImport, ATaggedFilePlaysAsItsContainer)
         for (int64_t k = 0; k < 8 * 44100 && firstWrong < 0; ++k) {
             const int64_t source = k < c.end ? k : c.start + (k - c.end) % (c.end - c.start);
             for (int ch = 0; ch < 2; ++ch)
-                if (played[2 * k + ch] != static_cast<int16_t>(ref.samples[2 * source + ch] * 254 / 256))
+                if (played[2 * k + ch] != ref.samples[2 * source + ch])
                     firstWrong = k;
         }
         EXPECT_EQ(firstWrong, -1) << c.name;
@@ -167,7 +167,7 @@ TEST(QvImport, ATaggedFilePlaysAsItsContainer)
     const auto ref = fixture::ReferenceDecode(conflicting);
     ASSERT_GE(straight.size(), ref.samples.size());
     for (size_t i = 0; i < straight.size(); ++i)
-        ASSERT_EQ(straight[i], i < ref.samples.size() ? static_cast<int16_t>(ref.samples[i] * 254 / 256) : 0) << i;
+        ASSERT_EQ(straight[i], i < ref.samples.size() ? ref.samples[i] : 0) << i;
 }
 
 // A 48000 Hz piece plays through the rate converter; its loop points are its own frames. The

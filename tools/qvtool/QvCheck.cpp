@@ -19,11 +19,25 @@ int QvCheck(const std::vector<std::string>& args)
     if (!QvReadable(in))
         return QvFailed;
     const TLoopJoin join(in);
-    // A plain file is checked by the loop its tags give, as the player plays it.
-    static const TOggLoop zero{};
-    if (!join.Container() && std::memcmp(&join.Loops()[0], &zero, sizeof zero) == 0) {
-        std::fprintf(stderr, "%s: a plain Ogg Vorbis file without loop tags: it has no loop entries\n", in.c_str());
-        return QvFailed;
+    // A plain file is checked by the loop its tags give, as the player plays it: the tags and how
+    // they were read are named, and an end moved to the last frame, or why they were refused.
+    if (!join.Container()) {
+        TOggData data(0);
+        if (!QvOpen(data, in))
+            return QvFailed;
+        const TTaggedLoop& tags = data.LoopTags;
+        if (tags.Result == TTaggedLoop::Bad) {
+            std::fprintf(stderr, "%s: loop tags refused: %s\n", in.c_str(), tags.Message.c_str());
+            return QvFailed;
+        }
+        static const TOggLoop zero{};
+        if (tags.Result == TTaggedLoop::None || std::memcmp(&join.Loops()[0], &zero, sizeof zero) == 0) {
+            std::fprintf(stderr, "%s: a plain Ogg Vorbis file without loop tags: it has no loop entries\n", in.c_str());
+            return QvFailed;
+        }
+        std::printf("loop from tags %s\n", tags.Reading.c_str());
+        if (!tags.Warning.empty())
+            std::printf("warning: %s\n", tags.Warning.c_str());
     }
     int active = 0, faulty = 0;
     for (int i = 0; i < 16; ++i) {

@@ -109,7 +109,7 @@ void Import(const TJob& job, int32_t count, bool force, std::set<fs::path>& writ
 
     const int64_t total = data.PcmBytes / OutputFormat::BytesPerFrame;
     // The rules the player loops a tagged file by: what it would refuse is refused here too.
-    const TTaggedLoop tags = TLoopTags::Read(data.CommentList->Lines(), total);
+    const TTaggedLoop tags = TLoopTags::Read(data.CommentList->Lines(), total, data.Rate);
     if (tags.Result == TTaggedLoop::None) {
         std::printf("%s: no loop tags, skipped\n", in.c_str());
         ++counts.Skipped;
@@ -119,6 +119,8 @@ void Import(const TJob& job, int32_t count, bool force, std::set<fs::path>& writ
         return Fail(counts, in, tags.Message);
     if (total <= 0 || !tags.End)
         return Fail(counts, in, "the stream does not tell its length, so its loop cannot be placed");
+    if (!tags.Warning.empty())
+        std::printf("%s: warning: %s\n", in.c_str(), tags.Warning.c_str());
     const int64_t end = *tags.End;
 
     const TLoopFit fit(data.Rate, total);

@@ -1,6 +1,6 @@
 // qvtool info FILE: the stream information, the loop table (each entry also as the frames playback
-// jumps at and to; for a plain file, the loop tags it came from) and the comments of a file, as
-// "key: value" lines.
+// jumps at and to; for a plain file, the loop tags it came from, how their values were read and
+// an end moved to the last frame) and the comments of a file, as "key: value" lines.
 #include "QvCommand.h"
 
 #include "LoopFit.h"
@@ -46,9 +46,12 @@ int QvInfo(const std::vector<std::string>& args)
                     Frame(byFrames ? data.LoopFrames[i].End : fit.EndFrame(l.LoopEnd)).c_str());
     }
     // Where a plain file's loop came from, or why its tags give none.
-    if (data.LoopTags.Result == TTaggedLoop::Found)
+    if (data.LoopTags.Result == TTaggedLoop::Found) {
         std::printf("loop tags: %s, played as entry 0\n", data.LoopTags.Form.c_str());
-    else if (data.LoopTags.Result == TTaggedLoop::Bad)
+        std::printf("loop tags read: %s\n", data.LoopTags.Reading.c_str());
+        if (!data.LoopTags.Warning.empty())
+            std::printf("loop tags warning: %s\n", data.LoopTags.Warning.c_str());
+    } else if (data.LoopTags.Result == TTaggedLoop::Bad)
         std::printf("loop tags: refused: %s; played straight through\n", data.LoopTags.Message.c_str());
     for (const auto& line : data.CommentList->Lines()) {
         // The bytes as stored, whatever they are.
