@@ -81,7 +81,7 @@ std::vector<int16_t> Alone(const std::vector<uint8_t>& bytes, float seek = 0.0f)
 }
 
 // Frames [from, to) of a stereo decode converted in one piece by a fresh converter, flushed, as
-// the engine gives them out with full volumes (254/256 of each sample, truncated).
+// the engine gives them out with full volumes (each sample as it is).
 std::vector<int16_t> Converted(const fixture::Decoded& ref, int64_t from, int64_t to)
 {
     TRateConverter c(static_cast<double>(ref.rate));
@@ -92,8 +92,6 @@ std::vector<int16_t> Converted(const fixture::Decoded& ref, int64_t from, int64_
     for (size_t f = 1; f > 0; done += f)
         f = c.Flush(out.data() + done * 2, out.size() / 2 - done);
     out.resize(done * 2);
-    for (auto& s : out)
-        s = static_cast<int16_t>(s * 254 / 256);
     return out;
 }
 

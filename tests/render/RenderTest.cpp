@@ -55,10 +55,17 @@ std::string Container(const std::vector<fixture::LoopEntry>& loops, const std::s
     return fixture::WriteTemp(bytes, name);
 }
 
-// Full volumes and a flat equaliser pass each sample as 254/256 of itself, truncated.
+// Full volumes and a flat equaliser pass each sample as it is.
 int16_t Scaled(int16_t s)
 {
-    return static_cast<int16_t>(s * 254 / 256);
+    return s;
+}
+
+// s * num / den rounded to the nearest, halves away from zero: how the volume stage rounds.
+int16_t Rounded(int64_t s, int64_t num, int64_t den)
+{
+    const int64_t p = s * num;
+    return static_cast<int16_t>(p >= 0 ? (p + den / 2) / den : -((-p + den / 2) / den));
 }
 
 // Renders blocks of the given size one after another; returns the samples, results optional.
@@ -372,10 +379,10 @@ TEST(Render, FadeOutTakesExactlyItsFramesThenPauses)
     auto out = Render(d, 2);
     for (int64_t i = 0; i < 88200; ++i) {
         const int64_t now = TOggData::FullVolume - 16384 * (i + 1);
-        const int64_t gain = now / 5644800 * 254 / 256;
+        const int64_t gain = now / 5644800;  // 256ths
         for (int c = 0; c < 2; ++c) {
             const auto k = static_cast<size_t>(2 * i + c);
-            ASSERT_EQ(out[k], static_cast<int16_t>(s.ref.samples[k] * gain / 256)) << i;
+            ASSERT_EQ(out[k], Rounded(s.ref.samples[k], gain, 256)) << i;
         }
     }
     EXPECT_EQ(d.GetNowVolume(), 0.0f);
@@ -409,14 +416,14 @@ TEST(Render, VolumesScaleAndClamp)
     d.SetChannelVolume(1.0f);
     EXPECT_EQ(d.GetChannelVolume(), 1.0f);
 
-    // Half master volume, full fade: f = 128 * 255 / 256 = 127, gain 127.
+    // Half master volume, full fade: 128/255 of each sample, to the nearest 65536th of the gain.
     const Sample& s = Short();
     d.SetVolume(1.0f);
     ASSERT_TRUE(d.LoadOgg(s.path));
     d.Play(false);
     auto out = Render(d, 1);
     for (size_t i = 0; i < out.size(); ++i)
-        ASSERT_EQ(out[i], static_cast<int16_t>(s.ref.samples[i] * 127 / 256)) << i;
+        ASSERT_EQ(out[i], Rounded(s.ref.samples[i], 32897, 65536)) << i;
 
     EXPECT_EQ(d.GetLoopCount(16), 0);
     d.SetLoopCount(16, 5);
