@@ -1,5 +1,6 @@
 #include "LoopJoin.h"
 
+#include "JoinContinuity.h"
 #include "LoopFit.h"
 #include "QvCommand.h"
 #include "QvWriter.h"
@@ -30,6 +31,17 @@ constexpr int64_t kBlockFrames = 1024;
 constexpr double kShiftGain = 1.25;
 // The least level (and the inverse the most) at which the reference is compared: -12 dB.
 constexpr double kLeastGain = 0.25;
+// A start elsewhere continues the sound before the end better than the loop's own when the
+// predictor misses this much less there (6 dB), and the loop's own start is missed by more than
+// this share of the sound (-20 dB): below that it goes on as smoothly as music does.
+constexpr double kContinueGain = 4.0;
+constexpr double kContinueFloor = 0.01;
+// How near a start that continues better must be to call a smooth join off.
+constexpr double kNearSeconds = 0.001;
+// Seconds of music before the end lined up with the music before the start, and the share of
+// difference under which the two are the same music.
+constexpr double kRepeatSeconds = 1.0;
+constexpr double kRepeatShare = 0.3;
 
 // The comparison is made below this frequency. Above it the encoder keeps a sound's spectrum but
 // not its waveform (noise filling, channels coupled into one), so two encodings of the same sound
@@ -206,6 +218,8 @@ struct TLoopJoin::TTally {
     // after the jump: a loop that ends d frames too late plays the music d frames early.
     std::vector<double> Shifted;
     int32_t Reach = 0;
+    // The sound at the join: its difference, the level it is measured against, its frames.
+    double JoinDifference = 0.0, JoinLevel = 0.0, JoinFrames = 0.0;
 };
 
 void TLoopJoin::Compare(const std::vector<int16_t>& played, const std::vector<int16_t>& reference, int64_t from,
@@ -254,6 +268,35 @@ void TLoopJoin::Compare(const std::vector<int16_t>& played, const std::vector<in
             tally.Shifted[static_cast<size_t>((backward ? -l : l) + reach)] += e;
         }
     }
+}
+
+void TLoopJoin::Conclude(const TTally& tally, double toOut, TScore& score)
+{
+    auto db = [](double difference, double level) {
+        return difference > 0.0 ? std::max(FloorDb, 10.0 * std::log10(difference / level)) : FloorDb;
+    };
+    score.Judged = true;
+    score.Why.clear();
+    score.JoinDb = db(tally.JoinDifference, std::max(tally.JoinLevel, tally.JoinFrames * 2.0 * kLevelFloor * kLevelFloor));
+    score.MusicDb = db(tally.Difference, std::max(tally.Level, tally.Frames * 2.0 * kLevelFloor * kLevelFloor));
+    score.Db = std::max(score.JoinDb, score.MusicDb);
+    score.SoundSeconds = tally.Sound / OutputFormat::Rate;
+
+    // Where the music after the jump lines up best: the least of the shifted differences, to a
+    // fraction of a frame by the parabola through it and its neighbours.
+    const std::vector<double>& d = tally.Shifted;
+    const auto least = static_cast<int32_t>(std::min_element(d.begin(), d.end()) - d.begin());
+    double shift = least - tally.Reach;
+    if (least > 0 && least + 1 < static_cast<int32_t>(d.size())) {
+        const double a = d[static_cast<size_t>(least - 1)], b = d[static_cast<size_t>(least)];
+        const double c = d[static_cast<size_t>(least + 1)];
+        if (a - 2.0 * b + c > 0.0)
+            shift += 0.5 * (a - c) / (a - 2.0 * b + c);
+    }
+    score.LateFrames = -shift / toOut;
+    score.LateAtLeast = least == 0 || least + 1 == static_cast<int32_t>(d.size());
+    const double atZero = d[static_cast<size_t>(tally.Reach)];
+    score.Off = std::abs(score.LateFrames) >= LateFramesHeard && atZero > kShiftGain * d[static_cast<size_t>(least)];
 }
 
 TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
@@ -375,37 +418,98 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
         }
     }
 
-    if (tally.Frames <= 0.0) {
+    // A loop to the file's end (or within a second of it), as games store their loops, is judged
+    // by how its join continues the music where the music before the end is not that before the
+    // start.
+    const bool atEnd = total_ - e < rate_;
+    if (tally.Frames <= 0.0)
         score.Why = "no sound beyond either side of the join to compare with";
-        return score;
-    }
-    if (tally.Sound < std::min<double>(SideFrames, tally.Frames / 2)) {
+    else if (tally.Sound < std::min<double>(SideFrames, tally.Frames / 2))
         score.Why = "silence on both sides of the join as far as it was compared: nothing to judge it by";
-        return score;
+    else {
+        tally.JoinDifference = joinDifference;
+        tally.JoinLevel = joinLevel;
+        tally.JoinFrames = joinFrames;
+        Conclude(tally, toOut, score);
     }
-    auto db = [](double difference, double level) {
-        return difference > 0.0 ? std::max(FloorDb, 10.0 * std::log10(difference / level)) : FloorDb;
-    };
-    score.Judged = true;
-    score.JoinDb = db(joinDifference, std::max(joinLevel, joinFrames * 2.0 * kLevelFloor * kLevelFloor));
-    score.MusicDb = db(tally.Difference, std::max(tally.Level, tally.Frames * 2.0 * kLevelFloor * kLevelFloor));
-    score.Db = std::max(score.JoinDb, score.MusicDb);
-    score.SoundSeconds = tally.Sound / OutputFormat::Rate;
-
-    // Where the music after the jump lines up best: the least of the shifted differences, to a
-    // fraction of a frame by the parabola through it and its neighbours.
-    const std::vector<double>& d = tally.Shifted;
-    const auto least = static_cast<int32_t>(std::min_element(d.begin(), d.end()) - d.begin());
-    double shift = least - tally.Reach;
-    if (least > 0 && least + 1 < static_cast<int32_t>(d.size())) {
-        const double a = d[static_cast<size_t>(least - 1)], b = d[static_cast<size_t>(least)];
-        const double c = d[static_cast<size_t>(least + 1)];
-        if (a - 2.0 * b + c > 0.0)
-            shift += 0.5 * (a - c) / (a - 2.0 * b + c);
+    if (atEnd && !score.Seamless()) {
+        score.AtEnd = true;
+        JudgeContinuation(entry, s, e, score);
     }
-    score.LateFrames = -shift / toOut;
-    score.LateAtLeast = least == 0 || least + 1 == static_cast<int32_t>(d.size());
-    const double atZero = d[static_cast<size_t>(tally.Reach)];
-    score.Off = std::abs(score.LateFrames) >= LateFramesHeard && atZero > kShiftGain * d[static_cast<size_t>(least)];
     return score;
+}
+
+void TLoopJoin::JudgeContinuation(const TOggLoop& entry, int64_t s, int64_t e, TScore& score) const
+{
+    const double toOut = static_cast<double>(OutputFormat::Rate) / rate_;
+    const auto guard = static_cast<int64_t>(std::ceil(kSeekGuardSeconds * rate_));
+    auto startsWell = [&](int64_t at) { return !Converted() || at <= 0 || at >= guard; };
+    auto outFrames = [&](int64_t f) { return static_cast<int64_t>(std::lround(static_cast<double>(f) * toOut)); };
+    // The sound either side of the jump, as playback renders it.
+    const auto pre = static_cast<int64_t>(std::ceil((TJoinContinuity::NeedBefore + 64) / toOut));
+    if (e < pre || !startsWell(e - pre)) {
+        if (!score.Judged)
+            score.Why = "too little sound before the end to judge the join by";
+        return;
+    }
+    const int64_t join = outFrames(pre);
+    const int64_t frames = join + TJoinContinuity::NeedAfter + 64;
+    const std::vector<int16_t> played = Render(&entry, e - pre, frames);
+    score.ClickDb = TJoinContinuity::ClickDb(played, join);
+    score.StepDb = TJoinContinuity::StepDb(played, join);
+    // Music may itself start a note or a section at the loop's start: what it does there when
+    // it comes to the start from before is no fault of the join.
+    if (s >= pre && startsWell(s - pre)) {
+        const std::vector<int16_t> straight = Render(nullptr, s - pre, frames);
+        score.ClickDb -= std::max(0.0, TJoinContinuity::ClickDb(straight, join));
+        score.StepDb -= std::max(0.0, TJoinContinuity::StepDb(straight, join));
+    }
+
+    // Every start within ShiftSeconds: where the sound before the end goes on best.
+    const auto reach = static_cast<int64_t>(std::lround(ShiftSeconds * rate_));
+    int64_t from = std::max<int64_t>(0, s - reach);
+    if (!startsWell(from))
+        from = 0;
+    const int64_t atS = outFrames(s - from);
+    const int64_t last = outFrames(std::min(s + reach, total_ - 1) - from);
+    const std::vector<int16_t> head = Render(nullptr, from, last + TJoinContinuity::ContinueFrames + 1);
+    const std::vector<double> cost = TJoinContinuity::ContinuationCost(played, join, head, 0, last + 1);
+    if (cost.empty() || atS >= static_cast<int64_t>(cost.size())) {
+        if (!score.Judged)
+            score.Why = "too little sound after the start to judge the join by";
+        return;
+    }
+    score.Continues = score.ClickDb <= ClickHeardDb && score.StepDb <= StepHeardDb;
+    // A join that goes on smoothly may still be a few frames off, a phase the ear hears as a
+    // blur: a start close by that the end rings on into clearly better says so. A join that
+    // breaks is moved to where, within the whole reach, the end goes on best.
+    const int64_t near = std::lround(kNearSeconds * OutputFormat::Rate);
+    const auto lo = score.Continues ? std::max<int64_t>(0, atS - near) : 0;
+    const auto hi = score.Continues ? std::min<int64_t>(static_cast<int64_t>(cost.size()), atS + near + 1)
+                                    : static_cast<int64_t>(cost.size());
+    const auto best = static_cast<int64_t>(std::min_element(cost.begin() + lo, cost.begin() + hi) - cost.begin());
+    const double here = cost[static_cast<size_t>(atS)];
+    score.Judged = true;
+    score.Why.clear();
+    score.ContinueCost = here;
+    score.LateFrames = static_cast<double>(best - atS) / toOut;
+    score.LateAtLeast = false;
+    const bool moved = std::abs(score.LateFrames) >= LateFramesHeard;
+    score.Off = moved && (!score.Continues ||
+                          (here > kContinueGain * cost[static_cast<size_t>(best)] && here > kContinueFloor));
+
+    // Where the music before the end is the music before some start near the loop's (an intro
+    // that leads in as the loop's last bars do), lining the two up gives the shift surely.
+    const int64_t lead = std::min({static_cast<int64_t>(std::lround(kRepeatSeconds * rate_)), s - reach, e});
+    if (lead >= rate_ / 4 && startsWell(s - reach - lead) && startsWell(e - lead)) {
+        const std::vector<int16_t> before = Render(nullptr, e - lead, outFrames(lead));
+        const std::vector<int16_t> leading = Render(nullptr, s - reach - lead, outFrames(lead + 2 * reach) + 4);
+        const TJoinContinuity::TLag lag =
+            TJoinContinuity::BestLag(before, 0, leading, outFrames(reach), outFrames(lead) - 1, outFrames(reach));
+        const double late = static_cast<double>(lag.Shift) / toOut;
+        if (lag.Share < kRepeatShare && std::abs(late) >= LateFramesHeard && lag.ShareAtZero > kShiftGain * lag.Share) {
+            score.Off = true;
+            score.LateFrames = late;
+        }
+    }
 }

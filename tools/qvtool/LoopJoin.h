@@ -36,6 +36,13 @@ public:
     // The music after the jump lined up best this many frames (of the stream's own rate) or more
     // away from where it plays: the loop's length is off by that much.
     static constexpr double LateFramesHeard = 1.5;
+    // A join that continues the music: a burst the predictor misses at most this far above what
+    // it misses around the join, and band levels that step at most this much more than the
+    // music's own change there.
+    static constexpr double ClickHeardDb = 4.0;
+    static constexpr double StepHeardDb = 4.0;
+    // Seconds either way over which a start that continues the music better is looked for.
+    static constexpr double ShiftSeconds = 0.5;
 
     struct TScore {
         double Db = 0.0;        // the worse of the two below: what decides the verdict
@@ -48,6 +55,16 @@ public:
         double LateFrames = 0.0;
         bool LateAtLeast = false;  // the best shift was the farthest tried: off by as much or more
         bool Off = false;
+        // A loop whose end is at (or within a second of) the file's end has no music after its
+        // end to compare with: its join is judged by how it continues the music. ClickDb and
+        // StepDb are how far the join exceeds what the music does on its own there (see
+        // TJoinContinuity), ContinueCost how badly the sound after the jump follows the sound
+        // before it; the join is seamless by either the comparison above or these.
+        bool AtEnd = false;
+        bool Continues = false;
+        double ClickDb = 0.0;
+        double StepDb = 0.0;
+        double ContinueCost = 0.0;
         // False when the entry never jumps, or when there is nothing but silence (or nothing at
         // all) to compare on either side; Why then says which.
         bool Judged = false;
@@ -55,7 +72,7 @@ public:
         std::string Why;
         int64_t StartFrame = -1;  // frames at the stream's own rate where playback lands
         int64_t EndFrame = -1;    // and where it jumps; -1 for a time that names none
-        bool Seamless() const { return Judged && Db <= AudibleDb && !Off; }
+        bool Seamless() const { return Judged && !Off && (Db <= AudibleDb || Continues); }
     };
 
     // Why a file cannot be looked at: missing, empty, neither an Ogg stream nor a container of
@@ -83,6 +100,11 @@ private:
     // reference, both low-passed, from the frame `from` to `to` of the two renders.
     void Compare(const std::vector<int16_t>& played, const std::vector<int16_t>& reference, int64_t from,
                  int64_t to, bool backward, TTally& tally) const;
+    // The verdict of a comparison with the music that should follow the jump.
+    static void Conclude(const TTally& tally, double toOut, TScore& score);
+    // The join of a loop whose end is at the file's end, judged by how it continues the music,
+    // and the start that would continue it best within ShiftSeconds.
+    void JudgeContinuation(const TOggLoop& entry, int64_t s, int64_t e, TScore& score) const;
     // frames frames at the output rate, from the stream's frame `from`, with the entry as the only
     // loop (or none).
     std::vector<int16_t> Render(const TOggLoop* entry, int64_t from, int64_t frames) const;

@@ -56,12 +56,26 @@ int QvCheck(const std::vector<std::string>& args)
         } else if (!s.Judged) {
             std::printf("not judged: %s\n", s.Why.c_str());
         } else {
-            std::printf("join %.1f dB, music after it %.1f dB over %.1f s of sound", s.JoinDb, s.MusicDb,
-                        s.SoundSeconds);
-            if (s.Off)
-                std::printf(", lined up best %.1f frames%s %s", std::abs(s.LateFrames),
-                            s.LateAtLeast ? " or more" : "",
-                            s.LateFrames > 0 ? "earlier (the end is late)" : "later (the end is early)");
+            if (s.AtEnd) {
+                // The loop ends at the file's end: nothing plays after it to compare with, so
+                // the join is judged by how it goes on.
+                std::printf("ends at the file's end; the join %s the music (a click %+.1f dB, a change of "
+                            "spectrum %+.1f dB beyond the music's own)",
+                            s.Continues ? "continues" : "breaks", s.ClickDb, s.StepDb);
+                if (s.SoundSeconds > 0.0)
+                    std::printf(", the music before it %.1f dB from that before the start", s.MusicDb);
+            } else {
+                std::printf("join %.1f dB, music after it %.1f dB over %.1f s of sound", s.JoinDb, s.MusicDb,
+                            s.SoundSeconds);
+            }
+            if (s.Off) {
+                const auto frames = std::lround(std::abs(s.LateFrames));
+                std::printf(", off by %ld frame%s: the end is %s (move the end %ld frame%s %s, or the start as "
+                            "much %s)",
+                            frames, frames == 1 ? "" : "s", s.LateFrames > 0 ? "late" : "early", frames,
+                            frames == 1 ? "" : "s", s.LateFrames > 0 ? "earlier" : "later",
+                            s.LateFrames > 0 ? "later" : "earlier");
+            }
             std::printf(": %s\n", s.Seamless() ? "seamless" : "audible");
             faulty += s.Seamless() ? 0 : 1;
         }
