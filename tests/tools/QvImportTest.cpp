@@ -120,6 +120,11 @@ TEST(QvImport, ATaggedFilePlaysAsItsContainer)
              {"lower", {"loopstart=20001", "looplength=50000"}, 44100, 20001, 70001},
              {"mixed", {"LoopStart=12345", "LOOP_END=99999"}, 44100, 12345, 99999},
              {"rate48k", {"LOOP_START=48000", "LoopLength=48017"}, 48000, 48000, 96017},
+             {"hyphens", {"LOOP-START=22222", "LOOP-LENGTH=66666"}, 44100, 22222, 88888},
+             {"times", {"LOOPSTART=0:00.5", "LOOPEND=00:00:01.75"}, 44100, 22050, 77175},
+             {"times48k", {"LOOPMS=250", "LOOP_END=2.0001"}, 48000, 12000, 96005},
+             // Half a second past the last frame: it loops at the last frame.
+             {"clamped", {"XIPH_CUE_LOOPSTART=44100", "XIPH_CUE_LOOPEND=154350"}, 44100, 44100, 132300},
          }) {
         const std::string ogg = dir + c.name + ".ogg";
         const auto bytes = fixture::Encode(fixture::Noise(3.0, 2, c.rate), c.tags, 0.1f);
@@ -130,6 +135,11 @@ TEST(QvImport, ATaggedFilePlaysAsItsContainer)
         const std::string frames = std::to_string(c.start) + " " + std::to_string(c.end);
         EXPECT_NE(info.out.find("\nloop 0 frames: " + frames + "\n"), std::string::npos) << c.name << info.out;
         EXPECT_NE(info.out.find("\nloop tags: " + c.tags[0].substr(0, c.tags[0].find('=')) + "/"), std::string::npos)
+            << c.name << info.out;
+        EXPECT_NE(info.out.find("\nloop tags read: " + c.tags[0] + " ("), std::string::npos) << c.name << info.out;
+        EXPECT_EQ(info.out.find("\nloop tags warning: " + c.tags[1] + ": the loop end (frame 154350) lies 22050 frames "
+                                "past the last frame of the stream (132300 frames)") == std::string::npos,
+                  c.name != "clamped")
             << c.name << info.out;
         // The same entry as the container's: the times import writes, endless.
         const size_t at = info.out.find("\nloop 0: ");
@@ -280,12 +290,14 @@ TEST(QvImport, DirectoriesOutputDirectoryAndExistingFiles)
 
     fs::create_directories(out + "b");
     Save(out + "b/open.qv", {'k', 'e', 'e', 'p'});
-    // A container already there is passed over, not a failure; a loop end past the last frame is.
+    // A container already there is passed over, not a failure; a loop end more than a second past
+    // the last frame is.
     Result r = Qv({"import", dir + "a", "--out", out});
     EXPECT_EQ(r.code, 1) << Lines(r);
     EXPECT_NE(r.out.find("open.qv already exists, skipped (--force replaces it)"), std::string::npos) << r.out;
     EXPECT_EQ(fixture::ReadText(out + "b/open.qv"), "keep");
-    EXPECT_NE(r.err.find("past.ogg: LOOPDEFS=10,99999: the loop end (frame 99999) lies past the last frame"),
+    EXPECT_NE(r.err.find("past.ogg: LOOPDEFS=10,99999: the loop end (frame 99999) lies 55899 frames past the last "
+                         "frame of the stream (44100 frames), more than a second"),
               std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out + "past.qv"));
     EXPECT_TRUE(r.out.ends_with("converted 0, skipped 1, failed 1\n")) << r.out;
@@ -399,6 +411,49 @@ TEST(QvExport, RefusesWhatItCannotWrite)
     EXPECT_FALSE(fs::exists(dir + "x.ogg"));
     for (const auto& entry : {"16", "-1", "x", ""})
         EXPECT_EQ(Qv({"export", qv, dir + "x.ogg", "--entry", entry}).code, 2) << entry;
+}
+
+// make takes frames (a trailing f) as well as seconds; export writes a loop in the tags each family
+// of players reads, says what tags cannot carry (a finite count, the other entries) and writes it
+// all the same; the tags it writes read back to the same frames.
+TEST(QvExport, TagFormsForOtherPlayersAndLoopsInFrames)
+{
+    const std::string dir = fixture::FreshDir("export-forms");
+    const std::string ogg = dir + "in.ogg";
+    Save(ogg, fixture::Encode(fixture::Noise(3.0), {"TITLE=t", "LOOPMS=9"}, 0.1f));
+    Result r = Qv({"make", ogg, dir + "in.qv", "--loop", "22050f:99225f:3", "--loop", "0.25:132300f:-1"});
+    ASSERT_EQ(r.code, 0) << Lines(r);
+    const std::string info = Qv({"info", dir + "in.qv"}).out;
+    EXPECT_NE(info.find("\nloop 0 frames: 22050 99225\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("\nloop 1 frames: 11025 132300\n"), std::string::npos) << info;
+    for (const char* bad : {"1.5f:2:-1", "f:2:-1", "-5f:2:-1", "10:20ff:-1", "10F:20:-1"})
+        EXPECT_EQ(Qv({"make", ogg, dir + "x.qv", "--loop", bad}).code, 2) << bad;
+    r = Qv({"make", ogg, dir + "x.qv", "--loop", "0f:132301f:-1", "--loop", "132300f:0.5:1"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("entry 0: the end frame 132301 lies outside the piece (132300 frames)"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("entry 1: the start frame 132300 lies outside"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir + "x.qv"));
+
+    const std::string rpg = "comment: LOOPSTART=22050\ncomment: LOOPLENGTH=77175\n";
+    for (const auto& [form, tags] : std::vector<std::pair<std::string, std::string>>{
+             {"", rpg}, {"sdl", rpg}, {"vgmstream", rpg}, {"zmusic", "comment: LOOP_START=22050\ncomment: LOOP_END=99225\n"}}) {
+        const std::string out = dir + "out-" + form + ".ogg";
+        std::vector<std::string> args{"export", dir + "in.qv", out};
+        if (!form.empty())
+            args.insert(args.end(), {"--tags", form});
+        r = Qv(args);
+        ASSERT_EQ(r.code, 0) << form << Lines(r);
+        EXPECT_NE(r.err.find("in.qv: entry 0 loops 3 times in the container; loop tags carry no count"),
+                  std::string::npos) << form << r.err;
+        EXPECT_NE(r.err.find("in.qv: entry 1 is left out: loop tags carry one loop"), std::string::npos) << r.err;
+        // The file's own loop tag goes; the other comments stay, the new tags follow them.
+        const std::string back = Qv({"info", out}).out;
+        EXPECT_NE(back.find("\ncomment: TITLE=t\n" + tags), std::string::npos) << form << back;
+        EXPECT_NE(back.find("\nloop 0 frames: 22050 99225\n"), std::string::npos) << form << back;
+    }
+    EXPECT_EQ(Qv({"export", dir + "in.qv", dir + "x.ogg", "--tags", "ogg"}).code, 2);
+    EXPECT_EQ(Qv({"export", dir + "in.qv", dir + "x.ogg", "--tags"}).code, 2);
 }
 
 }

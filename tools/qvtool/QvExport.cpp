@@ -1,6 +1,7 @@
-// qvtool export IN.qv OUT.ogg [--entry K] [--force]: writes a container's Ogg stream as a plain
-// Ogg Vorbis file whose comments carry the loop of entry K as LOOPSTART and LOOPLENGTH, in frames
-// at the stream's own rate, for players and tools that read such tags. The sound is not touched.
+// qvtool export IN.qv OUT.ogg [--entry K] [--tags sdl|zmusic|vgmstream] [--force]: writes a
+// container's Ogg stream as a plain Ogg Vorbis file whose comments carry the loop of entry K, in
+// frames at the stream's own rate, as the chosen family of players reads them. The sound is not
+// touched.
 #include "QvCommand.h"
 
 #include "LoopFit.h"
@@ -19,15 +20,43 @@ int Failed(const std::string& what, const std::string& why)
     return QvFailed;
 }
 
+// The two tags a family of players reads a loop from: a start, and a length or an end (the
+// first frame not played), both in frames.
+struct TTagForm {
+    const char* name;
+    const char* start;
+    const char* second;
+    bool length;  // the second tag is a length, else an end
+};
+// sdl: SDL_mixer, RPG Maker and vgmstream all read LOOPSTART with LOOPLENGTH, in upper case.
+// zmusic: GZDoom's ZMusic reads LOOP_START with LOOP_END. vgmstream: the same tags as sdl, the
+// pair it matches exactly, in either order (its LOOP_END is taken only after a start).
+constexpr TTagForm kTagForms[] = {
+    {"sdl", "LOOPSTART", "LOOPLENGTH", true},
+    {"zmusic", "LOOP_START", "LOOP_END", false},
+    {"vgmstream", "LOOPSTART", "LOOPLENGTH", true},
+};
+
 int QvExport(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
     int entry = 0;
+    const TTagForm* form = &kTagForms[0];
     bool force = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--force") {
             force = true;
+        } else if (a == "--tags") {
+            const std::string name = i + 1 < args.size() ? args[++i] : "";
+            form = nullptr;
+            for (const auto& f : kTagForms)
+                if (name == f.name)
+                    form = &f;
+            if (!form) {
+                std::fprintf(stderr, "--tags wants sdl, zmusic or vgmstream\n");
+                return QvUsage;
+            }
         } else if (a == "--entry") {
             const std::string k = i + 1 < args.size() ? args[++i] : "";
             if (k.empty() || k.size() > 2 || k.find_first_not_of("0123456789") != std::string::npos ||
@@ -63,6 +92,18 @@ int QvExport(const std::vector<std::string>& args)
                               (start < 0 ? std::string("nowhere") : std::to_string(start)) + " to " +
                               (end < 0 ? std::string("nowhere") : std::to_string(end)) + ")");
 
+    // What the tags cannot carry is said, not dropped unseen; the loop itself still goes out.
+    if (loop.RepeatCount > 0)
+        std::fprintf(stderr,
+                     "%s: entry %d loops %d time%s in the container; loop tags carry no count, so players that "
+                     "read them loop it endlessly\n",
+                     in.c_str(), entry, loop.RepeatCount, loop.RepeatCount == 1 ? "" : "s");
+    for (int k = 0; k < 16; ++k)
+        if (k != entry && (data.Loops[k].RepeatCount == -1 || data.Loops[k].RepeatCount > 0))
+            std::fprintf(stderr, "%s: entry %d is left out: loop tags carry one loop\n", in.c_str(), k);
+
+    const std::string first = std::string(form->start) + "=" + std::to_string(start);
+    const std::string second = std::string(form->second) + "=" + std::to_string(form->length ? end - start : end);
     const uint8_t* file = data.FileData->Memory();
     std::vector<uint8_t> bytes;
     try {
@@ -71,19 +112,22 @@ int QvExport(const std::vector<std::string>& args)
         for (const auto& c : edit.Comments())
             if (!TLoopTags::IsLoopTag(c))
                 comments.push_back(c);
-        comments.push_back("LOOPSTART=" + std::to_string(start));
-        comments.push_back("LOOPLENGTH=" + std::to_string(end - start));
+        comments.push_back(first);
+        comments.push_back(second);
         bytes = edit.With(comments);
     } catch (const std::runtime_error& e) {
         return Failed(in, e.what());
     }
     if (!QvSave(out, {}, bytes, force))
         return QvFailed;
-    std::printf("%s -> %s: LOOPSTART=%lld LOOPLENGTH=%lld (entry %d)\n", in.c_str(), out.c_str(),
-                static_cast<long long>(start), static_cast<long long>(end - start), entry);
+    std::printf("%s -> %s: %s %s (entry %d)\n", in.c_str(), out.c_str(), first.c_str(), second.c_str(), entry);
     return QvOk;
 }
 
-QvRegistrar registrar{"export", "export IN.qv OUT.ogg [--entry K] [--force]", QvExport};
+QvRegistrar registrar{"export",
+                      "export IN.qv OUT.ogg [--entry K] [--tags sdl|zmusic|vgmstream] [--force]\n"
+                      "                --tags sdl (default) and vgmstream: LOOPSTART/LOOPLENGTH; zmusic: "
+                      "LOOP_START/LOOP_END",
+                      QvExport};
 
 }

@@ -1,4 +1,6 @@
 // qvtool make IN OUT [--loop START:END:COUNT]... [--force]: writes IN as a looped-Ogg container.
+// START and END are seconds, or frames of the stream's own rate with a trailing f (44100f); a
+// frame becomes the time that lands playback on it, as import chooses it.
 // A container given as IN keeps its table unless loops are given, which replace the whole table.
 // Each loop given is checked against the piece, as export checks it, before anything is written.
 #include "QvCommand.h"
@@ -28,15 +30,66 @@ bool ParseInt32(const std::string& text, int32_t& out)
     return true;
 }
 
-// START:END:COUNT, e.g. "10.5:20:-1".
-bool ParseLoop(const std::string& text, TOggLoop& out)
+// One end of a loop as given: seconds, or a frame.
+struct TPointArg {
+    float Seconds = 0.0f;
+    int64_t Frame = -1;  // -1: given in seconds
+};
+
+struct TLoopArg {
+    TPointArg Start, End;
+    int32_t Count = 0;
+};
+
+// "12.5" (seconds) or "551250f" (a frame).
+bool ParsePoint(const std::string& text, TPointArg& out)
+{
+    if (text.size() > 1 && text.back() == 'f') {
+        const std::string digits = text.substr(0, text.size() - 1);
+        // No stream holds 2^53 frames; 16 digits keep clear of any overflow.
+        if (digits.size() > 16 || digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        out.Frame = std::stoll(digits);
+        return true;
+    }
+    return QvParseFloat(text, out.Seconds);
+}
+
+// START:END:COUNT, e.g. "10.5:20:-1" or "44100f:220500f:-1".
+bool ParseLoop(const std::string& text, TLoopArg& out)
 {
     size_t a = text.find(':');
     size_t b = a == std::string::npos ? a : text.find(':', a + 1);
     if (b == std::string::npos || text.find(':', b + 1) != std::string::npos)
         return false;
-    return QvParseFloat(text.substr(0, a), out.LoopStart) &&
-           QvParseFloat(text.substr(a + 1, b - a - 1), out.LoopEnd) && ParseInt32(text.substr(b + 1), out.RepeatCount);
+    return ParsePoint(text.substr(0, a), out.Start) && ParsePoint(text.substr(a + 1, b - a - 1), out.End) &&
+           ParseInt32(text.substr(b + 1), out.Count);
+}
+
+// The entry a loop given makes in this piece: frames become the times that land on them. Says on
+// stderr, and returns false, for a frame outside the piece; notes a frame no time lands on exactly.
+bool ToEntry(const std::string& in, size_t k, const TLoopArg& arg, const TLoopFit& fit, int64_t total, TOggLoop& out)
+{
+    out = TOggLoop{arg.Start.Seconds, arg.End.Seconds, arg.Count};
+    for (const bool isStart : {true, false}) {
+        const TPointArg& p = isStart ? arg.Start : arg.End;
+        if (p.Frame < 0)
+            continue;
+        const char* what = isStart ? "start" : "end";
+        // A start is a frame played, an end the first frame not played: the end may be the last.
+        if (total <= 0 || p.Frame > total || (isStart && p.Frame == total)) {
+            std::fprintf(stderr, "%s: entry %zu: the %s frame %lld lies outside the piece (%lld frames)\n", in.c_str(),
+                         k, what, static_cast<long long>(p.Frame), static_cast<long long>(total));
+            return false;
+        }
+        const TLoopFit::TPoint point = isStart ? fit.Start(p.Frame) : fit.End(p.Frame);
+        if (point.FirstError > 0)
+            std::fprintf(stderr, "%s: entry %zu: no 32-bit time lands exactly on %s frame %lld; the nearest misses it by "
+                         "%lld frame(s)\n", in.c_str(), k, what, static_cast<long long>(p.Frame),
+                         static_cast<long long>(point.FirstError));
+        (isStart ? out.LoopStart : out.LoopEnd) = point.Time;
+    }
+    return true;
 }
 
 std::string Seconds(float t)
@@ -72,16 +125,16 @@ std::string EntryProblem(int k, const TOggLoop& l, const TLoopFit& fit, double t
 int QvMake(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
-    std::vector<TOggLoop> loops;
+    std::vector<TLoopArg> given;
     bool force = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--loop") {
-            TOggLoop l{};
+            TLoopArg l{};
             if (i + 1 >= args.size() || !ParseLoop(args[i + 1], l)) {
-                std::fprintf(stderr, "--loop wants START:END:COUNT\n");
+                std::fprintf(stderr, "--loop wants START:END:COUNT, in seconds or in frames with f (44100f)\n");
                 return QvUsage;
             }
-            loops.push_back(l);
+            given.push_back(l);
             ++i;
         } else if (args[i] == "--force") {
             force = true;
@@ -91,7 +144,7 @@ int QvMake(const std::vector<std::string>& args)
     }
     if (files.size() != 2)
         return QvUsage;
-    if (loops.size() > 16) {
+    if (given.size() > 16) {
         std::fprintf(stderr, "a container holds at most 16 loops\n");
         return QvUsage;
     }
@@ -102,10 +155,16 @@ int QvMake(const std::vector<std::string>& args)
     TOggData data(0);
     if (!QvOpen(data, in))
         return QvFailed;
-    if (!loops.empty()) {
-        const TLoopFit fit(data.Rate, data.PcmBytes / OutputFormat::BytesPerFrame);
+    if (!given.empty()) {
+        const int64_t total = data.PcmBytes / OutputFormat::BytesPerFrame;
+        const TLoopFit fit(data.Rate, total);
+        std::vector<TOggLoop> loops(given.size());
         int bad = 0;
         for (size_t k = 0; k < loops.size(); ++k) {
+            if (!ToEntry(in, k, given[k], fit, total, loops[k])) {
+                ++bad;
+                continue;
+            }
             // 0:0:0 holds a place: an entry left unused.
             static const TOggLoop unused{};
             if (std::memcmp(&loops[k], &unused, sizeof unused) == 0)
@@ -132,6 +191,9 @@ int QvMake(const std::vector<std::string>& args)
     return QvSave(out, TQvWriter::Header(table), ogg, force) ? QvOk : QvFailed;
 }
 
-QvRegistrar registrar{"make", "make IN OUT [--loop START:END:COUNT]... [--force]", QvMake};
+QvRegistrar registrar{"make",
+                      "make IN OUT [--loop START:END:COUNT]... [--force]\n"
+                      "                START and END in seconds (12.5), or in frames with f (551250f)",
+                      QvMake};
 
 }
