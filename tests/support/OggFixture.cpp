@@ -141,6 +141,29 @@ std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comm
     return out;
 }
 
+std::vector<uint8_t> ShiftPositions(std::vector<uint8_t> bytes, int64_t by)
+{
+    for (size_t at = 0; at + 27 <= bytes.size();) {
+        uint8_t* p = bytes.data() + at;
+        const size_t header = 27 + p[26];
+        if (std::memcmp(p, "OggS", 4) != 0 || at + header > bytes.size())
+            throw std::runtime_error("ShiftPositions: not a whole page");
+        size_t body = 0;
+        for (int i = 0; i < p[26]; ++i)
+            body += p[27 + i];
+        int64_t granule = 0;
+        std::memcpy(&granule, p + 6, 8);
+        if (granule > 0) {
+            granule += by;
+            std::memcpy(p + 6, &granule, 8);
+            ogg_page page{p, static_cast<long>(header), p + header, static_cast<long>(body)};
+            ogg_page_checksum_set(&page);
+        }
+        at += header + body;
+    }
+    return bytes;
+}
+
 namespace {
 struct TempDirHolder {
     std::string path;

@@ -28,6 +28,12 @@ Pcm Ramp(double seconds, int channels = 2, int rate = 44100, double amplitude = 
 std::vector<uint8_t> Encode(const Pcm& pcm, const std::vector<std::string>& comments = {}, float quality = 0.4f,
                             int serial = 12345);
 
+// The stream with every audio page's position moved by `by` frames (checksums made right again),
+// as encoders write streams whose positions do not start at the first decoded frame: a positive
+// `by` starts them late, a negative one trims that many frames off the beginning. Header pages
+// (position 0) are left as they are.
+std::vector<uint8_t> ShiftPositions(std::vector<uint8_t> bytes, int64_t by);
+
 // Writes bytes to a new file in a per-process temporary directory; returns its path.
 std::string WriteTemp(const std::vector<uint8_t>& bytes, const std::string& name);
 // The per-process temporary directory (removed at exit).
