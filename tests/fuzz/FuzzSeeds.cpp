@@ -78,6 +78,12 @@ void OggSeeds()
     for (size_t i = garbled.size() / 8; i < garbled.size() / 8 + 48; ++i)
         garbled[i] ^= 0x5A;
     Put("ogg", "chain-damaged-link", Cat({{0x30}, stereo, garbled, monoLink}));
+    // Page positions that start late (the decoder is shown them lowered) or trim the beginning,
+    // in the first link and in a later one, with a loop point and a seek.
+    Put("ogg", "positions-late", Cat({{0x7C}, fixture::ShiftPositions(stereo, 700)}));
+    Put("ogg", "positions-trimmed", Cat({{0x54}, fixture::ShiftPositions(stereo, -300)}));
+    Put("ogg", "positions-chain",
+        Cat({{0x96}, fixture::ShiftPositions(stereo, 5000), fixture::ShiftPositions(slowLink, -200), monoLink}));
 
     Put("container", "plain-ogg", Cat({{0x00}, mono}));
     Put("container", "container", Cat({{0x00}, loops, mono}));
