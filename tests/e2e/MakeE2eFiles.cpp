@@ -3,7 +3,8 @@
 // (2 s at 48000 Hz, "Rate48k") and DIR/mono22k.ogg (1.5 s of one channel at 22050 Hz, "Mono22k");
 // and pieces of noise looped by their tags from 0.5 s to 2 s, as other tools tag them:
 // DIR/upper.ogg (LOOPSTART/LOOPLENGTH), DIR/lower.ogg (in lower case), DIR/mixed.ogg (LoopStart
-// with LOOP_END) and DIR/tagged48k.ogg (at 48000 Hz).
+// with LOOP_END), DIR/tagged48k.ogg (at 48000 Hz), DIR/hyphens.ogg (LOOP-START/LOOP-LENGTH) and
+// DIR/times.ogg (times, one with hours and one in seconds).
 #include "OggFixture.h"
 
 #include <cstdio>
@@ -43,6 +44,8 @@ int main(int argc, char** argv)
              {"lower", 44100, {"TITLE=Lower", "loopstart=22050", "looplength=66150"}},
              {"mixed", 44100, {"TITLE=Mixed", "LoopStart=22050", "LOOP_END=88200"}},
              {"tagged48k", 48000, {"TITLE=Tagged48k", "LOOP_START=24000", "LoopLength=72000"}},
+             {"hyphens", 44100, {"TITLE=Hyphens", "LOOP-START=22050", "LOOP-LENGTH=66150"}},
+             {"times", 44100, {"TITLE=Times", "LOOP_START=00:00:00.5", "LOOP_END=2.000"}},
          })
         tagged = tagged && Write(dir + "/" + t.name + ".ogg",
                                  fixture::Encode(fixture::Noise(2.5, 2, t.rate), t.comments, 0.4f));
