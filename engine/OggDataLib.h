@@ -6,6 +6,7 @@
 #include "LoopTags.h"
 #include "OutputFormat.h"
 #include "TMemoryStream.h"
+#include "TLoopHistory.h"
 #include "TRenderSnapshot.h"
 #include "TStringList.h"
 #include "wuvorbis.h"
@@ -140,9 +141,13 @@ public:
     // at offset 0 and each loop jump inside the block adds one. Empty when the block held no
     // sound. (On converted streams a jump is marked where the source jumped, not where the
     // converter's delay lets it be heard: some milliseconds early.)
+    // Each mark also carries the loop jumps made and the passes among them (LoopJumps,
+    // LoopPasses) from its offset on, so that a player counts the passes it has let be heard.
     struct TTimeMark {
         int32_t Offset;
         float Time;
+        int64_t Jumps = 0;
+        int64_t Passes = 0;
     };
     std::vector<TTimeMark> BlockMarks();
     TPLAYSTATE GetPlayState();
@@ -158,6 +163,22 @@ public:
     float GetChannelVolume();
     int32_t GetLoopCount(int32_t index);
     void SetLoopCount(int32_t index, int32_t value);
+    // The loop jumps the loop step has made since the piece started (or was stopped), and the
+    // passes among them: the jumps of the endless entries when the table has any (finite repeats
+    // are then part of the piece), else every jump. Both as the decoder stands, ahead of what is
+    // heard; BlockMarks place them in the sound.
+    int64_t LoopJumps();
+    int64_t LoopPasses();
+    // The table holds an endless entry that playback can reach: the piece loops until stopped.
+    bool EndlessLoop();
+    // A step of seconds (back when negative) along the piece as it is heard, loops unrolled,
+    // from the time `from` heard after `jumpsHeard` jumps: forward across a loop end that has
+    // jumps left it lands inside the loop, the jump made (and counted); back across a jump it
+    // returns into the pass before it, the jump undone. Jumps rendered after jumpsHeard are
+    // undone first: they were never heard. Seeks the decoder there and returns Landed with the
+    // place in landed; BeforeStart or PastEnd, nothing moved, when the step leaves the piece.
+    enum class TStep { Landed, BeforeStart, PastEnd };
+    TStep StepListening(double from, int64_t jumpsHeard, double seconds, double& landed);
 
     // Equaliser.
     void ApplyEQ(PLRWavePack buffer, int32_t bytes);
@@ -308,6 +329,14 @@ private:
     std::unique_ptr<TMemoryStream> RenderBuffer;
     std::atomic<bool> Busy{false};
     std::atomic<int32_t> LoopCounter[16]{};
+    // The jumps made, for the passes and for steps back across a jump (under RenderLock).
+    TLoopHistory History;
+    // TimeSeek keeps History (StepListening's own seek) instead of forgetting it.
+    bool seekKeepsHistory_ = false;
+    // Whether a jump of entry counts as a pass (see LoopPasses).
+    bool CountsAsPass(int32_t entry);
+    // The counters of the entries as they stand.
+    TLoopHistory::TCounters Counters();
     TOggVolume OggVolume;
     std::atomic<int32_t> MasterVolume{0};
     std::atomic<int32_t> ChannelVolume{0};

@@ -132,7 +132,7 @@ int32_t TOggData::RenderInto(void* dest, int32_t bytes, bool newBlock)
         RenderTick.store(TickCount::Get());
     markLimit_ = n;
     blockMarks_.clear();
-    blockMarks_.push_back({0, DecoderTime()});
+    blockMarks_.push_back({0, DecoderTime(), History.Jumps(), History.Passes()});
     markBase_ = 0;
 
     const int32_t result = RenderLinks(p, n);
@@ -201,6 +201,7 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
             break;
         const TOggLoop& e = Loops[due];
         const bool byFrames = ByFrames(due);
+        const TLoopHistory::TCounters before = Counters();
         if (e.RepeatCount != -1)
             LoopCounter[due].fetch_add(1);
         const int64_t toEnd = byFrames ? (LoopFrames[due].End - frame) * bytesPerSecond / rate & ~int64_t{3}
@@ -229,6 +230,7 @@ int32_t TOggData::RenderSource(uint8_t* p, int32_t n)
         exact = exactTell();
         now = LoopTime::BlockTime(exact, Converter != nullptr);
         frame = std::llround(exact * rate);
+        History.Add({due, endTime, now, before, CountsAsPass(due)});
         MarkJump(static_cast<int32_t>(cursor - p), now);
         // A jump into another link: the rest of the block is rendered on that link's path.
         if (LinkPending())
@@ -362,6 +364,7 @@ void TOggData::Stop()
     ResetConversion();
     for (auto& c : LoopCounter)
         c.store(0);
+    History.Clear();
     if (RenderBuffer && RenderBuffer->Size() > 0)
         std::memset(RenderBuffer->Memory(), 0, static_cast<size_t>(RenderBuffer->Size()));
     PublishPosition(true, 0, RenderBuffer ? RenderBuffer->Size() : 0);
@@ -385,6 +388,10 @@ void TOggData::TimeSeek(float seconds)
         return;
     if (!SeekAble())
         return;
+    // Where a seek goes, the jumps made no longer lead; StepListening keeps them, as its place
+    // is one they lead to.
+    if (!seekKeepsHistory_)
+        History.Forget();
     if (SourceSeek(seconds) < 0 && atEnd) {
         // The decoder takes only times before the end; the stream's length rounded to a float
         // can lie on or past it, so land on the last frame (of the last link) instead.
@@ -439,7 +446,7 @@ void TOggData::MarkJump(int32_t sourceBytes, double to)
         offset = markBase_ + frames * OutputFormat::Rate / PathRate * OutputFormat::BytesPerFrame;
     }
     if (offset < markLimit_)
-        blockMarks_.push_back({static_cast<int32_t>(offset), static_cast<float>(to)});
+        blockMarks_.push_back({static_cast<int32_t>(offset), static_cast<float>(to), History.Jumps(), History.Passes()});
 }
 
 std::vector<TOggData::TTimeMark> TOggData::BlockMarks()

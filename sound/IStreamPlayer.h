@@ -2,6 +2,7 @@
 // What the playback sequence of the main window asks of a stream player: start a file, the
 // transport, the end-of-piece mark and the times it watches. TDSOggStream is the real one; the
 // sequence's tests drive it with one of their own.
+#include <cstdint>
 #include <string>
 
 class IStreamPlayer {
@@ -33,4 +34,10 @@ public:
     // container's table, or the loop of a plain file's loop tags. Such a piece is played by the
     // loop count as a container is, whatever its file name.
     virtual bool HasLoops() = 0;
+    // True while the piece loaded has an endless loop of its own: it plays until stopped.
+    virtual bool HasEndlessLoop() = 0;
+    // The passes of the piece's loop heard so far: jumps back the engine made whose sound has
+    // reached the device (TOggData::LoopPasses), however short the loop. A step back across a
+    // jump takes its pass back.
+    virtual int64_t HeardPasses() = 0;
 };

@@ -148,6 +148,7 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     NewestBlock = 0;
     EndedWhilePaused = false;
     BlockCalls = 0;
+    BlocksCopied = 0;
     EndBlockCall = -1;
     HalfMarks[0].clear();
     HalfMarks[1].clear();
@@ -265,17 +266,27 @@ float TDSOggStream::GetOutputTime()
     return OggData->GetOutputTime();
 }
 
-double TDSOggStream::TimeAt(DWORD offset) const
+const TOggData::TTimeMark* TDSOggStream::MarkAt(DWORD offset) const
 {
     const DWORD half = BufferSize / 2;
     const int block = offset >= half ? 1 : 0;
     const auto at = static_cast<int32_t>(offset - static_cast<DWORD>(block) * half);
     const auto& marks = HalfMarks[block];
     if (marks.empty())
-        return -1.0;
+        return nullptr;
     auto mark = marks.begin();
     for (auto m = marks.begin(); m != marks.end() && m->Offset <= at; ++m)
         mark = m;
+    return &*mark;
+}
+
+double TDSOggStream::TimeAt(DWORD offset) const
+{
+    const TOggData::TTimeMark* mark = MarkAt(offset);
+    if (mark == nullptr)
+        return -1.0;
+    const DWORD half = BufferSize / 2;
+    const auto at = static_cast<int32_t>(offset % half);
     const double t = mark->Time + static_cast<double>(at - mark->Offset) / OutputFormat::BytesPerSecond;
     return std::clamp(t, 0.0, static_cast<double>(OggData->TotalTime));
 }
@@ -297,11 +308,11 @@ void TDSOggStream::PutMarks(DWORD from, DWORD bytes, const std::vector<TOggData:
             if (m.Offset <= start)
                 before = &m;
             else if (m.Offset < start + run)
-                kept.push_back({local + (m.Offset - start), m.Time});
+                kept.push_back({local + (m.Offset - start), m.Time, m.Jumps, m.Passes});
         }
         if (before != nullptr) {
             const double t = before->Time + static_cast<double>(start - before->Offset) / OutputFormat::BytesPerSecond;
-            kept.push_back({local, static_cast<float>(t)});
+            kept.push_back({local, static_cast<float>(t), before->Jumps, before->Passes});
         }
         std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.Offset < b.Offset; });
         done += static_cast<DWORD>(run);
@@ -322,6 +333,26 @@ bool TDSOggStream::HasLoops()
         if (l.RepeatCount == -1 || l.RepeatCount > 0)
             return true;
     return false;
+}
+
+bool TDSOggStream::HasEndlessLoop()
+{
+    return OggData && OggData->EndlessLoop();
+}
+
+int64_t TDSOggStream::HeardPasses()
+{
+    if (!OggData)
+        return 0;
+    // The passes in force where the sound being played came from, as GetOutputTime's time.
+    if (PlayBuffer != nullptr) {
+        DWORD play = 0;
+        PlayBuffer->GetCurrentPosition(nullptr, &play);
+        std::lock_guard lock(BufferLock);
+        if (const TOggData::TTimeMark* mark = MarkAt(play))
+            return mark->Passes;
+    }
+    return OggData->LoopPasses();
 }
 
 bool TDSOggStream::IsPlaying()
@@ -504,6 +535,7 @@ bool TDSOggStream::Block_Copy(int block)
     KeepMarks(block);
     NoteEnd(block, call, wasPlaying, rendered);
     Copying = false;
+    ++BlocksCopied;
     return true;
 }
 

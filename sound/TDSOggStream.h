@@ -48,9 +48,13 @@ public:
     float GetOutputTime() override;
     float GetTotalTime() override;
     bool HasLoops() override;
+    bool HasEndlessLoop() override;
+    int64_t HeardPasses() override;
     bool IsPlaying() override;
-    // A step from the place being heard: the sound not yet heard is rendered again from the
-    // new place at once (see SeekHeard). Also while paused, where the resume then plays from
+    // A step from the place being heard, along the piece as it is heard (TOggData::StepListening:
+    // forward across a loop end with jumps left it lands inside the loop, back across a jump
+    // into the pass before it): the sound not yet heard is rendered again from the new place at
+    // once (see SeekHeard). Also while paused, where the resume then plays from
     // the new place, and after the data has ended while its last sound is still being heard.
     bool Rewind(float seconds) override;
     bool Forward(float seconds) override;
@@ -90,6 +94,9 @@ public:
     IDirectSoundBuffer* GetPlayBuffer() const;
     // A stream thread is running (from a successful Play to the next Release).
     bool HasStreamThread() const;
+    // Block copies finished since the play began: a test that has its device take sound faster
+    // than real time waits for the refill it set off before it takes the refilled half.
+    int64_t CopiedBlocks() const { return BlocksCopied.load(); }
     // The converted comments of the last title lookup; null before Init.
     const TStringList* GetComments() const;
 
@@ -115,6 +122,8 @@ private:
     // The piece's time at a byte of the ring, from the marks; negative when its half has none.
     // Under BufferLock.
     double TimeAt(DWORD offset) const;
+    // The mark in force at a byte of the ring; null when its half has none. Under BufferLock.
+    const TOggData::TTimeMark* MarkAt(DWORD offset) const;
     // Sets the marks of the ring range [from, from + bytes) (it may wrap) to marks, whose
     // offsets count from from. Under BufferLock.
     void PutMarks(DWORD from, DWORD bytes, const std::vector<TOggData::TTimeMark>& marks);
@@ -159,6 +168,7 @@ private:
     // sound ends. The last three are under BufferLock.
     std::atomic<int64_t> BlockCalls{0};
     std::atomic<bool> Copying{false};  // a block copy is under way
+    std::atomic<int64_t> BlocksCopied{0};
     int64_t EndBlockCall = -1;
     std::vector<TOggData::TTimeMark> HalfMarks[2];  // under BufferLock
     DWORD EndBlockStart = 0;

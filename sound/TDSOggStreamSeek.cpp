@@ -37,29 +37,34 @@ bool TDSOggStream::SeekHeard(float seconds)
     }
     DWORD write = 0;
     PlayBuffer->GetCurrentPosition(nullptr, &write);
+    // The place heard: its time, and the loop jumps made up to it (those rendered after it are
+    // not heard yet, and the step undoes them).
     double from = -1.0;
+    int64_t jumps = -1;
     {
         std::lock_guard lock(BufferLock);
-        from = TimeAt(write);
+        if (const TOggData::TTimeMark* mark = MarkAt(write)) {
+            from = TimeAt(write);
+            jumps = mark->Jumps;
+        }
     }
     if (BlockCalls.load() == 0) {
         from = OggData->DecoderTime();  // the first block is still to come, from here
     } else if (from < 0.0) {
         from = paused ? PauseTime.load() : GetOutputTime();
     }
-    // A step back to the start taken from a time read a moment before (the bus's Seek and
-    // SetPosition read the output time as a float) may miss it by a rounding: that is the start.
-    double place = from + seconds;
-    if (place < 0.0 && place > -0.001) {
-        place = 0.0;
+    if (jumps < 0 || BlockCalls.load() == 0) {
+        jumps = OggData->LoopJumps();
     }
-    if (place < 0.0 || place > OggData->TotalTime) {
+    // The step follows the piece as it is heard, loops unrolled; past its start or its end it
+    // stops the piece, for the caller to go on to another.
+    double place = 0.0;
+    if (OggData->StepListening(from, jumps, seconds, place) != TOggData::TStep::Landed) {
         Stop();
         return true;
     }
     if (BlockCalls.load() == 0) {
         // Nothing rendered yet: the first block starts from the new place.
-        OggData->TimeSeek(static_cast<float>(place));
         if (paused) {
             PauseTime = std::max(static_cast<float>(place), 0.001f);
         }
@@ -77,7 +82,10 @@ bool TDSOggStream::SeekHeard(float seconds)
         if (OggData->GetPlayState() == psSTOP) {
             OggData->Play(Loop);
         }
-        OggData->TimeSeek(static_cast<float>(place));
+        // Again from the place heard: the last try's rendering made jumps that are not heard.
+        if (attempt > 0) {
+            OggData->StepListening(from, jumps, seconds, place);
+        }
         const DWORD took = RenderUnheard(lead, attempt == attempts - 1);
         if (took == 0) {
             break;
@@ -150,10 +158,10 @@ DWORD TDSOggStream::RenderUnheard(DWORD lead, bool last)
         std::vector<TOggData::TTimeMark> all;
         if (ahead > 0 && !marks.empty()) {
             const double t = marks.front().Time - static_cast<double>(ahead) / OutputFormat::BytesPerSecond;
-            all.push_back({0, static_cast<float>(std::max(t, 0.0))});
+            all.push_back({0, static_cast<float>(std::max(t, 0.0)), marks.front().Jumps, marks.front().Passes});
         }
         for (const auto& m : marks) {
-            all.push_back({m.Offset + static_cast<int32_t>(ahead), m.Time});
+            all.push_back({m.Offset + static_cast<int32_t>(ahead), m.Time, m.Jumps, m.Passes});
         }
         PutMarks(write, ahead + bytes, all);
         EndBlockCall = -1;

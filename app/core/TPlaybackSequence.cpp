@@ -54,6 +54,8 @@ TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
     // and the loop count ends it as it ends a container.
     if (CurrentExt == ".ogg" && stream_.HasLoops())
         CurrentExt = ".qv";
+    passBase_ = LoopsDone;
+    fadingPass_ = 0;
     return TStart::Started;
 }
 
@@ -175,6 +177,7 @@ void TPlaybackSequence::ClearPasses()
 {
     LoopsDone = 0;
     LastSecond = 0.0f;
+    passBase_ = 0;
 }
 
 void TPlaybackSequence::Advance()
@@ -213,14 +216,16 @@ bool TPlaybackSequence::Timer3Tick(int loopCount)
         stream_.MarkFinished();
         nextPlayArmed_ = true;
     }
-    // 2. A looped container: a whole second or more back means it jumped to its loop start.
+    // 2. A looped piece: the passes are the jumps back the engine made whose sound has been
+    // heard, so a loop of any length counts, and the fade starts after the pass is heard.
     if (stream_.IsPlaying() && !stream_.IsPaused() && CurrentExt == ".qv") {
         const auto c = static_cast<int32_t>(CaptionText::Truncated(stream_.GetOutputTime()));
         ShownSeconds = c;
-        if (static_cast<float>(c) < LastSecond && loopCount != Endless)
-            ++LoopsDone;
+        const int64_t heard = std::clamp<int64_t>(stream_.HeardPasses(), 0, INT32_MAX - passBase_);
+        LoopsDone = passBase_ + static_cast<int32_t>(heard);
         if (loopCount < LoopsDone && loopCount != Endless) {
             stream_.FadeOut(ClosingFadeSeconds);
+            fadingPass_ = loopCount + 2;  // the last pass, which fades
             LoopsDone = 0;
             CurrentExt = "qv";
         } else {
@@ -252,6 +257,29 @@ bool TPlaybackSequence::NextPlayTick(int loopCount)
     } else {
         Advance();
         LastSecond = 0.0f;
+        LoopsDone = 0;  // the passes were the ended piece's
     }
     return true;
+}
+
+std::string TPlaybackSequence::LoopMark(int loopCount)
+{
+    // "∞" in Shift-JIS (CP932).
+    static const std::string Infinity = "\x81\x87";
+    auto of = [](int64_t pass, const std::string& all) { return std::to_string(pass) + "/" + all; };
+    if (CurrentExt == "qv")
+        return of(fadingPass_, std::to_string(fadingPass_));
+    if (CurrentExt == ".qv" && stream_.HasLoops()) {
+        const int64_t pass = int64_t{LoopsDone} + 1;
+        if (loopCount == Endless)
+            return stream_.HasEndlessLoop() || LoopSwitch ? of(pass, Infinity) : std::to_string(pass);
+        return of(std::min<int64_t>(pass, loopCount + 2), std::to_string(loopCount + 2));
+    }
+    // A plain file that the loop count repeats.
+    if (CurrentExt == ".ogg" && LoopSwitch && loopCount != 0) {
+        const int64_t pass = int64_t{LoopsDone} + 1;
+        // Endless repeats of a plain file are not counted.
+        return loopCount == Endless ? Infinity : of(pass, std::to_string(loopCount + 1));
+    }
+    return std::string();
 }

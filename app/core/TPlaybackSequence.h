@@ -49,8 +49,8 @@ public:
     void Reset();
 
     // The user moved the play position (five seconds back or forward, or any seek): the output
-    // time jumps at once, and that is no loop pass. The next check takes the new time as its
-    // base, so a loop jump heard right after a seek is still a pass.
+    // time jumps at once. Passes are the stream's (a step across a loop end makes one, a step
+    // back across a jump takes it back); the time's base for LastSecond moves with the seek.
     void Seeked();
 
     // Timer1: takes the heard time into ShownSeconds and ShownTenths from one reading. False
@@ -62,10 +62,17 @@ public:
     bool NextPlayTick(int loopCount);
     bool NextPlayArmed() const { return nextPlayArmed_; }
 
+    // What the title shows of the loop of the piece heard, in Shift-JIS: "" when it does not
+    // loop; "p/∞" on pass p of a loop that never ends (the count -1 and a loop of the piece's
+    // own that is endless; "∞" alone for a plain file repeated for ever); "p/n" on pass p of n, the last of
+    // which fades out (a looped piece: n = count + 2) or ends (a repeated plain file: count + 1);
+    // "p" on pass p of a piece whose finite repeats run their course with the count -1.
+    std::string LoopMark(int loopCount);
+
     // The state the main window has always shown under these names.
     int32_t ShownSeconds = 0;
     int32_t ShownTenths = 0;
-    int32_t LoopsDone = 0;
+    int32_t LoopsDone = 0;  // a looped piece's: passes heard (of every play of it in a row)
     bool LoopSwitch = false;  // plain files repeat by the loop count (set by the loop-count window)
     float LastSecond = 0.0f;  // whole seconds of output time at the previous loop check
     // ".ogg" or ".qv" while such a file plays, "qv" while a container fades out after its last
@@ -82,6 +89,10 @@ private:
     IStreamPlayer& stream_;
     IPlaylistCursor& playlist_;
     bool nextPlayArmed_ = false;
+    // LoopsDone when the looped piece heard started (its passes count on from there), and the
+    // pass shown once its closing fade began (LoopsDone is 0 then).
+    int32_t passBase_ = 0;
+    int32_t fadingPass_ = 0;
     std::string failureText_;
     int failedInRow_ = 0;
     int failedIndex_ = -1;

@@ -24,6 +24,7 @@ public:
         played.push_back(fileName);
         playing = true;
         output = 0.0f;
+        passes = 0;
         muted = false;
         fade = 0.0f;
         return true;
@@ -53,8 +54,13 @@ public:
     bool IsPaused() override { return pauseTime != 0.0f; }
     float GetOutputTime() override { return output; }
     float GetTotalTime() override { return total; }
-    // A file whose name says "tagged" carries loop tags.
-    bool HasLoops() override { return played.back().find("tagged") != std::string::npos; }
+    // A container, or a file whose name says "tagged" (it carries loop tags), loops.
+    bool HasLoops() override
+    {
+        return played.back().find("tagged") != std::string::npos || played.back().find(".qv") != std::string::npos;
+    }
+    bool HasEndlessLoop() override { return endless && HasLoops(); }
+    int64_t HeardPasses() override { return passes; }
 
     // The piece reaches its end (or its closing fade reaches silence) and the data stops.
     void End() { playing = false; }
@@ -66,6 +72,8 @@ public:
     float output = 0.0f;
     float total = 20.0f;
     float fade = 0.0f;
+    int64_t passes = 0;
+    bool endless = true;
 
 private:
     bool Step(float by)
@@ -180,27 +188,6 @@ TEST_F(Sequence, ABadEntryIsPassedOverAndARoundOfThemStops)
     EXPECT_EQ(Playing(), "d.ogg");
 }
 
-TEST_F(Sequence, ASeekBackIsNoLoopPass)
-{
-    Load({"loop.qv", "b.ogg"});
-    stream.output = 9.5f;
-    Second(0);
-    Follow(seq.ButtonPressed(5));  // five seconds back
-    // The heard time is the new place at once.
-    for (float t : {4.6f, 5.6f, 6.6f}) {
-        stream.output = t;
-        Second(0);
-    }
-    EXPECT_EQ(seq.LoopsDone, 0);
-    EXPECT_EQ(seq.CurrentExt, ".qv") << "with loop count 0 a counted pass would have faded";
-    // A real jump back counts, also right after a seek (a seek to just before the loop's end).
-    stream.output = 8.0f;
-    Follow(seq.ButtonPressed(6));
-    stream.output = 2.0f;
-    Second(0);
-    EXPECT_EQ(seq.CurrentExt, "qv");
-}
-
 TEST_F(Sequence, BackAndNextWrapAndSkipsPastTheEndsMoveOn)
 {
     Load({"a.ogg", "b.ogg", "c.ogg"});
@@ -299,55 +286,59 @@ TEST_F(Sequence, WithLoopSwitchAPlainFilePlaysLoopCountPlusOneTimes)
     EXPECT_EQ(seq.LoopsDone, 0);
 }
 
-// A container, and a plain file whose loop tags give it a loop, are played alike.
-TEST_F(Sequence, LoopPassesCountWholeSecondsBackAndFadeThenTheNextFollows)
+// The loop count against the passes the stream has heard, read anew at each tick: any number of
+// passes between two ticks counts (a 50 ms loop makes twenty a second), whatever the time does,
+// and a step back that takes a pass back is followed. The title's mark shows the pass.
+TEST_F(Sequence, TheLoopCountFadesAfterTheHeardPassesAndTheMarkShowsThePass)
 {
-    for (const std::string looped : {"loop.qv", "tagged.ogg"}) {
+    const std::string inf = "\x81\x87";  // "∞" in Shift-JIS
+    struct Case {
+        const char* what;
+        std::string file;
+        int count;
+        bool endless;
+        std::vector<int64_t> heard;      // passes heard at each tick
+        int fadeAt;                      // the tick whose check starts the fade; -1: none
+        std::vector<std::string> marks;  // the mark after each tick
+    };
+    const Case cases[] = {
+        {"count 0: right after the first jump", "loop.qv", 0, true, {0, 1, 1}, 1, {"1/2", "2/2", "2/2"}},
+        {"count 1: after the second", "loop.qv", 1, true, {0, 1, 2}, 2, {"1/3", "2/3", "3/3"}},
+        {"a plain file's loop tags", "tagged.ogg", 1, true, {0, 1, 2}, 2, {"1/3", "2/3", "3/3"}},
+        {"a short loop: many passes between two ticks", "loop.qv", 1, true, {0, 20}, 1, {"1/3", "3/3"}},
+        {"a pass taken back by a step back", "loop.qv", 1, true, {1, 0, 1, 2}, 3, {"2/3", "1/3", "2/3", "3/3"}},
+        {"endless", "loop.qv", -1, true, {0, 5, 500}, -1, {"1/" + inf, "6/" + inf, "501/" + inf}},
+        {"finite repeats only, endless count", "loop.qv", -1, false, {0, 2}, -1, {"1", "3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         stream.fade = 0.0f;
-        Load({looped, "b.ogg"});
-        EXPECT_EQ(seq.CurrentExt, ".qv") << looped;
-        for (float t : {1.2f, 5.0f, 10.9f, 10.2f}) {
-            stream.output = t;
-            Second(1);
+        stream.endless = c.endless;
+        Load({c.file, "b.ogg"});
+        ASSERT_EQ(seq.CurrentExt, ".qv");
+        for (size_t tick = 0; tick < c.heard.size(); ++tick) {
+            stream.passes = c.heard[tick];
+            stream.output = 9.0f - static_cast<float>(tick);  // the time going back is no pass
+            Second(c.count);
+            EXPECT_EQ(stream.fade, static_cast<int>(tick) >= c.fadeAt && c.fadeAt >= 0 ? 8.0f : 0.0f) << tick;
+            EXPECT_EQ(seq.LoopMark(c.count), c.marks[tick]) << tick;
         }
-        EXPECT_EQ(seq.LoopsDone, 0) << "a jump back within the same whole second is no pass";
-        EXPECT_EQ(seq.LastSecond, 10.0f);
-        stream.output = 3.0f;
-        Second(1);
-        EXPECT_EQ(seq.LoopsDone, 1);
-        EXPECT_EQ(seq.CurrentExt, ".qv");
-        stream.output = 11.0f;
-        Second(1);
-        stream.output = 2.0f;
-        Second(1);
-        EXPECT_EQ(stream.fade, 8.0f) << "more passes than the count: an 8 s fade";
-        EXPECT_EQ(seq.CurrentExt, "qv");
-        EXPECT_EQ(seq.LoopsDone, 0);
-        EXPECT_EQ(seq.LastSecond, 11.0f);
-        Second(1);  // still fading
-        EXPECT_EQ(Playing(), looped);
+        EXPECT_EQ(seq.CurrentExt, c.fadeAt >= 0 ? "qv" : ".qv");
         stream.End();
-        Second(1);
-        EXPECT_EQ(Playing(), "b.ogg");
-        EXPECT_EQ(seq.LastSecond, 0.0f);
-        EXPECT_FALSE(seq.NextPlayArmed());
+        Second(c.count);
+        EXPECT_EQ(Playing(), "b.ogg") << "the fade over, or the piece ended: the next entry";
+        EXPECT_EQ(seq.LoopMark(c.count), "");
+        EXPECT_EQ(seq.LoopsDone, 0);
     }
-}
-
-TEST_F(Sequence, AnEndlessCountNeverFadesAndTheEndOfAContainerMovesOn)
-{
-    Load({"loop.qv", "b.ogg"});
-    for (int pass = 0; pass < 5; ++pass) {
-        stream.output = 9.0f;
-        Second(-1);
-        stream.output = 1.0f;
-        Second(-1);
-    }
-    EXPECT_EQ(stream.fade, 0.0f);
-    EXPECT_EQ(seq.LoopsDone, 0);
+    // A plain file repeated by the loop count shows its play; for ever, only that it repeats.
+    Load({"a.ogg", "b.ogg"});
+    seq.LoopSwitch = true;
+    EXPECT_EQ(seq.LoopMark(2), "1/3");
     stream.End();
-    Second(-1);
-    EXPECT_EQ(Playing(), "b.ogg");
+    Second(2);
+    EXPECT_EQ(seq.LoopMark(2), "2/3");
+    EXPECT_EQ(seq.LoopMark(-1), inf);
+    EXPECT_EQ(seq.LoopMark(0), "");
 }
 
 TEST(CaptionText, TimeTextPaddingAndScrollingByBytes)
