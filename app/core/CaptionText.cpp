@@ -90,4 +90,12 @@ std::string ScrollCaption(const std::string& sjis)
     return sjis.substr(n) + sjis.substr(0, n);
 }
 
+int Characters(const std::string& sjis)
+{
+    int n = 0;
+    for (size_t i = 0; i < sjis.size(); i += std::max<size_t>(CodePage::CharAt(sjis, i).Bytes, 1))
+        ++n;
+    return n;
+}
+
 }

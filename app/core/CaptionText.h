@@ -28,5 +28,7 @@ std::string PadCaption(const std::string& sjis);
 // The caption with its first whole character (one byte, two for a lead byte, or an escape with
 // its character) moved to its end.
 std::string ScrollCaption(const std::string& sjis);
+// The whole characters of a caption: the steps a scroll takes to bring it back to its start.
+int Characters(const std::string& sjis);
 
 }

@@ -69,12 +69,13 @@ int LevelOfVolume(double volume)
     return static_cast<int>(std::lround(std::clamp(level, 0.0, static_cast<double>(FullLevel))));
 }
 
-const char* LoopStatus(int loopCount, bool loopSwitch, const std::string& currentExt)
+const char* LoopStatus(int loopCount, bool loopSwitch, const std::string& currentExt, bool endlessLoop)
 {
-    // A container repeats by its own loop table whenever the count is endless; a plain file
-    // only when repeating is switched on.
+    // A looped piece repeats by its own loop whenever the count is endless and its loop is (a
+    // piece of finite repeats only ends, and the list goes on); any piece repeats when
+    // repeating is switched on.
     const bool container = currentExt == ".qv" || currentExt == "qv";
-    if (loopCount == Endless && (container || loopSwitch))
+    if (loopCount == Endless && ((container && endlessLoop) || loopSwitch))
         return "Track";
     return "Playlist";
 }

@@ -31,10 +31,10 @@ double VolumeOfLevel(int level);
 // The inverse, rounded to the nearest step and kept within the bar; 0 and below are silent.
 int LevelOfVolume(double volume);
 
-// "Track" when the piece heard repeats for ever (loop count -1, for a plain file only when the
-// loop-count window switched repeating on), else "Playlist": the list always starts again after
-// its last entry.
-const char* LoopStatus(int loopCount, bool loopSwitch, const std::string& currentExt);
+// "Track" when the piece heard repeats for ever: the loop count -1, with a looped piece whose own
+// loop is endless (endlessLoop), or with any piece once the loop-count window switched repeating
+// on. Else "Playlist": the list always starts again after its last entry.
+const char* LoopStatus(int loopCount, bool loopSwitch, const std::string& currentExt, bool endlessLoop);
 // The loop count a LoopStatus set from the bus asks for: "Track" repeats for ever (-1), "None"
 // not at all (0), "Playlist" keeps the count as it is; another name changes nothing (nullopt).
 std::optional<int> LoopCountOfStatus(const std::string& status, int loopCount);

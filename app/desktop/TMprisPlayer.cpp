@@ -64,7 +64,8 @@ QString TMprisPlayer::PlaybackStatus() const
 
 QString TMprisPlayer::LoopStatus() const
 {
-    return QString::fromLatin1(DesktopBusRules::LoopStatus(player_.LoopCount(), player_.Repeating(), player_.CurrentExtension()));
+    return QString::fromLatin1(DesktopBusRules::LoopStatus(player_.LoopCount(), player_.Repeating(),
+                                                           player_.CurrentExtension(), player_.Stream().HasEndlessLoop()));
 }
 
 void TMprisPlayer::SetLoopStatus(const QString& status)
@@ -160,7 +161,8 @@ TSnapshot TMprisPlayer::Snapshot()
     s.url = trackFile_;
     s.length = Microseconds(player_.Stream().GetTotalTime());
     s.volumeLevel = player_.VolumeLevel();
-    s.loopStatus = DesktopBusRules::LoopStatus(player_.LoopCount(), player_.Repeating(), player_.CurrentExtension());
+    s.loopStatus = DesktopBusRules::LoopStatus(player_.LoopCount(), player_.Repeating(), player_.CurrentExtension(),
+                                               player_.Stream().HasEndlessLoop());
     s.hasEntries = HasEntries();
     s.canSeek = CanSeek();
     return s;

@@ -196,6 +196,24 @@ private:
     void EntryFailed(int index);
     bool failureShown_ = false;  // a failure's message box is up
 
+    // The title caption: "[index] name", with the loop's mark in the brackets ("[1 2/3] name",
+    // TPlaybackSequence::LoopMark) and, for the title's first pass only, a note that the
+    // piece's loop tags were refused. Shown on the face scrolled as far as it had scrolled, and
+    // in the tray tip (without the note). All Shift-JIS.
+    void ShowTitle();
+    // After Timer3: the mark follows the passes heard.
+    void FollowLoopMark();
+    // A refused loop tag of the piece just started: said on standard error and in the title's
+    // first pass, once for each file in a run.
+    void NoteRefusedLoopTags(const std::string& path);
+    int titleIndex_ = 0;
+    std::string titleName_;
+    std::string titleMark_;
+    std::string titleNote_;
+    int titleScrolled_ = 0;  // characters the title has scrolled since it was last built
+    int titleCharacters_ = 0;  // the characters of the caption shown, padding included
+    std::vector<std::string> tagsNoted_;
+
     void SetupMenusAndTimers();
     void SetupFonts();
 

@@ -17,7 +17,9 @@
 #include <QListWidget>
 #include <QSpinBox>
 #include <QTimer>
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 // ---- Playback: the transport buttons, the tray menu and the timers ----
 
@@ -69,16 +71,64 @@ void TForm1::StartEntry(int index)
         EntryFailed(index);
         return;
     }
-    const std::string name = Form2 != nullptr && Form2->Playlist
-                                 ? Form2->Playlist->Name(index)
-                                 : Utf8ToSjis(Paths::ExtractFileName(PlaylistCursor.PathAt(index)));
-    // Built by appending: GCC 12 warns falsely (-Wrestrict) about the chain of operator+.
+    titleIndex_ = index + 1;
+    titleName_ = Form2 != nullptr && Form2->Playlist ? Form2->Playlist->Name(index)
+                                                     : Utf8ToSjis(Paths::ExtractFileName(PlaylistCursor.PathAt(index)));
+    titleMark_ = Sequence.LoopMark(LoopCountValue());
+    titleNote_.clear();
+    titleScrolled_ = 0;
+    NoteRefusedLoopTags(PlaylistCursor.PathAt(index));
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) about the chain of operator+. The
+    // application's title keeps the plain form: it names the window, which should not change
+    // with every pass.
     std::string caption = "[";
-    caption.append(std::to_string(index + 1)).append("] ").append(name);
+    caption.append(std::to_string(titleIndex_)).append("] ").append(titleName_);
     TMessages::SetTitle(SjisToQString(caption));
-    SetTrayTip(caption);
-    DisplayText::SetLabelCaption(LTitle, CaptionText::PadCaption(caption));
+    ShowTitle();
     DisplayText::SetLabelCaption(LTotalTime, CaptionText::TimeText(OggStream.GetTotalTime()));
+}
+
+void TForm1::ShowTitle()
+{
+    std::string caption = "[";
+    caption.append(std::to_string(titleIndex_));
+    if (!titleMark_.empty())
+        caption.append(" ").append(titleMark_);
+    caption.append("] ").append(titleName_);
+    SetTrayTip(caption);
+    if (!titleNote_.empty())
+        caption.append("  ").append(titleNote_);
+    // Scrolled as far as the caption it replaces, so that a new pass does not throw the title
+    // back to its start.
+    std::string shown = CaptionText::PadCaption(caption);
+    titleCharacters_ = CaptionText::Characters(shown);
+    for (int i = 0; titleCharacters_ > 0 && i < titleScrolled_ % titleCharacters_; ++i)
+        shown = CaptionText::ScrollCaption(shown);
+    DisplayText::SetLabelCaption(LTitle, shown);
+}
+
+void TForm1::FollowLoopMark()
+{
+    const std::string mark = Sequence.LoopMark(LoopCountValue());
+    if (mark == titleMark_ || titleIndex_ == 0)
+        return;
+    titleMark_ = mark;
+    ShowTitle();
+}
+
+void TForm1::NoteRefusedLoopTags(const std::string& path)
+{
+    const TOggData* data = OggStream.GetOggData();
+    if (data == nullptr || data->LoopTags.Result != TTaggedLoop::Bad)
+        return;
+    if (std::find(tagsNoted_.begin(), tagsNoted_.end(), path) != tagsNoted_.end())
+        return;
+    tagsNoted_.push_back(path);
+    // Play goes on without the loop; the listener learns why without a box in the way.
+    std::fprintf(stderr, "ostradivuvirar: %s: loop tags refused, played without a loop: %s\n", path.c_str(),
+                 data->LoopTags.Message.c_str());
+    std::fflush(stderr);
+    titleNote_ = Utf8ToSjis("(ループタグ無効: " + data->LoopTags.Message + ")");
 }
 
 void TForm1::EntryFailed(int index)
@@ -139,11 +189,19 @@ void TForm1::Timer1Timer()
 void TForm1::Timer2Timer()
 {
     TFaceDisplay::ScrollCaption(LTitle);
+    ++titleScrolled_;
+    // The note of refused loop tags stands for the title's first pass only.
+    if (!titleNote_.empty() && titleScrolled_ >= titleCharacters_) {
+        titleNote_.clear();
+        titleScrolled_ = 0;
+        ShowTitle();
+    }
 }
 
 void TForm1::Timer3Timer()
 {
     FollowSequence(Sequence.Timer3Tick(LoopCountValue()));
+    FollowLoopMark();
 }
 
 void TForm1::NextPlayTimerTimer()

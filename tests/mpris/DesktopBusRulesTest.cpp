@@ -43,13 +43,16 @@ TEST(DesktopBusRules, VolumeIsTheBarAsAGain)
 
 TEST(DesktopBusRules, LoopStatusFromTheLoopCount)
 {
-    EXPECT_STREQ(LoopStatus(-1, false, ".qv"), "Track");
-    EXPECT_STREQ(LoopStatus(-1, false, "qv"), "Track");
+    EXPECT_STREQ(LoopStatus(-1, false, ".qv", true), "Track");
+    EXPECT_STREQ(LoopStatus(-1, false, "qv", true), "Track");
+    // A looped piece of finite repeats only ends, and the list goes on.
+    EXPECT_STREQ(LoopStatus(-1, false, ".qv", false), "Playlist");
     // A plain file repeats only when the loop-count window switched repeating on.
-    EXPECT_STREQ(LoopStatus(-1, false, ".ogg"), "Playlist");
-    EXPECT_STREQ(LoopStatus(-1, true, ".ogg"), "Track");
-    EXPECT_STREQ(LoopStatus(3, true, ".qv"), "Playlist");
-    EXPECT_STREQ(LoopStatus(0, false, ""), "Playlist");
+    EXPECT_STREQ(LoopStatus(-1, false, ".ogg", false), "Playlist");
+    EXPECT_STREQ(LoopStatus(-1, true, ".ogg", false), "Track");
+    EXPECT_STREQ(LoopStatus(-1, true, ".qv", false), "Track");
+    EXPECT_STREQ(LoopStatus(3, true, ".qv", true), "Playlist");
+    EXPECT_STREQ(LoopStatus(0, false, "", false), "Playlist");
 }
 
 TEST(DesktopBusRules, LoopStatusSetsTheLoopCount)

@@ -2,12 +2,14 @@
 // (titled "森の歌", so the title's UTF-8 is seen on the bus, by two artists "Ａ" and "B" on the
 // album "Woods"), DIR/other.ogg ("Other"),
 // DIR/third.ogg ("Third") and DIR/handed.ogg ("Handed"); and for the starts that race for the
-// player, DIR/race1.ogg .. DIR/race5.ogg ("Race 1" .. "Race 5").
+// player, DIR/race1.ogg .. DIR/race5.ogg ("Race 1" .. "Race 5"); and two looped containers of 6 s,
+// DIR/endless.qv ("Endless", 1 s to 3 s for ever) and DIR/finite.qv ("Finite", the same twice).
 #include "OggFixture.h"
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 int main(int argc, char** argv)
@@ -34,6 +36,17 @@ int main(int argc, char** argv)
         f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!f) {
             std::fprintf(stderr, "make_mpris_files: cannot write %s into %s\n", piece.name, argv[1]);
+            return 1;
+        }
+    }
+    for (const auto& [name, title, count] : {std::tuple{"endless.qv", "Endless", -1}, std::tuple{"finite.qv", "Finite", 2}}) {
+        std::vector<uint8_t> bytes = fixture::ContainerHeader({{1.0f, 3.0f, count}});
+        const auto ogg = fixture::Encode(fixture::Sine(6.0, {392.0}), {std::string("TITLE=") + title}, 0.4f);
+        bytes.insert(bytes.end(), ogg.begin(), ogg.end());
+        std::ofstream f(std::string(argv[1]) + "/" + name, std::ios::binary | std::ios::trunc);
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!f) {
+            std::fprintf(stderr, "make_mpris_files: cannot write %s into %s\n", name, argv[1]);
             return 1;
         }
     }

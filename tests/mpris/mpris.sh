@@ -46,6 +46,12 @@ print(max((abs(x) for x in a), default=0), "yes" if not any(a) else "no")
 PY
 }
 
+# The loop count -1 kept from the last run (the repeat switch stays off at start-up): a plain file
+# plays once, a looped piece whose loop is endless repeats for ever.
+python3 - "$app/zkv108.info" <<'PY'
+import struct, sys
+open(sys.argv[1], "wb").write(struct.pack("<6i", 100, 100, 100, 300, -1, 10000) + bytes(264))
+PY
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$capture" xsession_start_player "$work/forest.ogg" "$work/other.ogg"
 wait_for 15 is Playing status || fail "the player did not appear on the bus playing"
 echo "on the bus: $(playerctl -l | tr '\n' ' ')"
@@ -65,6 +71,20 @@ is Playlist loop || fail "the loop status is $(pc loop)"
 is "Ａ, B" metadata artist || fail "the artists are '$(pc metadata artist)', not Ａ, B"
 is Woods metadata album || fail "the album is '$(pc metadata album)'"
 echo "Identity, DesktopEntry, title 森の歌, artists Ａ and B, album, URL, length 12 s, loop Playlist"
+# LoopStatus reads Track while a loop plays endlessly: an endless container at the count -1; a
+# container of finite repeats ends, and the list goes on.
+pc open "file://$work/endless.qv"
+wait_for 5 is Endless metadata title || fail "open endless.qv: the title is $(pc metadata title)"
+wait_for 2 is Track loop || fail "an endless loop at the count -1: the loop status is $(pc loop)"
+pc open "file://$work/finite.qv"
+wait_for 5 is Finite metadata title || fail "open finite.qv: the title is $(pc metadata title)"
+wait_for 2 is Playlist loop || fail "finite repeats at the count -1: the loop status is $(pc loop)"
+for title in Endless Other 森の歌; do
+  pc previous
+  wait_for 5 is "$title" metadata title || fail "previous: the title is $(pc metadata title), not $title"
+done
+is Playlist loop || fail "back on a plain file the loop status is $(pc loop)"
+echo "loop Track for an endless loop at the count -1, Playlist for finite repeats and a plain file"
 # Set from the bus: Track repeats the piece for ever, None stops repeating, Playlist keeps that.
 pc loop Track
 wait_for 2 is Track loop || fail "after setting Track the loop status is $(pc loop)"

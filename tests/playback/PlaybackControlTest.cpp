@@ -6,6 +6,7 @@
 #include "OggFixture.h"
 #include "Paths.h"
 
+#include "CaptionText.h"
 #include "DisplayText.h"
 #include "TApplication.h"
 #include "TKeptPlaylist.h"
@@ -208,6 +209,53 @@ TEST_F(PlaybackTest, LoopedContainerFadesAfterItsPassesAndTheNextFollows)
     EXPECT_EQ(Caption(), "[2] Then");
     EXPECT_EQ(form1->CurrentExt, ".ogg");
     EXPECT_TRUE(form1->OggStream.IsPlaying());
+}
+
+// The title shows that a piece loops and which pass is heard, in the brackets with the entry's
+// number (so that the tray tip's 63 bytes keep it): "∞" for a loop that never ends, "p/n" for a
+// counted one. A loop tag that was refused is named in the title's first pass, and no box stops
+// the music.
+TEST_F(PlaybackTest, TheTitleShowsTheLoopAndThePassHeard)
+{
+    const std::string inf = "\x81\x87";  // "∞" in Shift-JIS
+    Start(Device::Fast);
+    const std::string bad = fixture::WriteTemp(
+        fixture::Encode(fixture::Sine(3.0), {"TITLE=Bad", "LOOPSTART=100", "LOOP_START=200", "LOOPLENGTH=1000"}),
+        "badtags.ogg");
+    Add({MakeQv("mark.qv", 4, 1.0f, 2.0f, -1), bad});
+    form3->LoopCount->setValue(-1);
+    form1->PlayEntry(0);
+    EXPECT_EQ(Caption(), "[1 1/" + inf + "] mark.qv");
+    EXPECT_EQ(std::string(form1->TrayData.szTip), "[1 1/" + inf + "] mark.qv");
+    EXPECT_EQ(TApplication::Title(), QStringLiteral("[1] mark.qv")) << "the window's name stays";
+    // Scrolled a little, the title keeps its place when the pass changes.
+    for (int i = 0; i < 3; ++i)
+        form1->Timer2Timer();
+    ASSERT_TRUE(WaitFor([&] {
+        form1->Timer3Timer();
+        return form1->OggStream.HeardPasses() >= 2;
+    }, std::chrono::seconds(20)));
+    const std::string counted = "[1 " + std::to_string(form1->LoopsDone + 1) + "/" + inf + "] mark.qv";
+    EXPECT_EQ(DisplayText::LabelCaption(form1->LTitle),
+              CaptionText::ScrollCaption(CaptionText::ScrollCaption(CaptionText::ScrollCaption(CaptionText::PadCaption(counted)))));
+    // A counted loop shows the pass of those it plays, the last fading.
+    form3->LoopCount->setValue(5);
+    form1->Timer3Timer();
+    EXPECT_NE(std::string(form1->TrayData.szTip).find("/7] mark.qv"), std::string::npos) << form1->TrayData.szTip;
+
+    form1->PlayEntry(1);
+    const std::string note = DisplayText::LabelCaption(form1->LTitle);
+    EXPECT_EQ(note.rfind("[2] Bad  (", 0), 0u) << note;
+    EXPECT_NE(note.find("LOOP"), std::string::npos) << "the tags named: " << note;
+    EXPECT_STREQ(form1->TrayData.szTip, "[2] Bad");
+    EXPECT_TRUE(form1->OggStream.IsPlaying());
+    EXPECT_TRUE(messages.empty()) << "no box";
+    // Once the title has scrolled through, the note is gone; it is not named again for the file.
+    for (int i = 0; i < CaptionText::Characters(note); ++i)
+        form1->Timer2Timer();
+    EXPECT_EQ(Caption(), "[2] Bad");
+    form1->PlayEntry(1);
+    EXPECT_EQ(Caption(), "[2] Bad");
 }
 
 TEST_F(PlaybackTest, BadEntriesAreReportedByNameAndTheNextPlays)
