@@ -177,8 +177,13 @@ public:
     // returns into the pass before it, the jump undone. Jumps rendered after jumpsHeard are
     // undone first: they were never heard. Seeks the decoder there and returns Landed with the
     // place in landed; BeforeStart or PastEnd, nothing moved, when the step leaves the piece.
-    enum class TStep { Landed, BeforeStart, PastEnd };
+    enum class TStep { Landed, BeforeStart, PastEnd, Refused };
     TStep StepListening(double from, int64_t jumpsHeard, double seconds, double& landed);
+    // A place of the piece's own time `to` in the pass being heard (the desktop's absolute
+    // position): the passes heard stay as they are. A place past the end of a loop that has
+    // jumps left is Refused, nothing moved: what follows a loop is heard only after its last
+    // pass. Otherwise as StepListening.
+    TStep PlaceListening(double from, int64_t jumpsHeard, double to, double& landed);
 
     // Equaliser.
     void ApplyEQ(PLRWavePack buffer, int32_t bytes);
@@ -337,6 +342,11 @@ private:
     bool CountsAsPass(int32_t entry);
     // The counters of the entries as they stand.
     TLoopHistory::TCounters Counters();
+    // Where entry i loops, in seconds of the piece; false for an entry a step does not follow
+    // (one that never jumps, cannot be reached, or is of no length).
+    bool LoopSpan(int32_t i, double& start, double& end);
+    // Jumps after jumpsHeard undone on copies of History and the counters.
+    void UndoUnheard(int64_t jumpsHeard, TLoopHistory& history, TLoopHistory::TCounters& counters);
     TOggVolume OggVolume;
     std::atomic<int32_t> MasterVolume{0};
     std::atomic<int32_t> ChannelVolume{0};

@@ -63,11 +63,7 @@ TOggData::TStep TOggData::StepListening(double from, int64_t jumpsHeard, double 
     // Worked out on copies: a step that leaves the piece changes nothing.
     TLoopHistory history = History;
     TLoopHistory::TCounters counters = Counters();
-    // Jumps rendered but not yet heard are undone: the listener is before them.
-    while (history.Jumps() > std::max<int64_t>(jumpsHeard, 0) && history.Last() != nullptr) {
-        counters = history.Last()->Before;
-        history.Pop();
-    }
+    UndoUnheard(jumpsHeard, history, counters);
 
     double t = std::max(from, 0.0);
     if (seconds < 0.0) {
@@ -88,30 +84,14 @@ TOggData::TStep TOggData::StepListening(double from, int64_t jumpsHeard, double 
         if (t < 0.0)
             return TStep::BeforeStart;
     } else {
-        const int32_t rate = Rate > 0 ? Rate : OutputFormat::Rate;
         struct TEntry {
             bool used = false;
             double start = 0.0;
             double end = 0.0;
         };
         TEntry entries[16];
-        for (int32_t i = 0; i < 16; ++i) {
-            const TOggLoop& e = Loops[i];
-            TEntry& x = entries[i];
-            if (e.RepeatCount != -1 && e.RepeatCount <= 0)
-                continue;
-            if (ByFrames(i)) {
-                x.start = static_cast<double>(LoopFrames[i].Start) / rate;
-                x.end = static_cast<double>(LoopFrames[i].End) / rate;
-            } else {
-                if (!LoopTime::EndInStream(e.LoopEnd, TotalTime))
-                    continue;
-                x.start = e.LoopStart;
-                x.end = e.LoopEnd;
-            }
-            x.used = std::isfinite(x.start) && std::isfinite(x.end) && x.start >= 0.0 && x.end >= 0.0 &&
-                     std::fabs(x.end - x.start) >= kShortestLoop;
-        }
+        for (int32_t i = 0; i < 16; ++i)
+            entries[i].used = LoopSpan(i, entries[i].start, entries[i].end);
         double ahead = seconds;
         for (int jumps = 0; jumps < kMaxStepJumps; ++jumps) {
             // The loop end met first within the step, of an entry with jumps left.
@@ -154,5 +134,60 @@ TOggData::TStep TOggData::StepListening(double from, int64_t jumpsHeard, double 
     seekKeepsHistory_ = true;
     TimeSeek(static_cast<float>(t));
     seekKeepsHistory_ = false;
+    return TStep::Landed;
+}
+
+void TOggData::UndoUnheard(int64_t jumpsHeard, TLoopHistory& history, TLoopHistory::TCounters& counters)
+{
+    // Jumps rendered but not yet heard are undone: the listener is before them.
+    while (history.Jumps() > std::max<int64_t>(jumpsHeard, 0) && history.Last() != nullptr) {
+        counters = history.Last()->Before;
+        history.Pop();
+    }
+}
+
+bool TOggData::LoopSpan(int32_t i, double& start, double& end)
+{
+    const TOggLoop& e = Loops[i];
+    if (e.RepeatCount != -1 && e.RepeatCount <= 0)
+        return false;
+    if (ByFrames(i)) {
+        const int32_t rate = Rate > 0 ? Rate : OutputFormat::Rate;
+        start = static_cast<double>(LoopFrames[i].Start) / rate;
+        end = static_cast<double>(LoopFrames[i].End) / rate;
+    } else {
+        if (!LoopTime::EndInStream(e.LoopEnd, TotalTime))
+            return false;
+        start = e.LoopStart;
+        end = e.LoopEnd;
+    }
+    return std::isfinite(start) && std::isfinite(end) && start >= 0.0 && end >= 0.0 &&
+           std::fabs(end - start) >= kShortestLoop;
+}
+
+TOggData::TStep TOggData::PlaceListening(double from, int64_t jumpsHeard, double to, double& landed)
+{
+    std::lock_guard<std::recursive_mutex> lock(RenderLock);
+    landed = from;
+    if (!Loaded.load() || !std::isfinite(to) || !std::isfinite(from))
+        return TStep::Refused;
+    if (to < 0.0 || to > TotalTime)
+        return to < 0.0 ? TStep::BeforeStart : TStep::PastEnd;
+    TLoopHistory history = History;
+    TLoopHistory::TCounters counters = Counters();
+    UndoUnheard(jumpsHeard, history, counters);
+    for (int32_t i = 0; i < 16; ++i) {
+        double start = 0.0;
+        double end = 0.0;
+        const bool left = Loops[i].RepeatCount == -1 || Loops[i].RepeatCount > counters[static_cast<size_t>(i)];
+        if (left && LoopSpan(i, start, end) && start < end && from <= end && to > end)
+            return TStep::Refused;
+    }
+    // The jumps made stay counted; a place is no jump of the loop.
+    History = std::move(history);
+    for (size_t i = 0; i < counters.size(); ++i)
+        LoopCounter[i].store(counters[i]);
+    landed = to;
+    TimeSeek(static_cast<float>(to));
     return TStep::Landed;
 }

@@ -18,6 +18,8 @@ public:
     // True when the step went past an end and stopped the piece.
     virtual bool Rewind(float seconds) = 0;
     virtual bool Forward(float seconds) = 0;
+    // To the piece's own time seconds in the pass being heard; false when nothing moved.
+    virtual bool SeekTo(float seconds) = 0;
     virtual void FadeOut(float seconds) = 0;
     virtual void SetMute(bool mute) = 0;
     // Marks the piece as ended: the pause time becomes its length and the rest of the buffer

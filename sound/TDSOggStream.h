@@ -58,6 +58,10 @@ public:
     // the new place, and after the data has ended while its last sound is still being heard.
     bool Rewind(float seconds) override;
     bool Forward(float seconds) override;
+    // Moves to the piece's own time seconds in the pass being heard (TOggData::PlaceListening),
+    // as the step does. False, nothing moved, for a place outside the piece or past the end of a
+    // loop still to jump back.
+    bool SeekTo(float seconds) override;
     // The file's "title" comment in Shift-JIS, or empty text. Only the stream's headers are read
     // (TOggData::ReadComments). Throws ERangeError for data that is not Ogg Vorbis.
     std::string GetTitle(const std::string& fileName);
@@ -109,9 +113,10 @@ private:
     // After a block copy: where the sound of that half of the ring comes from in the piece.
     void KeepMarks(int block);
     static uint32_t StreamThread(TDSOggStream* stream);
-    // Rewind and Forward: moves the place heard by seconds. True when that went past the start
-    // or the end and stopped the piece.
-    bool SeekHeard(float seconds);
+    // Rewind and Forward: moves the place heard by seconds (with absolute, SeekTo: to seconds).
+    // True when that went past the start or the end and stopped the piece.
+    bool SeekHeard(float seconds, bool absolute);
+    bool placeRefused_ = false;  // the last SeekHeard moved nothing (GUI thread only)
     // After a seek: renders the ring again from lead bytes past the write cursor (what the
     // device has not yet taken) to the end of the newest half, from the decoder's place; the
     // marks and the end of the piece follow. Under RefillLock. When the device took more than

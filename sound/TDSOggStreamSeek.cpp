@@ -9,15 +9,24 @@
 
 bool TDSOggStream::Rewind(float seconds)
 {
-    return SeekHeard(-seconds);
+    return SeekHeard(-seconds, false);
 }
 
 bool TDSOggStream::Forward(float seconds)
 {
-    return SeekHeard(seconds);
+    return SeekHeard(seconds, false);
 }
 
-bool TDSOggStream::SeekHeard(float seconds)
+bool TDSOggStream::SeekTo(float seconds)
+{
+    if (std::isnan(seconds) || !OggData || !OggData->Loaded || seconds < 0.0f || seconds > OggData->TotalTime) {
+        return false;
+    }
+    placeRefused_ = true;
+    return !SeekHeard(seconds, true) && !placeRefused_;
+}
+
+bool TDSOggStream::SeekHeard(float seconds, bool absolute)
 {
     if (!OggData || PlayBuffer == nullptr || std::isnan(seconds)) {
         return false;
@@ -57,9 +66,18 @@ bool TDSOggStream::SeekHeard(float seconds)
         jumps = OggData->LoopJumps();
     }
     // The step follows the piece as it is heard, loops unrolled; past its start or its end it
-    // stops the piece, for the caller to go on to another.
+    // stops the piece, for the caller to go on to another. A place is taken in the pass heard.
     double place = 0.0;
-    if (OggData->StepListening(from, jumps, seconds, place) != TOggData::TStep::Landed) {
+    auto move = [&] {
+        return absolute ? OggData->PlaceListening(from, jumps, seconds, place)
+                        : OggData->StepListening(from, jumps, seconds, place);
+    };
+    const TOggData::TStep step = move();
+    placeRefused_ = step == TOggData::TStep::Refused;
+    if (placeRefused_) {
+        return false;
+    }
+    if (step != TOggData::TStep::Landed) {
         Stop();
         return true;
     }
@@ -84,7 +102,7 @@ bool TDSOggStream::SeekHeard(float seconds)
         }
         // Again from the place heard: the last try's rendering made jumps that are not heard.
         if (attempt > 0) {
-            OggData->StepListening(from, jumps, seconds, place);
+            move();
         }
         const DWORD took = RenderUnheard(lead, attempt == attempts - 1);
         if (took == 0) {

@@ -117,6 +117,12 @@ bool TPlaybackSequence::SeekBy(float seconds)
     return false;
 }
 
+void TPlaybackSequence::SeekTo(float seconds)
+{
+    if (stream_.SeekTo(seconds))
+        Seeked();
+}
+
 bool TPlaybackSequence::PlayPressed()
 {
     if (stream_.IsPaused()) {

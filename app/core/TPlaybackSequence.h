@@ -37,6 +37,9 @@ public:
     bool ButtonPressed(int tag);
     // Moves the play position by seconds (back when negative) as the five-second buttons do.
     bool SeekBy(float seconds);
+    // Moves to the piece's own time seconds in the pass being heard (the desktop's absolute
+    // position); a place outside the piece, or past a loop still to jump back, changes nothing.
+    void SeekTo(float seconds);
     // The tray menu's commands (they do not test for an empty list).
     bool PlayPressed();  // resumes a pause, else plays the current entry afresh
     void PausePressed();

@@ -271,8 +271,10 @@ void TMprisPlayer::SetPosition(const QDBusObjectPath& trackId, qlonglong positio
         if (!CanSeek() || trackId != TrackId() || position < 0 ||
             position > Microseconds(player_.Stream().GetTotalTime()))
             return;
-        const double step = static_cast<double>(position) / 1e6 - player_.Stream().GetOutputTime();
-        player_.SeekBy(step);
+        // The piece's own time, as Position and the length give it, in the pass being heard: the
+        // passes heard stay, and a place in what follows a loop still to jump back is passed
+        // over (it is heard only after the last pass).
+        player_.SeekTo(static_cast<double>(position) / 1e6);
     });
 }
 

@@ -36,6 +36,8 @@ public:
     virtual void Next() = 0;
     virtual void Previous() = 0;
     virtual void SeekBy(double seconds) = 0;
+    // To the piece's own time in the pass being heard (TPlaybackSequence::SeekTo).
+    virtual void SeekTo(double seconds) = 0;
     // The main window shown (also from the tray or minimised), the side windows as they were,
     // and all of it in front.
     virtual void RaiseWindows() = 0;

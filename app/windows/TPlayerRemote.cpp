@@ -97,6 +97,11 @@ void TPlayerRemote::SeekBy(double seconds)
     main_.FollowSequence(main_.Sequence.SeekBy(static_cast<float>(seconds)));
 }
 
+void TPlayerRemote::SeekTo(double seconds)
+{
+    main_.Sequence.SeekTo(static_cast<float>(seconds));
+}
+
 void TPlayerRemote::RaiseWindows()
 {
     main_.TrayCallback(QSystemTrayIcon::Trigger);

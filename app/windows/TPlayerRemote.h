@@ -27,6 +27,7 @@ public:
     void Next() override;
     void Previous() override;
     void SeekBy(double seconds) override;
+    void SeekTo(double seconds) override;
     void RaiseWindows() override;
     void Quit() override;
     void TakeIn(const std::vector<std::string>& names) override;

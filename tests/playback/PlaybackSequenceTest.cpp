@@ -43,6 +43,7 @@ public:
     }
     bool Rewind(float seconds) override { return Step(-seconds); }
     bool Forward(float seconds) override { return Step(seconds); }
+    bool SeekTo(float seconds) override { return playing && !Step(seconds - output); }
     void FadeOut(float seconds) override { fade = seconds; }
     void SetMute(bool mute) override { muted = mute; }
     void MarkFinished() override

@@ -1,6 +1,6 @@
 // Loops as the listener hears them, on the test device that takes frames only when told
-// (TManualAudioDevice): the passes the stream counts, and five-second steps that follow the
-// piece with its loops unrolled. What is heard after each step is compared frame for frame with
+// (TManualAudioDevice): the passes the stream counts, five-second steps that follow the piece
+// with its loops unrolled, and places in the pass being heard. What is heard after each step is compared frame for frame with
 // the piece rendered straight through by TOggData, from where that much more listening would be.
 #include "OggFixture.h"
 #include "OggWuvorbisLib.h"
@@ -145,6 +145,8 @@ TEST_F(LoopPass, StepsFollowTheLoopAndThePassesAreTheJumpsHeard)
         double step;     // seconds; 0: none
         double after;    // where the listening goes on, in seconds of listening
         int64_t passes;  // passes heard a second after that
+        double place = -1.0;  // instead of a step: to the piece's own time in the pass heard
+        bool moves = true;    // the place is taken
     };
     const Case cases[] = {
         {"forward across the loop's end lands inside the loop", endless, 8.0, 5.0, 13.0, 1},
@@ -154,6 +156,11 @@ TEST_F(LoopPass, StepsFollowTheLoopAndThePassesAreTheJumpsHeard)
         {"a finite repeat in the intro is no pass", intro, 9.5, 0.0, 9.5, 3},
         {"a 50 ms loop counts every pass", shortLoop, 2.02, 0.0, 2.02, 40},
         {"forward across a 50 ms loop", shortLoop, 2.02, 5.0, 7.02, 140},
+        // A place keeps the passes heard (the desktop's position is the piece's own time).
+        {"a place later in the loop, the jump heard after it", endless, 10.0, 0.0, 15.0, 2, 8.0},
+        {"a place in the intro", endless, 10.0, 0.0, 1.0, 1, 1.0},
+        {"a place after a loop still to jump back is passed over", endless, 10.0, 0.0, 10.0, 1, 10.5, false},
+        {"a place in the tail after the last pass", once, 17.0, 0.0, 18.0, 1, 11.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -163,6 +170,9 @@ TEST_F(LoopPass, StepsFollowTheLoopAndThePassesAreTheJumpsHeard)
         ASSERT_TRUE(stream.Play(c.file, false));
         const Samples before = Take(static_cast<int64_t>(c.listen * Rate));
         ASSERT_EQ(Found(before, piece.samples, 0), 0) << "the piece heard before the step";
+        if (c.place >= 0.0) {
+            EXPECT_EQ(stream.SeekTo(static_cast<float>(c.place)), c.moves);
+        }
         if (c.step != 0.0) {
             const auto by = static_cast<float>(std::abs(c.step));
             ASSERT_FALSE(c.step < 0 ? stream.Rewind(by) : stream.Forward(by)) << "the step stays in the piece";
@@ -172,7 +182,9 @@ TEST_F(LoopPass, StepsFollowTheLoopAndThePassesAreTheJumpsHeard)
         const int64_t at = Found(after, piece.samples, expected);
         EXPECT_NE(at, -1) << "what follows is not the piece from " << c.after << " s of listening on";
         EXPECT_EQ(stream.HeardPasses(), c.passes);
-        EXPECT_EQ(piece.PassesAt(expected + Rate), c.passes) << "as heard straight through";
+        if (c.place < 0.0) {
+            EXPECT_EQ(piece.PassesAt(expected + Rate), c.passes) << "as heard straight through";
+        }
         stream.Stop();
     }
 }
