@@ -258,6 +258,36 @@ TEST_F(PlaybackTest, TheTitleShowsTheLoopAndThePassHeard)
     EXPECT_EQ(Caption(), "[2] Bad");
 }
 
+// The five-second buttons on a looped piece follow it as it is heard: forward across the loop's
+// end lands inside the loop and counts the pass, back across the jump returns into the pass
+// before it; only past the piece's start does the previous entry play.
+TEST_F(PlaybackTest, FiveSecondStepsFollowTheLoop)
+{
+    Add({MakeQv("steps.qv", 8, 1.0f, 7.0f, -1), MakeOgg("other.ogg", 3, "Other")});
+    form3->LoopCount->setValue(1);
+    form1->PlayEntry(0);
+    auto at = [&] { return form1->OggStream.GetOutputTime(); };
+    form1->bPlayClick(form1->bFast);
+    EXPECT_GE(at(), 5.0f);
+    EXPECT_LT(at(), 7.0f);
+    form1->bPlayClick(form1->bFast);  // across the loop's end: back in the loop, a pass heard
+    form1->Timer3Timer();
+    EXPECT_GE(at(), 3.0f);
+    EXPECT_LT(at(), 6.0f);
+    EXPECT_EQ(form1->OggStream.HeardPasses(), 1);
+    EXPECT_EQ(Caption(), "[1 2/3] steps.qv");
+    form1->bPlayClick(form1->bRewind);  // back across the jump: the first pass again
+    form1->Timer3Timer();
+    EXPECT_GE(at(), 5.0f);
+    EXPECT_LT(at(), 7.0f);
+    EXPECT_EQ(form1->OggStream.HeardPasses(), 0);
+    EXPECT_EQ(Caption(), "[1 1/3] steps.qv");
+    form1->bPlayClick(form1->bRewind);
+    EXPECT_EQ(Caption(), "[1 1/3] steps.qv");
+    form1->bPlayClick(form1->bRewind);  // past the start
+    EXPECT_EQ(Caption(), "[2] Other");
+}
+
 TEST_F(PlaybackTest, BadEntriesAreReportedByNameAndTheNextPlays)
 {
     Add({MakeOgg("good.ogg", 1, "Good")});
