@@ -259,9 +259,9 @@ TEST(Check, ALoopThatEndsWithTheFileIsJudgedByHowItGoesOn)
         int64_t move;  // frames the start is moved
         int code;
     } rows[] = {
-        {Kind::Tonal, 0, 0},       {Kind::Percussive, 0, 0},     {Kind::Tonal, 20, 1},
-        {Kind::Tonal, -20, 1},      {Kind::Tonal, 100, 1},       {Kind::Percussive, -100, 1},
-        {Kind::Tonal, 441, 1},    {Kind::Percussive, 441, 1},  {Kind::Percussive, 20, 1},
+        {Kind::Tonal, 0, 0},      {Kind::Percussive, 0, 0},      {Kind::Tonal, 20, 1},
+        {Kind::Tonal, 100, 1},    {Kind::Tonal, -441, 1},        {Kind::Percussive, -1000, 1},
+        {Kind::Tonal, 441, 1},    {Kind::Percussive, 441, 1},    {Kind::Percussive, 20, 1},
     };
     for (const Row& r : rows) {
         const std::vector<uint8_t> ogg = fixture::Encode(EndLoopPiece(r.kind, kIntro, kPeriod), {}, 0.4f);
@@ -271,6 +271,38 @@ TEST(Check, ALoopThatEndsWithTheFileIsJudgedByHowItGoesOn)
         EXPECT_EQ(k.code, r.code) << what << "\n" << k.out << k.err;
         EXPECT_NE(k.out.find("ends at the file's end"), std::string::npos) << what << "\n" << k.out;
     }
+}
+
+// The same layout given to find-loop, the intro ending as the section ends (a last bar that
+// leads into the section both times): a loop offered runs to the file's end, the section long.
+TEST(FindLoopToTheEnd, FindsTheStartThatLeadsInAsTheEndDoes)
+{
+    for (Kind kind : {Kind::Tonal, Kind::Percussive}) {
+        Pcm pcm = EndLoopPiece(kind, kIntro, kPeriod);
+        const auto intro = static_cast<int64_t>(kIntro * 44100);
+        const int64_t lead = 44100 * 3 / 2;
+        const std::vector<float> last(pcm.samples.end() - lead * 2, pcm.samples.end());
+        pcm.samples.insert(pcm.samples.begin() + intro * 2, last.begin(), last.end());
+        const std::string file = fixture::WriteTemp(fixture::Encode(pcm, {}, 0.4f), "toend.ogg");
+        const auto r = Qv({"find-loop", file, "--top", "3"});
+        ASSERT_EQ(r.code, 0) << r.out << r.err;
+        const std::vector<Row> rows = Rows(r.out);
+        const bool found = std::any_of(rows.begin(), rows.end(), [&](const Row& row) {
+            return std::llabs(row.startFrame - (intro + lead)) <= 2 && row.endFrame == intro + lead + kPeriod;
+        });
+        EXPECT_TRUE(found) << static_cast<int>(kind) << "\n" << r.out;
+        EXPECT_NE(r.out.find("to the end of the file"), std::string::npos) << r.out;
+    }
+}
+
+// Nothing seamless: find-loop still says where its best candidates were and how they score.
+TEST(FindLoopRefusal, SaysWhereTheBestCandidateWas)
+{
+    Pcm pcm;
+    pcm.samples = Section(Kind::Percussive, 12 * 44100, 44100, 5);
+    const auto r = Qv({"find-loop", Write(pcm, "nothing.ogg")});
+    EXPECT_EQ(r.code, 1) << r.out;
+    EXPECT_NE(r.out.find("the best is frames "), std::string::npos) << r.out;
 }
 
 // Loops on pieces with a known repeat, and on music that only seems to repeat at the join. Each

@@ -55,7 +55,9 @@ verdict() {
     echo "$out" >>"$work/check.log"
 }
 
-# false_calls FILE OUTPUT: the proposals of find-loop's output whose music does not repeat.
+# false_calls FILE OUTPUT: the proposals of find-loop's output whose music does not repeat. A
+# loop offered to the file's end because its end goes on into its start claims no repeat (there
+# is no music after its end to compare): check's own tests judge those joins.
 false_calls() {
     local n=0 start end db
     while read -r start end; do
@@ -64,7 +66,9 @@ false_calls() {
             n=$((n + 1))
             echo "  $1: offered $start .. $end, but the music after it differs by $db dB" >>"$work/false.log"
         fi
-    done < <(awk '$1 ~ /^[0-9]+$/ && NF == 8 { print $3, $5 }' <<<"$2")
+    done < <(awk '$1 ~ /^[0-9]+$/ && NF == 8 { if (row != "") print row; row = $3 " " $5; next }
+                  /goes on into the start/ { row = "" }
+                  END { if (row != "") print row }' <<<"$2")
     echo "$n"
 }
 

@@ -10,6 +10,8 @@ namespace {
 
 // Below this a residual or a band is silence: -90 dB of full scale per sample.
 constexpr double kFloor = 32768.0 * 32768.0 * 1e-9;
+// Frames over which the weight of a carried-on tail's frames falls to a third (by e).
+constexpr double kWeightFrames = 256.0;
 // Band levels from here up, log-spaced, this many of them.
 constexpr double kLowHz = 60.0;
 constexpr double kHighHz = 16000.0;
@@ -132,20 +134,19 @@ double TJoinContinuity::StepDb(const std::vector<int16_t>& sound, int64_t join)
     return distance(b1, a1) - std::max(distance(b2, b1), distance(a1, a2));
 }
 
-std::vector<double> TJoinContinuity::ContinuationCost(const std::vector<int16_t>& tail, int64_t tailEnd,
-                                                      const std::vector<int16_t>& head, int64_t from, int64_t to)
+std::vector<double> TJoinContinuity::Weights()
 {
-    const auto headFrames = static_cast<int64_t>(head.size() / 2);
-    to = std::min(to, headFrames - ContinueFrames);
-    std::vector<double> cost(static_cast<size_t>(std::max<int64_t>(0, to - from)), 0.0);
-    if (tailEnd < FitFrames || from >= to)
-        return cost;
-    // The tail carried on by its predictor alone: the notes sounding at its end, ringing on.
-    // Where the head goes on as that does, the tail continues into it; the nearer frames count
-    // more, as the carried-on sound drifts from the music the further it goes.
+    // The nearer frames count more, as the carried-on sound drifts from the music the further
+    // it goes.
     std::vector<double> weight(ContinueFrames);
     for (int32_t n = 0; n < ContinueFrames; ++n)
-        weight[static_cast<size_t>(n)] = std::exp(-static_cast<double>(n) / (ContinueFrames / 4));
+        weight[static_cast<size_t>(n)] = std::exp(-static_cast<double>(n) / kWeightFrames);
+    return weight;
+}
+
+std::vector<double> TJoinContinuity::Guess(const std::vector<int16_t>& tail, int64_t tailEnd)
+{
+    // The tail carried on by its predictor alone: the notes sounding at its end, ringing on.
     std::vector<double> guess(static_cast<size_t>(ContinueFrames) * 2);
     for (int ch = 0; ch < 2; ++ch) {
         const std::vector<double> a = Fit(tail, tailEnd - FitFrames, ch);
@@ -160,6 +161,20 @@ std::vector<double> TJoinContinuity::ContinuationCost(const std::vector<int16_t>
             guess[static_cast<size_t>(n * 2 + ch)] = pred;
         }
     }
+    return guess;
+}
+
+std::vector<double> TJoinContinuity::ContinuationCost(const std::vector<int16_t>& tail, int64_t tailEnd,
+                                                      const std::vector<int16_t>& head, int64_t from, int64_t to)
+{
+    const auto headFrames = static_cast<int64_t>(head.size() / 2);
+    to = std::min(to, headFrames - ContinueFrames);
+    std::vector<double> cost(static_cast<size_t>(std::max<int64_t>(0, to - from)), 1.0);
+    if (tailEnd < FitFrames || from >= to)
+        return cost;
+    // Where the head goes on as the tail rings on, the tail continues into it.
+    const std::vector<double> weight = Weights();
+    const std::vector<double> guess = Guess(tail, tailEnd);
     for (int64_t p = from; p < to; ++p) {
         double err = 0.0, energy = 0.0;
         for (int32_t n = 0; n < ContinueFrames; ++n)
@@ -169,6 +184,68 @@ std::vector<double> TJoinContinuity::ContinuationCost(const std::vector<int16_t>
                 energy += weight[static_cast<size_t>(n)] * (v * v + g * g);
             }
         cost[static_cast<size_t>(p - from)] = err / (energy + ContinueFrames * kFloor);
+    }
+    return cost;
+}
+
+std::vector<double> TJoinContinuity::ContinuationCosts(const std::vector<int16_t>& tail, int64_t tailEnd,
+                                                       const std::vector<int16_t>& sound, int64_t to)
+{
+    const auto frames = static_cast<int64_t>(sound.size() / 2);
+    to = std::min(to, frames - ContinueFrames);
+    std::vector<double> cost(static_cast<size_t>(std::max<int64_t>(0, to)), 1.0);
+    if (tailEnd < FitFrames || to <= 0)
+        return cost;
+    const std::vector<double> weight = Weights();
+    const std::vector<double> guess = Guess(tail, tailEnd);
+    double guessEnergy = 0.0;
+    for (int32_t n = 0; n < ContinueFrames; ++n)
+        guessEnergy += weight[static_cast<size_t>(n)] * (guess[static_cast<size_t>(n * 2)] * guess[static_cast<size_t>(n * 2)] +
+                                                        guess[static_cast<size_t>(n * 2 + 1)] * guess[static_cast<size_t>(n * 2 + 1)]);
+    // The weighted energy of the sound from each place on, summed backwards: the weights fall
+    // by the same factor each frame.
+    const double fall = std::exp(-1.0 / kWeightFrames);
+    const double last = std::pow(fall, ContinueFrames);
+    auto power = [&](int64_t f) { return f < frames ? At(sound, f, 0) * At(sound, f, 0) + At(sound, f, 1) * At(sound, f, 1) : 0.0; };
+    std::vector<double> energy(static_cast<size_t>(to) + 1, 0.0);
+    double run = 0.0;
+    for (int64_t n = ContinueFrames - 1; n >= 0; --n)
+        run = power(to + n) + fall * run;
+    energy[static_cast<size_t>(to)] = run;
+    for (int64_t p = to - 1; p >= 0; --p) {
+        run = power(p) + fall * run - last * power(p + ContinueFrames);
+        energy[static_cast<size_t>(p)] = run;
+    }
+    // The weighted sum of guess times sound from each place: a correlation, block by block
+    // through the FFT (overlap-save), with stereo as one complex signal.
+    constexpr int32_t size = 4 * ContinueFrames;
+    constexpr int32_t step = size - ContinueFrames;
+    TFFT kernel(size), block(size);
+    for (int32_t n = 0; n < ContinueFrames; ++n) {
+        kernel.Re[static_cast<size_t>(n)] = static_cast<float>(weight[static_cast<size_t>(n)] * guess[static_cast<size_t>(n * 2)] / 32768.0);
+        kernel.Im[static_cast<size_t>(n)] = static_cast<float>(weight[static_cast<size_t>(n)] * guess[static_cast<size_t>(n * 2 + 1)] / 32768.0);
+    }
+    kernel.FFT();
+    for (int64_t b = 0; b < to; b += step) {
+        for (int32_t i = 0; i < size; ++i) {
+            const int64_t f = b + i;
+            block.Re[static_cast<size_t>(i)] = f < frames ? static_cast<float>(At(sound, f, 0) / 32768.0) : 0.0f;
+            block.Im[static_cast<size_t>(i)] = f < frames ? static_cast<float>(At(sound, f, 1) / 32768.0) : 0.0f;
+        }
+        block.FFT();
+        for (int32_t k = 0; k < size; ++k) {
+            const float kr = kernel.Re[static_cast<size_t>(k)], ki = kernel.Im[static_cast<size_t>(k)];
+            const float xr = block.Re[static_cast<size_t>(k)], xi = block.Im[static_cast<size_t>(k)];
+            block.Re[static_cast<size_t>(k)] = kr * xr + ki * xi;
+            block.Im[static_cast<size_t>(k)] = kr * xi - ki * xr;
+        }
+        block.UnFFT();
+        for (int32_t i = 0; i <= step && b + i < to; ++i) {
+            const double cross = static_cast<double>(block.Re[static_cast<size_t>(i)]) * size * 32768.0 * 32768.0;
+            const double e = energy[static_cast<size_t>(b + i)];
+            cost[static_cast<size_t>(b + i)] =
+                std::max(0.0, e - 2.0 * cross + guessEnergy) / (e + guessEnergy + ContinueFrames * kFloor);
+        }
     }
     return cost;
 }

@@ -44,6 +44,11 @@ public:
     static std::vector<double> ContinuationCost(const std::vector<int16_t>& tail, int64_t tailEnd,
                                                 const std::vector<int16_t>& head, int64_t from, int64_t to);
 
+    // ContinuationCost for every place from 0 to `to` (exclusive) of `sound` at once, through
+    // the FFT: the places a tail may go on into, over a whole piece.
+    static std::vector<double> ContinuationCosts(const std::vector<int16_t>& tail, int64_t tailEnd,
+                                                 const std::vector<int16_t>& sound, int64_t to);
+
     // The shift l within [-reach, reach] for which `b` from bAt + l matches `a` from aAt best over
     // `frames` frames, and how well: their squared difference relative to their energy (0 the
     // same sound, 1 unrelated). Coarsely by a cross-correlation through the FFT, then exactly
@@ -57,6 +62,10 @@ public:
                         int64_t frames, int64_t reach);
 
 private:
+    // The tail carried on by its predictor, interleaved stereo, ContinueFrames frames, and the
+    // weights of its frames.
+    static std::vector<double> Guess(const std::vector<int16_t>& tail, int64_t tailEnd);
+    static std::vector<double> Weights();
     // Linear-prediction coefficients a[1..Order] (a[0] unused) of one channel of frames
     // [from, from + FitFrames), Hann-windowed, by the autocorrelation method.
     static std::vector<double> Fit(const std::vector<int16_t>& sound, int64_t from, int channel);

@@ -38,6 +38,9 @@ constexpr double kContinueGain = 4.0;
 constexpr double kContinueFloor = 0.01;
 // How near a start that continues better must be to call a smooth join off.
 constexpr double kNearSeconds = 0.001;
+// A loop ending less than this before the file's end ends with it: what follows is a fade, a
+// ring or a silence.
+constexpr double kNearEndSeconds = 1.6;
 // Seconds of music before the end lined up with the music before the start, and the share of
 // difference under which the two are the same music.
 constexpr double kRepeatSeconds = 1.0;
@@ -70,18 +73,31 @@ std::vector<int16_t> LowPass(const std::vector<int16_t>& in)
             v /= sum;
         return t;
     }();
+    // Each channel apart, padded with silence either side, and the symmetric taps folded: the
+    // inner sum runs over contiguous memory without a bound to check.
     const auto frames = static_cast<int64_t>(in.size() / 2);
+    constexpr int half = (kTaps - 1) / 2;
     std::vector<int16_t> out(in.size());
-    for (int64_t f = 0; f < frames; ++f)
-        for (int ch = 0; ch < 2; ++ch) {
-            double acc = 0.0;
-            for (int k = 0; k < kTaps; ++k) {
-                const int64_t at = f + k - (kTaps - 1) / 2;
-                if (at >= 0 && at < frames)
-                    acc += taps[static_cast<size_t>(k)] * in[static_cast<size_t>(at * 2 + ch)];
+    std::vector<double> x(static_cast<size_t>(frames + 2 * half));
+    for (int ch = 0; ch < 2; ++ch) {
+        for (int64_t f = 0; f < frames; ++f)
+            x[static_cast<size_t>(f + half)] = in[static_cast<size_t>(f * 2 + ch)];
+        for (int64_t f = 0; f < frames; ++f) {
+            const double* w = &x[static_cast<size_t>(f)];
+            double a0 = taps[half] * w[half], a1 = 0.0, a2 = 0.0, a3 = 0.0;
+            int k = 0;
+            for (; k + 3 < half; k += 4) {
+                a0 += taps[static_cast<size_t>(k)] * (w[k] + w[2 * half - k]);
+                a1 += taps[static_cast<size_t>(k + 1)] * (w[k + 1] + w[2 * half - k - 1]);
+                a2 += taps[static_cast<size_t>(k + 2)] * (w[k + 2] + w[2 * half - k - 2]);
+                a3 += taps[static_cast<size_t>(k + 3)] * (w[k + 3] + w[2 * half - k - 3]);
             }
+            for (; k < half; ++k)
+                a0 += taps[static_cast<size_t>(k)] * (w[k] + w[2 * half - k]);
+            const double acc = (a0 + a1) + (a2 + a3);
             out[static_cast<size_t>(f * 2 + ch)] = static_cast<int16_t>(std::clamp(std::lround(acc), -32768L, 32767L));
         }
+    }
     return out;
 }
 
@@ -327,7 +343,7 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
     const double toOut = static_cast<double>(OutputFormat::Rate) / rate_;
     const auto side = static_cast<int64_t>(std::lround(SideFrames / toOut));
     const auto guard = static_cast<int64_t>(std::ceil(kSeekGuardSeconds * rate_));
-    const auto music = static_cast<double>(MusicSeconds * OutputFormat::Rate);
+    const auto music = static_cast<double>(musicSeconds_ * OutputFormat::Rate);
     const auto most = static_cast<int64_t>(MaxSeconds * rate_);
     auto outFrames = [&](int64_t f) { return static_cast<int64_t>(std::lround(static_cast<double>(f) * toOut)); };
 
@@ -351,7 +367,10 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
         if (!startsWell(e - pre))
             pre = e;
         const int64_t room = std::min({total_ - e, std::max(side, e - s), most});
-        int64_t span = std::min(room, std::max(side, static_cast<int64_t>(std::lround(music / toOut))));
+        // Of a short loop, half a pass of sound: a piece that plays it twice repeats only that
+        // far after a join placed within its first pass.
+        const double want = std::min(music, 0.5 * static_cast<double>(e - s) * toOut);
+        int64_t span = std::min(room, std::max(side, static_cast<int64_t>(std::lround(want / toOut))));
         for (;;) {
             const int64_t join = outFrames(pre);
             const int64_t frames = join + outFrames(span);
@@ -359,7 +378,7 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
             const std::vector<int16_t> straight = LowPass(Render(nullptr, e - pre, frames));
             TTally pass = tally;
             Compare(played, straight, join, frames, false, pass);
-            if (pass.Sound >= music || span >= room) {
+            if (pass.Sound + kBlockFrames > want || span >= room) {
                 tally = pass;
                 // The join itself: the first frames after the jump, and whatever the low-pass
                 // spreads of a step back before it.
@@ -372,17 +391,22 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
                 joinFrames = static_cast<double>(joinEnd - joinAt) / OutputFormat::Channels;
                 break;
             }
-            span = std::min(room, span * 2);
+            // On by the sound still missing (and a little more): a quiet bar in a short loop
+            // must not carry the comparison past the repeat.
+            span = std::min(room, span + std::max(side, static_cast<int64_t>(std::lround((want - pass.Sound) / toOut))));
         }
     }
 
     // Before the jump: what leads up to the end is compared with what leads up to the start, for
     // the sound still missing (all of it for a loop to the piece's last frame).
-    if (tally.Sound < music) {
+    // Only the second of sound that makes a join heard is sought there: more of the music the
+    // loop should go on matching is asked of what follows the end, where it plays.
+    const double back = std::min(music, MusicSeconds * OutputFormat::Rate);
+    if (tally.Sound < back) {
         int64_t limit = std::min(s, most);
         if (!startsWell(s - limit))
             limit = s;
-        int64_t pre = std::min(limit, std::max(side, static_cast<int64_t>(std::lround((music - tally.Sound) / toOut))));
+        int64_t pre = std::min(limit, std::max(side, static_cast<int64_t>(std::lround((back - tally.Sound) / toOut))));
         while (pre > 0 && !(startsWell(s - pre) && startsWell(e - pre)))
             --pre;
         if (after || pre >= side / 4) {
@@ -393,7 +417,7 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
                 const std::vector<int16_t> approach = LowPass(Render(nullptr, s - pre, frames));
                 TTally pass = tally;
                 Compare(played, approach, 0, join, true, pass);
-                if (pass.Sound >= music || pre >= limit) {
+                if (pass.Sound >= back || pre >= limit) {
                     tally = pass;
                     if (!after) {
                         const auto joinAt = static_cast<size_t>(join * OutputFormat::Channels);
@@ -418,10 +442,10 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
         }
     }
 
-    // A loop to the file's end (or within a second of it), as games store their loops, is judged
-    // by how its join continues the music where the music before the end is not that before the
-    // start.
-    const bool atEnd = total_ - e < rate_;
+    // A loop to the file's end (or to where its music ends, a second or so before), as games
+    // store their loops, is judged by how its join continues the music where the music before
+    // the end is not that before the start.
+    const bool atEnd = static_cast<double>(total_ - e) < kNearEndSeconds * rate_;
     if (tally.Frames <= 0.0)
         score.Why = "no sound beyond either side of the join to compare with";
     else if (tally.Sound < std::min<double>(SideFrames, tally.Frames / 2))
@@ -459,8 +483,17 @@ void TLoopJoin::JudgeContinuation(const TOggLoop& entry, int64_t s, int64_t e, T
     score.StepDb = TJoinContinuity::StepDb(played, join);
     // Music may itself start a note or a section at the loop's start: what it does there when
     // it comes to the start from before is no fault of the join.
+    // Playback starts the piece from silence: a start near the beginning is measured so.
+    std::vector<int16_t> straight;
     if (s >= pre && startsWell(s - pre)) {
-        const std::vector<int16_t> straight = Render(nullptr, s - pre, frames);
+        straight = Render(nullptr, s - pre, frames);
+    } else if (s < pre) {
+        const int64_t silence = join - outFrames(s);
+        straight.assign(static_cast<size_t>(silence) * OutputFormat::Channels, 0);
+        const std::vector<int16_t> piece = Render(nullptr, 0, frames - silence);
+        straight.insert(straight.end(), piece.begin(), piece.end());
+    }
+    if (!straight.empty()) {
         score.ClickDb -= std::max(0.0, TJoinContinuity::ClickDb(straight, join));
         score.StepDb -= std::max(0.0, TJoinContinuity::StepDb(straight, join));
     }
@@ -470,8 +503,17 @@ void TLoopJoin::JudgeContinuation(const TOggLoop& entry, int64_t s, int64_t e, T
     int64_t from = std::max<int64_t>(0, s - reach);
     if (!startsWell(from))
         from = 0;
-    const int64_t atS = outFrames(s - from);
-    const int64_t last = outFrames(std::min(s + reach, total_ - 1) - from);
+    int64_t atS = outFrames(s - from);
+    int64_t last = outFrames(std::min(s + reach, total_ - 1) - from);
+    if (!shiftSearch_) {
+        // Only whether a start close by goes on better: the join's own verdict.
+        const int64_t nearby = std::lround(kNearSeconds * rate_) + 1;
+        from = std::max<int64_t>(0, s - nearby);
+        if (!startsWell(from))
+            from = 0;
+        atS = outFrames(s - from);
+        last = outFrames(std::min(s + nearby, total_ - 1) - from);
+    }
     const std::vector<int16_t> head = Render(nullptr, from, last + TJoinContinuity::ContinueFrames + 1);
     const std::vector<double> cost = TJoinContinuity::ContinuationCost(played, join, head, 0, last + 1);
     if (cost.empty() || atS >= static_cast<int64_t>(cost.size())) {
@@ -484,8 +526,8 @@ void TLoopJoin::JudgeContinuation(const TOggLoop& entry, int64_t s, int64_t e, T
     // blur: a start close by that the end rings on into clearly better says so. A join that
     // breaks is moved to where, within the whole reach, the end goes on best.
     const int64_t near = std::lround(kNearSeconds * OutputFormat::Rate);
-    const auto lo = score.Continues ? std::max<int64_t>(0, atS - near) : 0;
-    const auto hi = score.Continues ? std::min<int64_t>(static_cast<int64_t>(cost.size()), atS + near + 1)
+    const auto lo = score.Continues || !shiftSearch_ ? std::max<int64_t>(0, atS - near) : 0;
+    const auto hi = score.Continues || !shiftSearch_ ? std::min<int64_t>(static_cast<int64_t>(cost.size()), atS + near + 1)
                                     : static_cast<int64_t>(cost.size());
     const auto best = static_cast<int64_t>(std::min_element(cost.begin() + lo, cost.begin() + hi) - cost.begin());
     const double here = cost[static_cast<size_t>(atS)];
@@ -501,7 +543,7 @@ void TLoopJoin::JudgeContinuation(const TOggLoop& entry, int64_t s, int64_t e, T
     // Where the music before the end is the music before some start near the loop's (an intro
     // that leads in as the loop's last bars do), lining the two up gives the shift surely.
     const int64_t lead = std::min({static_cast<int64_t>(std::lround(kRepeatSeconds * rate_)), s - reach, e});
-    if (lead >= rate_ / 4 && startsWell(s - reach - lead) && startsWell(e - lead)) {
+    if (shiftSearch_ && lead >= rate_ / 4 && startsWell(s - reach - lead) && startsWell(e - lead)) {
         const std::vector<int16_t> before = Render(nullptr, e - lead, outFrames(lead));
         const std::vector<int16_t> leading = Render(nullptr, s - reach - lead, outFrames(lead + 2 * reach) + 4);
         const TJoinContinuity::TLag lag =

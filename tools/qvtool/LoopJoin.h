@@ -39,7 +39,7 @@ public:
     // A join that continues the music: a burst the predictor misses at most this far above what
     // it misses around the join, and band levels that step at most this much more than the
     // music's own change there.
-    static constexpr double ClickHeardDb = 4.0;
+    static constexpr double ClickHeardDb = 6.0;
     static constexpr double StepHeardDb = 4.0;
     // Seconds either way over which a start that continues the music better is looked for.
     static constexpr double ShiftSeconds = 0.5;
@@ -55,7 +55,7 @@ public:
         double LateFrames = 0.0;
         bool LateAtLeast = false;  // the best shift was the farthest tried: off by as much or more
         bool Off = false;
-        // A loop whose end is at (or within a second of) the file's end has no music after its
+        // A loop whose end is at (or within a second and a half of) the file's end has no music after its
         // end to compare with: its join is judged by how it continues the music. ClickDb and
         // StepDb are how far the join exceeds what the music does on its own there (see
         // TJoinContinuity), ContinueCost how badly the sound after the jump follows the sound
@@ -73,6 +73,9 @@ public:
         int64_t StartFrame = -1;  // frames at the stream's own rate where playback lands
         int64_t EndFrame = -1;    // and where it jumps; -1 for a time that names none
         bool Seamless() const { return Judged && !Off && (Db <= AudibleDb || Continues); }
+        // Seamless by the music itself: what follows (or leads up to) the jump is what the piece
+        // plays there.
+        bool Repeats() const { return Judged && !Off && Db <= AudibleDb; }
     };
 
     // Why a file cannot be looked at: missing, empty, neither an Ogg stream nor a container of
@@ -88,6 +91,11 @@ public:
     const TOggLoop* Loops() const { return loops_; }
     // The Ogg stream of the file, without the container header it may have.
     std::vector<uint8_t> OggBytes() const;
+
+    // Seconds of sound over which the music after the jump must match (MusicSeconds unless set),
+    // and whether a join that is off is searched for the shift that mends it (the default).
+    void SetMusicSeconds(double seconds) { musicSeconds_ = seconds; }
+    void SetShiftSearch(bool on) { shiftSearch_ = on; }
 
     // The score of a loop that jumps at `entry.LoopEnd` to `entry.LoopStart`.
     TScore Score(const TOggLoop& entry) const;
@@ -117,4 +125,6 @@ private:
     int64_t dataStart_ = 0;
     float totalTime_ = 0.0f;
     TOggLoop loops_[16]{};
+    double musicSeconds_ = MusicSeconds;
+    bool shiftSearch_ = true;
 };

@@ -28,6 +28,8 @@ constexpr double kMaxRefinedShare = 0.5;
 constexpr int32_t kMaxSteps = 10000;
 // Places a join is slid over before its sums are made afresh.
 constexpr int64_t kResum = 65536;
+// Seconds before a repeated stretch's found beginning from which its join is looked for.
+constexpr int64_t kEarlier = 2;
 // Candidates' lengths closer than this are the same loop.
 constexpr int64_t kSameLength = 4;
 
@@ -310,8 +312,16 @@ TLoopSearch::TCandidate TLoopSearch::PlaceJoin(const TLag& lag, int64_t length) 
     c.Repeated = static_cast<double>(lag.To - lag.From) * step_;
     c.Start = -1;
     const int64_t w = JoinSide;
-    const int64_t from = std::max<int64_t>(static_cast<int64_t>(lag.From) * step_, w);
-    const int64_t to = std::min<int64_t>(static_cast<int64_t>(lag.To) * step_ + Window, Frames() - length - w);
+    // The envelope finds a repeat's beginning only to a few of its steps, later rather than
+    // earlier (a stretch starts once its mean difference is low): the join is looked for from a
+    // little before, where the sound itself decides.
+    const int64_t from = std::max<int64_t>(static_cast<int64_t>(lag.From) * step_ - kEarlier * rate_, w);
+    const int64_t stretchEnd = static_cast<int64_t>(lag.To) * step_ + Window;
+    int64_t to = std::min<int64_t>(stretchEnd, Frames() - length - w);
+    // A repeat that stops before the piece ends: the join goes where the music after it keeps
+    // repeating long enough (or for half a pass of a shorter loop), as far as the stretch allows.
+    if (stretchEnd + length < Frames() - Window)
+        to = std::min(to, std::max(from, stretchEnd - std::min(matchFrames_, length / 2)));
     if (to < from)
         return c;
     // The difference between the sound and the sound `length` later, and their level, summed

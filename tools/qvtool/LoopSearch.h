@@ -30,6 +30,11 @@ public:
     // looked for.
     TLoopSearch(const std::vector<int16_t>& stereo, int32_t rate, int64_t minFrames);
 
+    // Frames the music must go on repeating after a join (unless the repeat runs to the end of
+    // the piece, or for a loop shorter than twice that, half a pass of it): the join is placed that
+    // far before the repeated stretch ends.
+    void SetMatchFrames(int64_t frames) { matchFrames_ = frames; }
+
     // The best candidates (longest repeated stretch first), at most `count`, of different lengths.
     std::vector<TCandidate> Find(size_t count);
 
@@ -51,6 +56,7 @@ private:
     const std::vector<int16_t>& stereo_;
     int32_t rate_;
     int64_t minFrames_;
+    int64_t matchFrames_ = 0;
     int32_t bands_ = 0;
     int32_t steps_ = 0;
     int32_t step_ = Hop;  // frames an envelope step covers: Hop, or some Hops for a long piece

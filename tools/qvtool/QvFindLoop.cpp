@@ -1,10 +1,12 @@
-// qvtool find-loop IN [--min SECONDS] [--top N] [--write OUT.qv] [--force]: finds where a piece
-// repeats itself and proposes seamless loops, best first; --write stores the best as entry 0 of
-// a new container, looping for ever.
+// qvtool find-loop IN [--min SECONDS] [--top N] [--write OUT.qv] [--force]: proposes seamless
+// loops, best first: where the piece repeats itself, and loops that end where the file (or its
+// music) ends and go on at a start the end continues into, as games store loop music. --write
+// stores the best as entry 0 of a new container, looping for ever.
 #include "QvCommand.h"
 
 #include "LoopFit.h"
 #include "LoopJoin.h"
+#include "EndLoopSearch.h"
 #include "LoopSearch.h"
 #include "QvWriter.h"
 
@@ -23,13 +25,28 @@ namespace {
 constexpr float kDefaultMinSeconds = 2.0f;
 constexpr int kDefaultTop = 3;
 constexpr int kMaxTop = 20;
+// Seconds of sound over which the music after an offered loop's jump must go on as the piece
+// does (or half a pass of a shorter loop, or to the end): a repeat that matches for a second
+// and parts two seconds later is no loop.
+constexpr double kMatchSeconds = 5.0;
+// Candidates ending with the file that are judged.
+constexpr size_t kEndCandidates = 8;
 
 struct TProposal {
     TLoopSearch::TCandidate Found;
     TOggLoop Entry{};
     TLoopJoin::TScore Score;
     int64_t Missed = 0;  // frames by which the float times can miss the frames, at worst
+    bool ToEnd = false;  // found as a loop to the end of the file (or of its music)
+    double Alike = -1.0;  // how alike the bars before its start and its end are, for those
 };
+
+// How far from seamless a loop to the end is: the worse of its join's click and spectral step
+// beyond the music's own, where its music before the end is not that before the start.
+double EndMiss(const TLoopJoin::TScore& s)
+{
+    return s.Db <= TLoopJoin::AudibleDb ? s.Db : std::max(s.ClickDb, s.StepDb);
+}
 
 // The candidate in the stream's own frames, its loop times, and its join as playback renders it.
 // On a converted stream the search's frames (at the output rate) map to source frames only to
@@ -147,13 +164,17 @@ int QvFindLoop(const std::vector<std::string>& args)
     if (!QvReadable(in))
         return QvFailed;
 
-    const TLoopJoin join(in);
+    TLoopJoin join(in);
+    join.SetMusicSeconds(kMatchSeconds);
+    join.SetShiftSearch(false);
     const std::vector<int16_t> sound = join.RenderAll();
-    TLoopSearch search(sound, OutputFormat::Rate, static_cast<int64_t>(std::ceil(minSeconds * OutputFormat::Rate)));
+    const auto minFrames = static_cast<int64_t>(std::ceil(minSeconds * OutputFormat::Rate));
+    TLoopSearch search(sound, OutputFormat::Rate, minFrames);
+    search.SetMatchFrames(static_cast<int64_t>(kMatchSeconds * OutputFormat::Rate));
     // More than asked for: some may turn out audible once rendered.
     std::vector<TProposal> proposals;
     int audible = 0;
-    TLoopJoin::TScore bestAudible;
+    TProposal bestAudible;
     for (const TLoopSearch::TCandidate& c : search.Find(static_cast<size_t>(top) * 2 + 2)) {
         // Once enough are found, only a shorter period of one of them can still come first.
         const bool divides = std::any_of(proposals.begin(), proposals.end(), [&](const TProposal& p) {
@@ -163,27 +184,89 @@ int QvFindLoop(const std::vector<std::string>& args)
         if (proposals.size() >= static_cast<size_t>(top) && !divides)
             continue;
         TProposal p = Propose(join, c);
-        if (p.Score.Seamless()) {
+        // A repeat is offered for its music repeating, not for a join that merely goes on
+        // smoothly near the file's end.
+        if (p.Score.Repeats()) {
             proposals.push_back(p);
         } else if (p.Score.Judged) {
-            if (audible++ == 0 || p.Score.Db < bestAudible.Db)
-                bestAudible = p.Score;
+            if (audible++ == 0 || p.Score.Db < bestAudible.Score.Db)
+                bestAudible = p;
         }
     }
     proposals = PeriodsFirst(std::move(proposals));
-    if (proposals.size() > static_cast<size_t>(top))
-        proposals.resize(static_cast<size_t>(top));
+
+    // Loops to the end of the file: those whose music before the end is the music before the
+    // start first, then the smoothest joins.
+    std::vector<TProposal> toEnd;
+    int endAudible = 0;
+    TProposal bestEndAudible;
+    // Nothing plays after such an end: the music before it is compared over a second, as check
+    // does, and the join by how it goes on.
+    join.SetMusicSeconds(TLoopJoin::MusicSeconds);
+    TEndLoopSearch ends(sound, minFrames);
+    for (const TEndLoopSearch::TCandidate& c : ends.Find(kEndCandidates)) {
+        const bool known = std::any_of(toEnd.begin(), toEnd.end(), [&](const TProposal& p) {
+            return std::llabs(p.Found.Start - c.Start) <= 2 && std::llabs(p.Found.Start + p.Found.Length - c.End) <= 2;
+        });
+        if (known)
+            continue;
+        TLoopSearch::TCandidate lc;
+        lc.Start = c.Start;
+        lc.Length = c.End - c.Start;
+        TProposal p = Propose(join, lc);
+        p.ToEnd = true;
+        p.Alike = c.Alike;
+        if (p.Score.Seamless()) {
+            toEnd.push_back(p);
+        } else if (p.Score.Judged) {
+            if (endAudible++ == 0 || EndMiss(p.Score) < EndMiss(bestEndAudible.Score))
+                bestEndAudible = p;
+        }
+    }
+    std::stable_sort(toEnd.begin(), toEnd.end(), [](const TProposal& a, const TProposal& b) {
+        const bool ra = a.Score.Db <= TLoopJoin::AudibleDb, rb = b.Score.Db <= TLoopJoin::AudibleDb;
+        if (ra != rb)
+            return ra;
+        return EndMiss(a.Score) < EndMiss(b.Score);
+    });
+    // The two kinds in turn: a repeat inside the file is the surer sign, a loop to the end is
+    // how games store theirs.
+    std::vector<TProposal> offered;
+    for (size_t k = 0; k < proposals.size() || k < toEnd.size(); ++k) {
+        if (k < proposals.size())
+            offered.push_back(proposals[k]);
+        if (k < toEnd.size())
+            offered.push_back(toEnd[k]);
+    }
+    if (offered.size() > static_cast<size_t>(top))
+        offered.resize(static_cast<size_t>(top));
+    proposals = std::move(offered);
 
     const double rate = join.Rate();
     std::printf("%s: %d Hz, %.3f s; seamless means the join and the music after it score at most %.1f dB\n",
                 in.c_str(), join.Rate(), static_cast<double>(join.TotalFrames()) / rate, TLoopJoin::AudibleDb);
     if (proposals.empty()) {
-        if (audible > 0)
-            std::printf("no seamless loop: the best repeat found scores %.1f dB (join %.1f dB, music after it "
-                        "%.1f dB)%s\n",
-                        bestAudible.Db, bestAudible.JoinDb, bestAudible.MusicDb,
-                        bestAudible.Off ? ", and its music lines up better shifted" : ", which is audible");
-        else
+        // Where the best candidates were and how far from seamless, so that a listener can
+        // start from there.
+        auto where = [&](const TProposal& p) {
+            std::printf("frames %lld .. %lld (%.3f .. %.3f s)", static_cast<long long>(p.Score.StartFrame),
+                        static_cast<long long>(p.Score.EndFrame), static_cast<double>(p.Score.StartFrame) / rate,
+                        static_cast<double>(p.Score.EndFrame) / rate);
+        };
+        if (audible > 0) {
+            std::printf("no seamless loop: the best repeat found is ");
+            where(bestAudible);
+            std::printf(", scoring %.1f dB (join %.1f dB, music after it %.1f dB)%s\n", bestAudible.Score.Db,
+                        bestAudible.Score.JoinDb, bestAudible.Score.MusicDb,
+                        bestAudible.Score.Off ? ", and its music lines up better shifted" : ", which is audible");
+        }
+        if (endAudible > 0) {
+            std::printf("no seamless loop to the end: the best is ");
+            where(bestEndAudible);
+            std::printf(", its join a click %+.1f dB and a change of spectrum %+.1f dB beyond the music's own\n",
+                        bestEndAudible.Score.ClickDb, bestEndAudible.Score.StepDb);
+        }
+        if (audible == 0 && endAudible == 0)
             std::printf("no repeat found of at least %.1f s\n", static_cast<double>(minSeconds));
         return QvFailed;
     }
@@ -195,7 +278,12 @@ int QvFindLoop(const std::vector<std::string>& args)
         std::printf("%-3zu %12.6f %10lld %12.6f %10lld %12.6f %10lld %8.1f\n", i + 1,
                     static_cast<double>(p.Entry.LoopStart), static_cast<long long>(s),
                     static_cast<double>(p.Entry.LoopEnd), static_cast<long long>(e), static_cast<double>(e - s) / rate,
-                    static_cast<long long>(e - s), p.Score.Db);
+                    static_cast<long long>(e - s), p.ToEnd && p.Score.Db > TLoopJoin::AudibleDb ? EndMiss(p.Score) : p.Score.Db);
+        if (p.ToEnd)
+            std::printf("    (to the end of the %s: %s)\n", e >= join.TotalFrames() ? "file" : "music",
+                        p.Score.Db <= TLoopJoin::AudibleDb ? "the music before it is the music before the start"
+                                                           : "the end goes on into the start; scored as the join's "
+                                                             "click beyond the music's own");
         if (p.Missed > 0)
             std::printf("    (the float times can miss these frames by up to %lld)\n", static_cast<long long>(p.Missed));
     }
