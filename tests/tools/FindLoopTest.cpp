@@ -342,6 +342,8 @@ TEST(Check, JudgesTheMusicAfterTheJoin)
         {"exact", &tonal, start, start + kPeriod, 0, "seamless"},
         {"two frames late", &tonal, start, start + kPeriod + 2, 1, "the end is late"},
         {"two frames early", &tonal, start, start + kPeriod - 2, 1, "the end is early"},
+        {"a thousand frames late", &tonal, start, start + kPeriod + 1000, 1, "off by 1000 frames: the end is late"},
+        {"a fifth of a second early", &tonal, start, start + kPeriod - 8820, 1, "off by 8820 frames: the end is early"},
         {"no length", &tonal, start, start, 1, "broken: never jumps (the loop has no length)"},
         {"start after end", &tonal, start + kPeriod, start, 1, "broken: never jumps (its start is after its end)"},
         {"pause to pause, other music after", &differing, inPause, inPause + period, 1, "audible"},

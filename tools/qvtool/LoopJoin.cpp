@@ -455,6 +455,10 @@ TLoopJoin::TScore TLoopJoin::Score(const TOggLoop& entry) const
         tally.JoinLevel = joinLevel;
         tally.JoinFrames = joinFrames;
         Conclude(tally, toOut, score);
+        // A join that is heard, or off by all the shifts tried above: the music after the jump
+        // is looked for within ShiftSeconds of the end, where the piece plays it.
+        if (shiftSearch_ && !atEnd && (!score.Seamless() || score.LateAtLeast))
+            FindShift(s, e, score);
     }
     if (atEnd && !score.Seamless()) {
         score.AtEnd = true;
@@ -553,5 +557,28 @@ void TLoopJoin::JudgeContinuation(const TOggLoop& entry, int64_t s, int64_t e, T
             score.Off = true;
             score.LateFrames = late;
         }
+    }
+}
+
+void TLoopJoin::FindShift(int64_t s, int64_t e, TScore& score) const
+{
+    const double toOut = static_cast<double>(OutputFormat::Rate) / rate_;
+    const auto guard = static_cast<int64_t>(std::ceil(kSeekGuardSeconds * rate_));
+    auto startsWell = [&](int64_t at) { return !Converted() || at <= 0 || at >= guard; };
+    auto outFrames = [&](int64_t f) { return static_cast<int64_t>(std::lround(static_cast<double>(f) * toOut)); };
+    const auto reach = static_cast<int64_t>(std::lround(ShiftSeconds * rate_));
+    const int64_t span = std::min<int64_t>(static_cast<int64_t>(std::lround(kRepeatSeconds * rate_)), e - s);
+    if (span < rate_ / 4 || e - reach < 0 || e + reach + span > total_ || !startsWell(s) || !startsWell(e - reach))
+        return;
+    // The music after the jump is the music from the start; where it plays after the end.
+    const std::vector<int16_t> after = Render(nullptr, s, outFrames(span));
+    const std::vector<int16_t> around = Render(nullptr, e - reach, outFrames(span + 2 * reach) + 4);
+    const TJoinContinuity::TLag lag =
+        TJoinContinuity::BestLag(after, 0, around, outFrames(reach), outFrames(span) - 1, outFrames(reach));
+    const double late = -static_cast<double>(lag.Shift) / toOut;
+    if (lag.Share < kRepeatShare && std::abs(late) >= LateFramesHeard && lag.ShareAtZero > kShiftGain * lag.Share) {
+        score.Off = true;
+        score.LateFrames = late;
+        score.LateAtLeast = false;
     }
 }

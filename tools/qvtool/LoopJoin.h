@@ -113,6 +113,9 @@ private:
     // The join of a loop whose end is at the file's end, judged by how it continues the music,
     // and the start that would continue it best within ShiftSeconds.
     void JudgeContinuation(const TOggLoop& entry, int64_t s, int64_t e, TScore& score) const;
+    // Where the music after the jump plays after the end, within ShiftSeconds: the shift that
+    // mends a join whose music lines up elsewhere.
+    void FindShift(int64_t s, int64_t e, TScore& score) const;
     // frames frames at the output rate, from the stream's frame `from`, with the entry as the only
     // loop (or none).
     std::vector<int16_t> Render(const TOggLoop* entry, int64_t from, int64_t frames) const;
