@@ -176,7 +176,8 @@ public:
     // jumps left it lands inside the loop, the jump made (and counted); back across a jump it
     // returns into the pass before it, the jump undone. Jumps rendered after jumpsHeard are
     // undone first: they were never heard. Seeks the decoder there and returns Landed with the
-    // place in landed; BeforeStart or PastEnd, nothing moved, when the step leaves the piece.
+    // place in landed; BeforeStart or PastEnd, nothing moved, when the step leaves the piece;
+    // Refused, nothing moved, for a place or step that is no number.
     enum class TStep { Landed, BeforeStart, PastEnd, Refused };
     TStep StepListening(double from, int64_t jumpsHeard, double seconds, double& landed);
     // A place of the piece's own time `to` in the pass being heard (the desktop's absolute

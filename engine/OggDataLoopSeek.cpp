@@ -59,7 +59,7 @@ TOggData::TStep TOggData::StepListening(double from, int64_t jumpsHeard, double 
     std::lock_guard<std::recursive_mutex> lock(RenderLock);
     landed = from;
     if (!Loaded.load() || !std::isfinite(from) || !std::isfinite(seconds))
-        return TStep::Landed;
+        return TStep::Refused;
     // Worked out on copies: a step that leaves the piece changes nothing.
     TLoopHistory history = History;
     TLoopHistory::TCounters counters = Counters();
@@ -123,9 +123,10 @@ TOggData::TStep TOggData::StepListening(double from, int64_t jumpsHeard, double 
                 ++counters[static_cast<size_t>(due)];
             t = entries[due].start;
         }
-        if (t > TotalTime)
-            return TStep::PastEnd;
     }
+    // Also back: a piece whose length is not known (0) has nowhere to go.
+    if (t > TotalTime)
+        return TStep::PastEnd;
 
     History = std::move(history);
     for (size_t i = 0; i < counters.size(); ++i)

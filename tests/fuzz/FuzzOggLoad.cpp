@@ -1,5 +1,5 @@
 // Arbitrary bytes opened as a file: LoadOgg on a memory stream, then a few rendered blocks, a
-// seek and a pass through a loop point. The first byte chooses what is done:
+// seek, a pass through a loop point, and steps along the piece as heard. The first byte chooses what is done:
 //   bit 0  put a container header in front, its loop table made of the next 192 bytes
 //   bit 1  play with whole-file repeat
 //   bit 2  add a loop point inside the first blocks (a plain file has none)
@@ -136,6 +136,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     RenderBlocks(ogg, 3);
     (void)ogg.TimeTell();
     (void)ogg.GetOutputTime();
+
+    // Steps along the piece as heard, from the place and the jumps of the last block's start,
+    // and a place in the pass heard: whatever the table holds, they land inside the piece, and
+    // the passes are never more than the jumps.
+    const auto marks = ogg.BlockMarks();
+    const double from = marks.empty() ? ogg.DecoderTime() : marks.front().Time;
+    const int64_t jumps = marks.empty() ? ogg.LoopJumps() : marks.front().Jumps;
+    for (const double by : {-5.0, 5.0, -0.25, 12.0}) {
+        double landed = -1.0;
+        if (ogg.StepListening(from, jumps, by, landed) == TOggData::TStep::Landed)
+            FUZZ_CHECK(landed >= 0.0 && landed <= ogg.TotalTime);
+        FUZZ_CHECK(ogg.LoopPasses() <= ogg.LoopJumps());
+    }
+    double placed = -1.0;
+    if (ogg.PlaceListening(from, jumps, ogg.TotalTime * 0.5, placed) == TOggData::TStep::Landed)
+        FUZZ_CHECK(placed == ogg.TotalTime * 0.5);
+    RenderBlocks(ogg, 1);
 
     ogg.Stop();
     ogg.TimeSeek(0.0f);

@@ -188,18 +188,3 @@ TEST_F(LoopPass, StepsFollowTheLoopAndThePassesAreTheJumpsHeard)
         stream.Stop();
     }
 }
-
-// Past the start of the piece, or past its end with no loop to keep it, a step stops the piece
-// (and the player goes on to another entry).
-TEST_F(LoopPass, AStepOutOfThePieceStopsIt)
-{
-    const std::string once = Container("pass-out.qv", {{2.0f, 9.0f, 1}});
-    ASSERT_TRUE(stream.Play(once, false));
-    Take(3 * Rate);
-    EXPECT_TRUE(stream.Rewind(5.0f));
-    started = false;
-    position = 0;
-    ASSERT_TRUE(stream.Play(once, false));
-    Take(15 * Rate);  // in the last pass, 6 s to the end
-    EXPECT_TRUE(stream.Forward(7.0f));
-}
