@@ -196,7 +196,7 @@ int QvFindLoop(const std::vector<std::string>& args)
     proposals = PeriodsFirst(std::move(proposals));
 
     // Loops to the end of the file: those whose music before the end is the music before the
-    // start first, then the smoothest joins.
+    // start first, then the longest whose join goes on smoothly.
     std::vector<TProposal> toEnd;
     int endAudible = 0;
     TProposal bestEndAudible;
@@ -227,7 +227,12 @@ int QvFindLoop(const std::vector<std::string>& args)
         const bool ra = a.Score.Db <= TLoopJoin::AudibleDb, rb = b.Score.Db <= TLoopJoin::AudibleDb;
         if (ra != rb)
             return ra;
-        return EndMiss(a.Score) < EndMiss(b.Score);
+        if (ra)
+            return a.Score.Db < b.Score.Db;
+        // Of joins that merely go on smoothly, the longest loop first: a composer's loop to the
+        // end of the file is most of the piece, a short one near the end is a bar that sounds
+        // alike.
+        return a.Score.EndFrame - a.Score.StartFrame > b.Score.EndFrame - b.Score.StartFrame;
     });
     // The two kinds in turn: a repeat inside the file is the surer sign, a loop to the end is
     // how games store theirs.
