@@ -41,6 +41,7 @@ TMainSkin::TMainSkin(const Parts& parts, const std::string& appDir, TPlayerSetti
     : parts_(parts), appDir_(appDir), settings_(settings), shape_(new TWindowShape(parts.Window)),
       reportFault_(std::move(reportFault))
 {
+    shape_->OnScreenChange([this] { ShowFace(); });
     for (TSpeedButton* b : parts_.Buttons)
         plainLayout_.push_back({b, b->geometry(), b->palette()});
     for (QLabel* w : {parts_.Face, parts_.Title, parts_.Time, parts_.TotalTime})
@@ -93,13 +94,29 @@ void TMainSkin::ApplyFiles()
     const std::string facePath = SkinDir + "face.bmp";
     ReadSkinIni();
     FaceImage = ImageFile::Read(facePath).convertToFormat(QImage::Format_RGB32);
-    parts_.Face->setPixmap(QPixmap::fromImage(FaceImage));
+    ShowFace();
     parts_.Face->resize(FaceImage.size());
     parts_.Window->resize(FaceImage.size());
     for (TSpeedButton* b : parts_.Buttons)
         ApplyButtonSkin(b);
     // Last: the outline takes the black of the glyphs and texts as they are now placed.
     BuildWindowRegion();
+}
+
+void TMainSkin::ShowFace()
+{
+    // Under a scale factor the face is enlarged here, pixel by pixel, to the window's device
+    // pixels, as the outline is: left to the label, the enlargement would be smoothed and blend
+    // the key colour into the pixels along the cut, a fringe of it around the window.
+    const qreal ratio = parts_.Window->devicePixelRatioF();
+    if (FaceImage.isNull() || ratio == 1.0) {
+        parts_.Face->setPixmap(QPixmap::fromImage(FaceImage));
+        return;
+    }
+    const QSize device(qRound(FaceImage.width() * ratio), qRound(FaceImage.height() * ratio));
+    QPixmap face = QPixmap::fromImage(FaceImage.scaled(device, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    face.setDevicePixelRatio(ratio);
+    parts_.Face->setPixmap(face);
 }
 
 void TMainSkin::ReadSkinIni()

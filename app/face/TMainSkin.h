@@ -63,6 +63,8 @@ public:
     // of the window as drawn (black is the window's transparent colour).
     void BuildWindowRegion();
     void ApplyButtonSkin(TSpeedButton* button);
+    // The face shown at the window's scale, enlarged as the outline is.
+    void ShowFace();
     // The window as its definition lays it out, without any skin.
     void RestorePlainLayout();
 

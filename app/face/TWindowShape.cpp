@@ -103,6 +103,8 @@ void TWindowShape::FollowScreen()
         return;
     followed_ = handle;
     connect(handle, &QWindow::screenChanged, this, [this] {
+        if (screenRedraw_)
+            screenRedraw_();
         RemakeOutline();
     });
 }

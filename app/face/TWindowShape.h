@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -31,6 +32,9 @@ public:
     void Build(const QImage& face, const std::vector<QWidget*>& parts);
     // The whole window shown, nothing watched.
     void Clear();
+    // Called when the window has moved to a screen of another scale, before the outline is made
+    // anew for it: what is drawn at the scale follows first.
+    void OnScreenChange(std::function<void()> redraw) { screenRedraw_ = std::move(redraw); }
 
     // The outline last made, in the window's device pixels: 1 where the window is shown, 0
     // where it is see-through.
@@ -55,6 +59,7 @@ private:
     QImage outline_;
     bool nativeShape_ = false;
     QPointer<QObject> followed_;  // the native window whose screen changes are followed
+    std::function<void()> screenRedraw_;
     bool rebuildPending_ = false;
     struct Watched {
         QWidget* Part;

@@ -6,7 +6,8 @@ before the window appeared; at least 90 % of the other pixels must show the face
 rest is covered by the buttons and the text). With a fourth argument "edge", for a face enlarged by
 a fractional factor, where the screenshot's and the window's rounding may differ by a pixel, a key
 pixel next to a face pixel may show either, and the
-other pixels need only hide the background. Prints a face point, not key-coloured and away from
+other pixels need only hide the background, and no pixel along the cut may show the key colour or
+be tinted towards it (a fringe). Prints a face point, not key-coloured and away from
 the buttons, for the caller's right-click.
 """
 import sys
@@ -46,6 +47,12 @@ def beside_face(x, y):
                for xx in range(max(0, x - 1), min(fw, x + 2)))
 
 
+def beside_key(x, y, inside):
+    """Whether a face pixel has a key pixel beside it (inside) or a key pixel a face pixel."""
+    return any((face[yy * fw + xx] == key) == inside for yy in range(max(0, y - 1), min(fh, y + 2))
+               for xx in range(max(0, x - 1), min(fw, x + 2)))
+
+
 cut = same = shown = 0
 for i, colour in enumerate(face):
     if colour == key:
@@ -58,8 +65,38 @@ for i, colour in enumerate(face):
         # An enlarged face is smoothed on screen: there a face pixel need only cover the background.
         same += after[i] == colour if not edge else after[i] != before[i] or colour == before[i]
 assert cut > 0, "the face has no key-coloured pixels to cut away"
+
+
+def tinted(p, f):
+    """Whether p is face colour f blended with a good part of the key colour."""
+    d = [key[i] - f[i] for i in range(3)]
+    q = [p[i] - f[i] for i in range(3)]
+    dd = sum(v * v for v in d)
+    if dd == 0:
+        return False
+    t = sum(q[i] * d[i] for i in range(3)) / dd
+    off = sum((q[i] - t * d[i]) ** 2 for i in range(3)) ** 0.5
+    return t >= 0.15 and off < 20
+
+
+# The fringe: pixels along the cut that the window draws in the key colour, or tinted towards it
+# (an enlargement that blends the key into the face's edge). At a fractional factor a pixel may
+# show any face pixel around it.
+fringe = 0
+if edge:
+    for i, colour in enumerate(face):
+        x, y = i % fw, i // fw
+        if after[i] == before[i] or not beside_key(x, y, colour != key):
+            continue
+        around = {face[yy * fw + xx] for yy in range(max(0, y - 1), min(fh, y + 2))
+                  for xx in range(max(0, x - 1), min(fw, x + 2))} - {key}
+        if after[i] == key or any(tinted(after[i], f) for f in around):
+            fringe += 1
+    if fringe:
+        sys.exit(f"{fringe} pixels along the cut show the key colour")
 assert same >= 0.9 * shown, f"only {same} of {shown} face pixels show the face"
-print(f"cut {cut} key pixels; {same} of {shown} face pixels as drawn", file=sys.stderr)
+print(f"cut {cut} key pixels; {same} of {shown} face pixels as drawn; {fringe} of key colour along the cut",
+      file=sys.stderr)
 # A point for the right-click: the first face pixel in the middle row, a little way in.
 y = fh // 3
 for x in range(fw // 4, fw):

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main window under a scale factor, on the real program (run it through dbus-run-session):
-# at 1.25, 1.5 and 2 the whole face is shown, enlarged, with its key-coloured pixels cut away, and
-# a click on the enlarged pause button pauses. At 2 the settings record keeps the windows' places
+# at 1.25, 1.5 and 2 the whole face is shown, enlarged, with its key-coloured pixels cut away and
+# no pixel of the key colour along the cut, and a click on the enlarged pause button pauses. At 2 the settings record keeps the windows' places
 # in the screen's pixels (the main window's and the playlist window's), and a place off the screen
 # opens the main window on it.
 #   hidpi.sh BIN_DIR MAKE_MPRIS_FILES [SCREENSHOT.png]   (the screenshot: the window at 2)
@@ -14,7 +14,9 @@ xsession_need Xvfb xdotool convert import playerctl
 [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || { echo "hidpi: run me under dbus-run-session" >&2; exit 1; }
 xsession_init
 export SDL_AUDIODRIVER=dummy
-xsession_start_x 800x600x24 -wr -noreset
+# Room for the main and the playlist window side by side at 2.
+screen_w=1280
+xsession_start_x ${screen_w}x1024x24 -wr -noreset
 "$2" "$work"
 pc() { playerctl -p ostradivuvirar "$@" 2>/dev/null; }
 wait_status() {
@@ -50,8 +52,8 @@ for scale in 1.25 1.5 2; do
     convert "$work/$shot.png" -crop "${win_w}x${win_h}+${win_x}+${win_y}" +repage "$work/$shot.ppm"
   done
   convert "$bin/skin/default/face.bmp" -filter point -resize "${win_w}x${win_h}!" "$work/face.ppm"
-  python3 "$here/compare_shot.py" "$work/face.ppm" "$work/before.ppm" "$work/after.ppm" edge >/dev/null ||
-    xsession_fail "at $scale the window's outline does not follow the enlarged face"
+  python3 "$here/compare_shot.py" "$work/face.ppm" "$work/before.ppm" "$work/after.ppm" edge >/dev/null 2>"$work/cmp" ||
+    xsession_fail "at $scale the window's outline does not follow the enlarged face: $(cat "$work/cmp")"
   if [ "$scale" = 2 ] && [ -n "$picture" ]; then
     convert "$work/after.png" -crop "$((win_w + 24))x$((win_h + 24))+0+0" +repage "$picture"
   fi
@@ -59,7 +61,7 @@ for scale in 1.25 1.5 2; do
   # The pause button's middle in the skin, in the screen's pixels.
   xdotool mousemove "$((win_x + $(scaled 95 "$scale")))" "$((win_y + $(scaled 89 "$scale")))" click 1
   wait_status Paused || xsession_fail "at $scale a click on the pause button did not pause ($(pc status))"
-  echo "scale $scale: window ${win_w}x$win_h shaped as the face; the pause button pauses"
+  echo "scale $scale: window ${win_w}x$win_h shaped as the face, no fringe; the pause button pauses"
   if [ "$scale" = 2 ]; then
     xdotool mousemove 700 500
     xsession_quit_from_menu "$win_x" "$win_y" "$(scaled "$fx" 2)" "$(scaled "$fy" 2)"
@@ -76,7 +78,7 @@ open(sys.argv[1], "wb").write(data)
 PY
     QT_SCALE_FACTOR=2 xsession_start_player
     main_window
-    [ "$win_x,$win_y" = "$((800 - win_w)),0" ] ||
+    [ "$win_x,$win_y" = "$((screen_w - win_w)),0" ] ||
       xsession_fail "a place off the screen opened the window at $win_x,$win_y"
     echo "scale 2: the place is stored in screen pixels; 5000,-3000 opens at $win_x,$win_y"
     # The playlist window's client area: the window manager-less server puts it at the place.
