@@ -56,17 +56,19 @@ bool TFileIntake::ReplacePlaylist(const std::vector<std::string>& names, Source 
     return playlist_.Count() > 0;
 }
 
-bool TFileIntake::HandOver(const std::vector<std::string>& names)
+bool TFileIntake::HandOver(const std::vector<std::string>& names, Source source)
 {
     if (names.empty())
         return false;
+    const bool drop = source == Source::Drop;
     const int first = playlist_.Count();
     TSkippedNames skipped;
     {
         TShownWhile shown(progress_, static_cast<int>(names.size()));
-        TakeNames(names, 0, PlaylistFormats::IsPlaylistName, skipped);
+        TakeNames(names, drop ? 0 : 1, PlaylistFormats::IsPlaylistName, skipped);
     }
-    progress_.Step(0);
+    if (drop)
+        progress_.Step(0);
     const bool added = playlist_.Count() > first;
     if (added)
         play_(first);

@@ -53,14 +53,15 @@ public:
     // now holds an entry: the caller then plays the first.
     bool ReplacePlaylist(const std::vector<std::string>& names, Source source);
 
-    // Names handed over by a second start of the program (opening a file from the file manager
-    // while the player runs). They are appended, as a drop on the playlist window appends, and
-    // the first entry they brought plays at once: the user asked to hear that file, and the
-    // list built so far stays. The loading bar counts as for a drop. The names must already be
-    // absolute, made so by the sending process against its own directory (CommandLineNames
-    // does it); a relative name would be taken against this process's directory. True when
-    // an entry was added and started; nothing changes for an empty list.
-    bool HandOver(const std::vector<std::string>& names);
+    // Names given at a start, the program's own or a second one handing them over (opening a
+    // file from the file manager while the player runs): one rule for both. They are appended,
+    // as a drop on the playlist window appends, and the first entry they brought plays at once:
+    // the user asked to hear that file, and the list built so far stays. The loading bar counts
+    // as source says. The names must already be absolute, made so by the starting process
+    // against its own directory (CommandLineNames does it); a relative name would be taken
+    // against this process's directory. True when an entry was added and started; nothing
+    // changes for an empty list.
+    bool HandOver(const std::vector<std::string>& names, Source source = Source::Drop);
 
     // Takes names in order into the playlist: each made absolute, folders replaced by their
     // playable files, audio names added, names isPlaylist accepts expanded as .m3u playlists,

@@ -233,6 +233,39 @@ void TPlaylist::Highlight(const std::vector<int>& rows)
             item->setSelected(true);
 }
 
+namespace {
+constexpr int PlayingRole = Qt::UserRole + 1;
+}
+
+void TPlaylist::MarkPlaying(int index)
+{
+    const int was = Playing();
+    if (was == index)
+        return;
+    if (was >= 0) {
+        paths_->item(was)->setData(PlayingRole, QVariant());
+        QListWidgetItem* name = names_->item(was);
+        QFont plain = name->font();
+        plain.setBold(false);
+        name->setFont(plain);
+    }
+    if (index < 0 || index >= Count())
+        return;
+    paths_->item(index)->setData(PlayingRole, true);
+    QListWidgetItem* name = names_->item(index);
+    QFont bold = names_->font();
+    bold.setBold(true);
+    name->setFont(bold);
+}
+
+int TPlaylist::Playing() const
+{
+    for (int i = 0; i < paths_->count(); ++i)
+        if (paths_->item(i)->data(PlayingRole).toBool())
+            return i;
+    return -1;
+}
+
 std::string TPlaylist::Path(int index) const
 {
     return PathAt(paths_, index);

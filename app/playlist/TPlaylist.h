@@ -45,6 +45,12 @@ public:
     // is left alone.
     void Highlight(const std::vector<int>& rows);
 
+    // The entry whose piece was started last, the one the title names: marked in both lists and
+    // so found wherever moves take it, and shown in bold in ListBox1. -1 when there is none
+    // (nothing started yet, or its entry deleted or cleared).
+    void MarkPlaying(int index);
+    int Playing() const;
+
     std::string Path(int index) const;
     std::string Name(int index) const;  // Shift-JIS bytes
     std::vector<std::string> Paths() const;

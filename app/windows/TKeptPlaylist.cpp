@@ -15,28 +15,34 @@
 
 const char TKeptPlaylist::FileName[] = "playlist.m3u8";
 
-void TKeptPlaylist::Store(const std::string& settingsDir, const TPlaylist& list, bool playing)
+void TKeptPlaylist::Store(const std::string& settingsDir, const TPlaylist& list, const TEnd& end)
 {
     PlaylistFormats::TSession session;
     for (int i = 0; i < list.Count(); ++i)
         session.entries.push_back({list.Path(i), CodePage::Cp932ToUtf8(list.Name(i))});
-    session.current = list.Current();
-    session.playing = playing && session.current >= 0;
+    // The piece heard is the one to come back to, wherever the list's cursor stands.
+    session.current = list.Playing() >= 0 ? list.Playing() : list.Current();
+    session.playing = end.going && list.Playing() >= 0;
     const std::string path = settingsDir + FileName;
     try {
-        const std::string text = PlaylistFormats::SessionText(session);
+        ResumeState::TState state = end.state;
+        if (!session.playing) {
+            state.position = 0.0;
+            state.paused = false;
+        }
+        const std::string text = PlaylistFormats::SessionText(session) + ResumeState::Lines(state);
         AtomicFile::Write(path, text.data(), text.size());
     } catch (const std::exception&) {
         TMessages::ShowException("プレイリスト " + path + " を保存できませんでした。");
     }
 }
 
-int TKeptPlaylist::Restore(const std::string& settingsDir, TPlaylist& list)
+TKeptPlaylist::TResume TKeptPlaylist::Restore(const std::string& settingsDir, TPlaylist& list)
 {
     const std::string path = settingsDir + FileName;
     struct stat st {};
     if (settingsDir.empty() || (::stat(path.c_str(), &st) != 0 && errno == ENOENT))
-        return -1;
+        return {};
     TStringList lines;
     try {
         if (!S_ISREG(st.st_mode))
@@ -44,12 +50,17 @@ int TKeptPlaylist::Restore(const std::string& settingsDir, TPlaylist& list)
         lines.LoadFromFile(path);
     } catch (const std::exception&) {
         TMessages::ShowException("プレイリスト " + path + " を読み込めませんでした。");
-        return -1;
+        return {};
     }
-    const PlaylistFormats::TSession session = PlaylistFormats::ParseSession(lines.Text());
+    const std::string text = lines.Text();
+    const PlaylistFormats::TSession session = PlaylistFormats::ParseSession(text);
+    const int first = list.Count();
     for (const PlaylistRules::TListedEntry& entry : session.entries)
         list.Add(entry.name, Utf8ToSjis(entry.title.empty() ? Paths::ExtractFileName(entry.name) : entry.title));
-    if (list.Count() > 0)
+    if (first == 0 && list.Count() > 0)
         list.Select(session.current >= 0 ? session.current : 0);
-    return session.playing ? session.current : -1;
+    TResume resume;
+    resume.state = ResumeState::Parse(text);
+    resume.entry = session.playing ? first + session.current : -1;
+    return resume;
 }

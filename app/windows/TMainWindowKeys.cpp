@@ -15,8 +15,13 @@ bool TMainWindowKeys::eventFilter(QObject* watched, QEvent* event)
     if (watched != window_ || event->type() != QEvent::KeyPress)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers held = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (held == Qt::ControlModifier && key->key() == Qt::Key_Q) {
+        act_(Action::Quit);
+        return true;
+    }
     // With Ctrl, Alt or Meta held the key means something else (a shortcut), and is left alone.
-    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+    if (held != Qt::NoModifier)
         return false;
     Action action;
     switch (key->key()) {
@@ -31,6 +36,24 @@ bool TMainWindowKeys::eventFilter(QObject* watched, QEvent* event)
         break;
     case Qt::Key_Right:
         action = Action::Forward;
+        break;
+    case Qt::Key_N:
+    case Qt::Key_PageDown:
+        action = Action::Next;
+        break;
+    case Qt::Key_B:
+    case Qt::Key_PageUp:
+        action = Action::Previous;
+        break;
+    // "+" is Shift+"=" on many keyboards: the key itself counts, shifted or not.
+    case Qt::Key_Up:
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        action = Action::VolumeUp;
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Minus:
+        action = Action::VolumeDown;
         break;
     default:
         return false;

@@ -25,6 +25,9 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -32,6 +35,7 @@
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTimer>
+#include <QWheelEvent>
 #include <cstring>
 
 TForm1* Form1 = nullptr;
@@ -74,6 +78,13 @@ TForm1::TForm1(const std::string& appDir, QWidget* parent)
     B1 = ui->B1;
     Q1 = ui->Q1;
 
+    // The title's number follows the entry that plays through every change of the list.
+    const QAbstractItemModel* model = OggFileList->model();
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this] { QueueFollowPlaylist(); });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { QueueFollowPlaylist(); });
+    connect(model, &QAbstractItemModel::rowsMoved, this, [this] { QueueFollowPlaylist(); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] { QueueFollowPlaylist(); });
+    connect(model, &QAbstractItemModel::layoutChanged, this, [this] { QueueFollowPlaylist(); });
     for (QWidget* w : std::initializer_list<QWidget*>{Image1, LTitle, LTime, LTotalTime})
         w->installEventFilter(this);
     for (TSpeedButton* b : Buttons())
@@ -131,6 +142,14 @@ void TForm1::SetupMenusAndTimers()
 {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    // The ways music gets in come first: a new user finds them where the menu opens.
+    MOpenFiles = new QAction(QStringLiteral("ファイルを開く…"), this);
+    MOpenFiles->setObjectName(QStringLiteral("MOpenFiles"));
+    MOpenFolder = new QAction(QStringLiteral("フォルダを開く…"), this);
+    MOpenFolder->setObjectName(QStringLiteral("MOpenFolder"));
+    PopupMenu1->addAction(MOpenFiles);
+    PopupMenu1->addAction(MOpenFolder);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N7"));
     PopupMenu1->addAction(N1);
     PopupMenu1->addAction(S1);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N4"));
@@ -156,6 +175,8 @@ void TForm1::SetupMenusAndTimers()
     PopupMenu2->addSeparator()->setObjectName(QStringLiteral("N5"));
     PopupMenu2->addAction(Q1);
 
+    connect(MOpenFiles, &QAction::triggered, this, &TForm1::MOpenFilesClick);
+    connect(MOpenFolder, &QAction::triggered, this, &TForm1::MOpenFolderClick);
     connect(N1, &QAction::triggered, this, &TForm1::N1Click);
     connect(S1, &QAction::triggered, this, &TForm1::S1Click);
     connect(MLoopSet, &QAction::triggered, this, &TForm1::MLoopSetClick);
@@ -200,6 +221,39 @@ void TForm1::SetupMenusAndTimers()
         return dialog;
     });
 
+    const auto startFolder = [] {
+        const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+        return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
+    };
+    OpenFilesDialog.MadeBy([this, startFolder] {
+        auto* dialog = new QFileDialog(this);
+        dialog->setObjectName(QStringLiteral("OpenFilesDialog"));
+        dialog->setWindowTitle(QStringLiteral("ファイルを開く"));
+        dialog->setNameFilters({QStringLiteral("曲とプレイリスト (*.ogg *.qv *.OGG *.QV *.m3u *.m3u8 *.pls *.xspf)"),
+                                QStringLiteral("すべてのファイル (*)")});
+        dialog->setFileMode(QFileDialog::ExistingFiles);
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setDirectory(startFolder());
+        TDialogWatch::WhileShown(dialog);
+        return dialog;
+    });
+    OpenFolderDialog.MadeBy([this, startFolder] {
+        auto* dialog = new QFileDialog(this);
+        dialog->setObjectName(QStringLiteral("OpenFolderDialog"));
+        dialog->setWindowTitle(QStringLiteral("フォルダを開く"));
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly, true);
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setDirectory(startFolder());
+        TDialogWatch::WhileShown(dialog);
+        return dialog;
+    });
+    const auto run = [](QFileDialog* dialog) {
+        return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles() : QStringList();
+    };
+    ChooseFilesToOpen = [this, run] { return run(OpenFilesDialog); };
+    ChooseFolderToOpen = [this, run] { return run(OpenFolderDialog); };
+
     TrayIcon = new QSystemTrayIcon(this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     connect(TrayIcon, &QSystemTrayIcon::activated, this, &TForm1::TrayCallback);
@@ -216,7 +270,16 @@ void TForm1::FormCreate()
     setAcceptDrops(true);
     new TMainWindowKeys(this, [this](TMainWindowKeys::Action action) {
         using A = TMainWindowKeys::Action;
-        bPlayClick(action == A::PauseOrResume ? bPause : action == A::Back ? bRewind : bFast);
+        switch (action) {
+        case A::PauseOrResume: bPlayClick(bPause); break;
+        case A::Back: bPlayClick(bRewind); break;
+        case A::Forward: bPlayClick(bFast); break;
+        case A::Next: bPlayClick(bNext); break;
+        case A::Previous: bPlayClick(bBack); break;
+        case A::VolumeUp: StepVolume(1); break;
+        case A::VolumeDown: StepVolume(-1); break;
+        case A::Quit: CloseWindowClick(); break;
+        }
     });
     LoadSettingsAndSkin();
     show();
@@ -241,6 +304,7 @@ void TForm1::FormCreate()
     TrayData.hIcon = DrawAppIcon();
     TrayIcon->setIcon(TrayData.hIcon);
     SetTrayTip("Ostra Ogg Player");
+    ShowEmptyTitle();
 }
 
 void TForm1::FormDestroy()
@@ -327,9 +391,49 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TForm1::StepVolume(int steps)
+{
+    // Through the volume window's bar, as its own keys and wheel go: the stream, the label and
+    // the settings follow its change.
+    if (Form4 != nullptr)
+        Form4->StepVolume(steps);
+}
+
+void TForm1::wheelEvent(QWheelEvent* event)
+{
+    if (Form4 != nullptr)
+        Form4->TurnWheel(event->angleDelta());
+    event->accept();
+}
+
 void TForm1::contextMenuEvent(QContextMenuEvent* event)
 {
     PopupMenu1->popup(event->globalPos());
+}
+
+void TForm1::MOpenFilesClick()
+{
+    OpenChosen(ChooseFilesToOpen ? ChooseFilesToOpen() : QStringList());
+}
+
+void TForm1::MOpenFolderClick()
+{
+    OpenChosen(ChooseFolderToOpen ? ChooseFolderToOpen() : QStringList());
+}
+
+void TForm1::OpenChosen(const QStringList& chosen)
+{
+    // As names given at a start: added to the list, the first of them plays.
+    std::vector<std::string> names;
+    for (const QString& name : chosen)
+        names.push_back(TFileIntake::NativeName(name));
+    if (names.empty() || Form2 == nullptr || !Form2->Intake)
+        return;
+    try {
+        Form2->Intake->HandOver(names);
+    } catch (...) {
+        TMessages::HandleException();
+    }
 }
 
 void TForm1::N1Click()
@@ -341,9 +445,10 @@ void TForm1::N1Click()
 
 void TForm1::MLoopSetClick()
 {
-    // Shown, it is placed beside the main window (TSideWindow); open already, it stays.
-    if (Form3 != nullptr)
+    if (Form3 != nullptr) {
+        Form3->move(x() + frameGeometry().width(), y());
         Form3->show();
+    }
     Settings.LoopWindowShown = 1;
 }
 
@@ -423,10 +528,7 @@ void TForm1::LoadSettingsAndSkin()
         S3->setChecked(Settings.FastLoad != 0);
     } else {
         Settings = TPlayerSettings::FirstRun(pos().x(), pos().y());
-        new TFirstPlacement(this, [] {
-            if (Form2 != nullptr)
-                Form2->PlaceBesideMain();
-        });
+        new TFirstPlacement(this, Settings, []() -> QWidget* { return Form2; });
     }
     Skin->Load(stored);
     // Placed once the skin has given the window its size, which decides whether it fits.

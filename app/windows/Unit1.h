@@ -7,6 +7,7 @@
 #include "TDSOggStream.h"
 #include "TDXSound.h"
 #include "TFileIntake.h"
+#include "TKeptPlaylist.h"
 #include "TLazyDialog.h"
 #include "TMainSkin.h"
 #include "TPlaybackSequence.h"
@@ -14,10 +15,12 @@
 
 #include <QIcon>
 #include <QPoint>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +62,11 @@ public:
     // The same with the parameters given (native file names, without the program's own name).
     // Without any, the playlist kept from the last run comes back (TKeptPlaylist).
     void LoadCommandLine(const std::vector<std::string>& params);
+    // How the run ends, for the kept playlist: the piece going (playing or paused by the user),
+    // its place, and the playlist window's size.
+    TKeptPlaylist::TEnd KeptEnd();
+    // The kept piece of the last run played again from its place, paused there when it was.
+    void ResumeEntry(const TKeptPlaylist::TResume& resume);
     // Files dropped on the window, in the order given: they replace the playlist (playlists and
     // folders expanded in place, files that will not load passed over) and the first entry plays.
     void WMDropFiles(const std::vector<std::string>& names);
@@ -78,6 +86,8 @@ public:
     QLabel* LTime = nullptr;
     QLabel* LTotalTime = nullptr;
     // PopupMenu1, the window's own menu.
+    QAction* MOpenFiles = nullptr;   // "ファイルを開く…": files and playlists added, the first plays
+    QAction* MOpenFolder = nullptr;  // "フォルダを開く…": a folder's pieces added, the first plays
     QAction* N1 = nullptr;           // "プレイリスト表示(&L)"
     QAction* S1 = nullptr;           // "スキンの変更(&S)"
     QAction* MLoopSet = nullptr;     // "ループ回数設定(&R)"
@@ -101,6 +111,12 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     TLazyDialog SkinLoadDialog;
+    TLazyDialog OpenFilesDialog;
+    TLazyDialog OpenFolderDialog;
+    // What the open commands ask; by default they run the dialogs above (tests put their own in
+    // place). Empty when cancelled.
+    std::function<QStringList()> ChooseFilesToOpen;
+    std::function<QStringList()> ChooseFolderToOpen;
     QSystemTrayIcon* TrayIcon = nullptr;
 
     // Device first, stream second: members are destroyed in reverse, the stream before the device.
@@ -130,6 +146,10 @@ public:
     void Image1MouseDown(const QPoint& globalPos);
     void Image1MouseMove(const QPoint& globalPos, Qt::MouseButtons buttons);
     void CloseWindowClick();
+    void MOpenFilesClick();
+    void MOpenFolderClick();
+    // Names chosen in an open dialog taken in as names given at a start.
+    void OpenChosen(const QStringList& chosen);
     void N1Click();
     void MLoopSetClick();
     void V1Click();
@@ -149,6 +169,15 @@ public:
     void S2Click();
     void N2Click();
     void B1Click();
+    // The face of a player with nothing started: no title (the empty list's hint when the list
+    // is empty), both times at 0:00.0, the window's and the tray's plain titles, no entry marked.
+    void ShowNothingPlays();
+    // What an empty player's title says (UTF-8).
+    static constexpr const char* EmptyTitle = "ここに曲をドロップ、または右クリック→ファイルを開く…";
+    // After the playlist changed: the title's number follows the entry that plays, and an empty
+    // list shows EmptyTitle. Queued: runs once when control is back in the event loop.
+    void FollowPlaylist();
+    void QueueFollowPlaylist();
     // After a command of the sequence: NextPlayTimer runs as the sequence wants, and the
     // current entry plays when the command asks for it.
     void FollowSequence(bool playCurrent);
@@ -164,6 +193,8 @@ public:
     // volume windows show, into Settings (before any window dies).
     void StorePositions();
 
+    // The volume by steps of the volume window's bar (a decibel each; up when positive).
+    void StepVolume(int steps);
     // The current entry (OggFileList's row, -1 for none).
     int CurrentEntry() const;
     // The loop count of the loop-count window (-1 endless, 0 .. 99).
@@ -180,6 +211,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // The wheel over the face turns the volume as over the volume window's bar.
+    void wheelEvent(QWheelEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override { TFileIntake::AcceptFileDrag(event); }
@@ -201,6 +234,13 @@ private:
     // piece's loop tags were refused. Shown on the face scrolled as far as it had scrolled, and
     // in the tray tip (without the note). All Shift-JIS.
     void ShowTitle();
+    // The title of a player with nothing started: EmptyTitle for an empty list, else nothing.
+    void ShowEmptyTitle();
+    bool pieceShown_ = false;  // a piece was started and the face shows it
+    float heldAt_ = -1.0f;     // the place a start left the kept piece paused at
+    bool followQueued_ = false;
+    std::string emptyTitleShown_;  // the empty title last set
+    bool emptyTitleStale_ = true;  // the label shows something else: set it afresh
     // After Timer3: the mark follows the passes heard.
     void FollowLoopMark();
     // A refused loop tag of the piece just started: said on standard error and in the title's

@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -71,6 +72,10 @@ void TForm1::StartEntry(int index)
         EntryFailed(index);
         return;
     }
+    pieceShown_ = true;
+    emptyTitleStale_ = true;
+    if (Form2 != nullptr && Form2->Playlist)
+        Form2->Playlist->MarkPlaying(index);
     titleIndex_ = index + 1;
     titleName_ = Form2 != nullptr && Form2->Playlist ? Form2->Playlist->Name(index)
                                                      : Utf8ToSjis(Paths::ExtractFileName(PlaylistCursor.PathAt(index)));
@@ -78,23 +83,29 @@ void TForm1::StartEntry(int index)
     titleNote_.clear();
     titleScrolled_ = 0;
     NoteRefusedLoopTags(PlaylistCursor.PathAt(index));
-    // Built by appending: GCC 12 warns falsely (-Wrestrict) about the chain of operator+. The
-    // application's title keeps the plain form: it names the window, which should not change
-    // with every pass.
-    std::string caption = "[";
-    caption.append(std::to_string(titleIndex_)).append("] ").append(titleName_);
-    TMessages::SetTitle(SjisToQString(caption));
     ShowTitle();
     DisplayText::SetLabelCaption(LTotalTime, CaptionText::TimeText(OggStream.GetTotalTime()));
 }
 
 void TForm1::ShowTitle()
 {
-    std::string caption = "[";
-    caption.append(std::to_string(titleIndex_));
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) about the chain of operator+. The
+    // application's title keeps the plain form: it names the window, which should not change
+    // with every pass. A piece whose entry has been deleted keeps its name without a number.
+    std::string number;
+    if (titleIndex_ > 0)
+        number.append("[").append(std::to_string(titleIndex_));
+    std::string plain = number;
+    if (!number.empty())
+        plain.append("] ");
+    plain.append(titleName_);
+    TMessages::SetTitle(SjisToQString(plain));
+    std::string caption = number;
     if (!titleMark_.empty())
-        caption.append(" ").append(titleMark_);
-    caption.append("] ").append(titleName_);
+        caption.append(number.empty() ? "[" : " ").append(titleMark_);
+    if (!caption.empty())
+        caption.append("] ");
+    caption.append(titleName_);
     SetTrayTip(caption);
     if (!titleNote_.empty())
         caption.append("  ").append(titleNote_);
@@ -110,7 +121,7 @@ void TForm1::ShowTitle()
 void TForm1::FollowLoopMark()
 {
     const std::string mark = Sequence.LoopMark(LoopCountValue());
-    if (mark == titleMark_ || titleIndex_ == 0)
+    if (mark == titleMark_ || !pieceShown_)
         return;
     titleMark_ = mark;
     ShowTitle();
@@ -182,7 +193,8 @@ void TForm1::B1Click()
 
 void TForm1::Timer1Timer()
 {
-    if (Sequence.TimeTick())
+    // Nothing started, or the face cleared: the stopped stream's last time is not shown again.
+    if (pieceShown_ && Sequence.TimeTick())
         TFaceDisplay::SetCaption(LTime, CaptionText::TimeText(ShownSeconds, ShownTenths));
 }
 
@@ -207,6 +219,108 @@ void TForm1::Timer3Timer()
 void TForm1::NextPlayTimerTimer()
 {
     FollowSequence(Sequence.NextPlayTick(LoopCountValue()));
+}
+
+void TForm1::FollowPlaylist()
+{
+    followQueued_ = false;
+    const TPlaylist* list = Form2 != nullptr ? Form2->Playlist.get() : nullptr;
+    if (list == nullptr)
+        return;
+    if (!pieceShown_) {
+        ShowEmptyTitle();
+        return;
+    }
+    const int index = list->Playing() + 1;
+    if (index != titleIndex_) {
+        titleIndex_ = index;
+        ShowTitle();
+    }
+}
+
+void TForm1::QueueFollowPlaylist()
+{
+    // Moves take an entry out and put it back; the title follows once the change is whole.
+    if (followQueued_)
+        return;
+    followQueued_ = true;
+    QTimer::singleShot(0, this, [this] { FollowPlaylist(); });
+}
+
+void TForm1::ShowEmptyTitle()
+{
+    // An empty player says how music gets in; a list with nothing started shows no title.
+    const bool empty = Form2 == nullptr || !Form2->Playlist || Form2->Playlist->Count() == 0;
+    const std::string text = empty ? CaptionText::PadCaption(Utf8ToSjis(EmptyTitle)) : std::string();
+    if (!emptyTitleStale_ && text == emptyTitleShown_)
+        return;  // as it is, and scrolled as far as it has scrolled
+    emptyTitleStale_ = false;
+    emptyTitleShown_ = text;
+    DisplayText::SetLabelCaption(LTitle, text);
+}
+
+TKeptPlaylist::TEnd TForm1::KeptEnd()
+{
+    TKeptPlaylist::TEnd end;
+    // A piece that has ended (or fades out after its last pass) is not taken up again.
+    const bool over = Sequence.NextPlayArmed() || (CurrentExt != ".ogg" && CurrentExt != ".qv");
+    const bool paused = OggStream.IsPaused();
+    end.going = pieceShown_ && !over && (paused || OggStream.IsPlaying());
+    if (end.going) {
+        end.state.paused = paused;
+        // Still held where a start left it paused: the place kept then (the buffer's own time
+        // stands where its first block began).
+        const bool held = paused && heldAt_ >= 0.0f && std::fabs(OggStream.GetPauseTime() - heldAt_) < 0.01f;
+        end.state.position = held ? heldAt_ : OggStream.GetOutputTime();
+    }
+    if (Form2 != nullptr) {
+        end.state.listWidth = Form2->width();
+        end.state.listHeight = Form2->height();
+    }
+    return end;
+}
+
+void TForm1::ResumeEntry(const TKeptPlaylist::TResume& resume)
+{
+    const float at = static_cast<float>(resume.state.position);
+    const bool paused = resume.state.paused;
+    // The piece starts at its place; one that comes back paused is silent from its first block.
+    OggStream.SetPrepare([this, at, paused](TOggData& data) {
+        if (at > 0.0f)
+            data.TimeSeek(at);
+        if (paused)
+            OggStream.SetMute(true);
+    });
+    PlayEntry(resume.entry);
+    OggStream.SetPrepare({});
+    if (!paused || !OggStream.IsPlaying())
+        return;
+    A1Click();
+    OggStream.SetMute(false);
+    // The pause took the decoder's place, ahead of what was heard: back to the place kept.
+    Sequence.SeekTo(at);
+    heldAt_ = OggStream.GetPauseTime();
+    TFaceDisplay::SetCaption(LTime, CaptionText::TimeText(heldAt_));
+}
+
+void TForm1::ShowNothingPlays()
+{
+    pieceShown_ = false;
+    emptyTitleStale_ = true;  // whatever the label shows now, the empty title is set afresh
+    titleIndex_ = 0;
+    titleName_.clear();
+    titleMark_.clear();
+    titleNote_.clear();
+    titleScrolled_ = 0;
+    TMessages::SetTitle(QStringLiteral("OstraDivUvirar"));
+    SetTrayTip("Ostra Ogg Player");
+    ShownSeconds = 0;
+    ShownTenths = 0;
+    DisplayText::SetLabelCaption(LTime, "0:00.0");
+    DisplayText::SetLabelCaption(LTotalTime, "0:00.0");
+    if (Form2 != nullptr && Form2->Playlist)
+        Form2->Playlist->MarkPlaying(-1);
+    ShowEmptyTitle();
 }
 
 void TForm1::PlayFirstEntry()
@@ -237,18 +351,20 @@ void TForm1::LoadCommandLine()
 
 void TForm1::LoadCommandLine(const std::vector<std::string>& params)
 {
-    if (params.empty()) {
-        // Started without names: the list of the last run comes back, and plays on only when
-        // it was playing at the end.
-        if (Form2 == nullptr || !Form2->Playlist || AppDir.empty())
-            return;
-        const int playing = TKeptPlaylist::Restore(Paths::SettingsDir(AppDir), *Form2->Playlist);
-        if (playing >= 0)
-            PlayEntry(playing);
+    // Every start keeps the list of the last run: names given are added to it and the first of
+    // them plays, as a second start hands its names to the running player. Without names (or
+    // when none of them could be added) the kept piece goes on as it was left: playing, or
+    // paused at its place.
+    if (Form2 == nullptr || !Form2->Playlist || !Form2->Intake)
         return;
-    }
-    if (ReplacePlaylist(params, TFileIntake::Source::CommandLine))
-        PlayFirstEntry();
+    const TKeptPlaylist::TResume resume =
+        AppDir.empty() ? TKeptPlaylist::TResume{} : TKeptPlaylist::Restore(Paths::SettingsDir(AppDir), *Form2->Playlist);
+    if (!params.empty() && Form2->Intake->HandOver(params, TFileIntake::Source::CommandLine))
+        return;
+    if (resume.state.listWidth > 0)
+        Form2->resize(resume.state.listWidth, resume.state.listHeight);
+    if (resume.entry >= 0)
+        ResumeEntry(resume);
 }
 
 void TForm1::dropEvent(QDropEvent* event)

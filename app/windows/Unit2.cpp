@@ -10,7 +10,7 @@
 #include "TDialogWatch.h"
 #include "TFileIntake.h"
 #include "TSkippedNames.h"
-#include "TMemoryStream.h"
+#include "TStringList.h"
 #include "Unit1.h"
 #include "Unit5.h"
 #include "XspfReader.h"
@@ -56,8 +56,7 @@ QFileDialog* MakeDialog(QWidget* parent, const QString& name, const QString& tit
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(name);
     dialog->setWindowTitle(title);
-    if (!filter.isEmpty())
-        dialog->setNameFilter(filter);
+    dialog->setNameFilter(filter);
     dialog->setAcceptMode(accept);
     dialog->setFileMode(files);
     // The filter's caption is shown as written, without the toolkit adding its patterns again.
@@ -74,28 +73,6 @@ QStringList RunOpenDialog(QFileDialog* dialog)
         return QStringList();
     LastFolder() = dialog->directory().absolutePath();
     return dialog->selectedFiles();
-}
-
-// The formats a playlist is saved in, the first the default: the filter offered, and the
-// extension a name typed without one gets while that filter is chosen. A ".m3u" is written in
-// UTF-8 as the ".m3u8" is (names are UTF-8 here); its name is for players that know no other.
-struct TSaveFormat {
-    const char* filter;
-    const char* suffix;
-};
-constexpr TSaveFormat SaveFormats[] = {
-    {"M3U8 プレイリスト (*.m3u8)", "m3u8"},
-    {"M3U プレイリスト・古いプレーヤー用 (*.m3u)", "m3u"},
-    {"PLS プレイリスト (*.pls)", "pls"},
-    {"XSPF プレイリスト (*.xspf)", "xspf"},
-};
-
-QString SuffixOf(const QString& filter)
-{
-    for (const TSaveFormat& format : SaveFormats)
-        if (filter == QString::fromUtf8(format.filter))
-            return QString::fromUtf8(format.suffix);
-    return QString::fromUtf8(SaveFormats[0].suffix);
 }
 
 bool FastLoad()
@@ -125,28 +102,22 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     ListBox1->viewport()->installEventFilter(this);
     ListBox1->installEventFilter(this);
 
+    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8 *.pls *.xspf)");
     OggLoadDialog.MadeBy([this] {
         return MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
                           QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
                           QFileDialog::ExistingFiles);
     });
-    // The playlist dialogs show their patterns: which formats are meant is not in the captions.
-    ListLoadDialog.MadeBy([this] {
+    ListLoadDialog.MadeBy([this, m3uFilter] {
         QFileDialog* dialog = MakeDialog(this, QStringLiteral("ListLoadDialog"), QStringLiteral("プレイリストの読みこみ"),
-                                         QString(), QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
-        dialog->setNameFilters({QStringLiteral("プレイリストファイル (*.m3u8 *.m3u *.pls *.xspf)"),
-                                QStringLiteral("すべてのファイル (*)")});
-        dialog->setOption(QFileDialog::HideNameFilterDetails, false);
+                                         m3uFilter, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
+        dialog->setDefaultSuffix(QStringLiteral("m3u"));
         return dialog;
     });
-    ListSaveDialog.MadeBy([this] {
+    ListSaveDialog.MadeBy([this, m3uFilter] {
         QFileDialog* dialog = MakeDialog(this, QStringLiteral("ListSaveDialog"), QStringLiteral("プレイリストの保存"),
-                                         QString(), QFileDialog::AcceptSave, QFileDialog::AnyFile);
-        QStringList filters;
-        for (const TSaveFormat& format : SaveFormats)
-            filters << QString::fromUtf8(format.filter);
-        dialog->setNameFilters(filters);
-        dialog->setOption(QFileDialog::HideNameFilterDetails, false);
+                                         m3uFilter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
+        dialog->setDefaultSuffix(QStringLiteral("m3u"));
         dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
         return dialog;
     });
@@ -155,16 +126,7 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     ChoosePlaylists = [this] { return RunOpenDialog(ListLoadDialog); };
     ChooseSaveFile = [this] {
         const QStringList chosen = RunOpenDialog(ListSaveDialog);
-        if (chosen.isEmpty())
-            return QString();
-        // A name that names no format gets the chosen filter's extension ("list" and
-        // "list.txt" as ".m3u8" unless another was chosen), so the file is written in the
-        // format the user picked. The dialog's own default suffix would be added only to a name
-        // without any, and would not follow the filter.
-        QString file = chosen.first();
-        if (!PlaylistFormats::IsPlaylistName(TFileIntake::NativeName(file)))
-            file += QLatin1Char('.') + SuffixOf(ListSaveDialog->selectedNameFilter());
-        return file;
+        return chosen.isEmpty() ? QString() : chosen.first();
     };
     ShowError = [](const std::string& message) { TMessages::ShowException(message); };
     ConfirmReplace = [this](const QString& file) {
@@ -248,14 +210,15 @@ void TForm2::AddListedEntry(const std::string& path, const std::string& title)
 
 void TForm2::LoadPlaylistFile(const std::string& path, TSkippedNames& skipped)
 {
-    TMemoryStream file;
-    file.LoadFromFile(path);
-    const std::string bytes(reinterpret_cast<const char*>(file.Memory()), static_cast<size_t>(file.Size()));
+    TStringList lines;
+    lines.LoadFromFile(path);
+    PlaylistRules::DropByteOrderMark(lines);
     const std::string folder = Paths::ExtractFilePath(PlaylistRules::AbsoluteName(path, Paths::GetCurrentDir()));
     using PlaylistFormats::TKind;
     const TKind kind = PlaylistFormats::KindOf(path);
-    const std::vector<PlaylistRules::TListedEntry> listed =
-        kind == TKind::Xspf ? XspfReader::Entries(bytes) : PlaylistFormats::TextEntries(kind, bytes);
+    const std::vector<PlaylistRules::TListedEntry> listed = kind == TKind::Pls    ? PlaylistFormats::PlsEntries(lines)
+                                                            : kind == TKind::Xspf ? XspfReader::Entries(lines.Text())
+                                                                                  : PlaylistRules::EntriesOf(lines);
     if (Form5)
         TForm5::SetMaximum(Form5->LoadingBar2, static_cast<int>(listed.size()));
     for (size_t b = 0; b < listed.size(); ++b) {
@@ -281,9 +244,7 @@ void TForm2::LoadPlaylistFile(const std::string& path)
 void TForm2::FormCreate()
 {
     setAcceptDrops(true);
-    // On the first run the record puts it where the main window is: it goes to the nearest free
-    // place, beside the main window.
-    TScreenPlace::Restore(this, QPoint(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop), {Form1});
+    TScreenPlace::Restore(this, QPoint(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop));
     ShowAsRecorded();
 }
 
@@ -460,8 +421,10 @@ void TForm2::MoveSelection(int step)
         if (rows.empty())
             return;
         const std::vector<int> order = TPlaylist::StepOrder(Playlist->Count(), rows, step);
-        if (rows.size() == 1) {
-            // One entry moved becomes the current one as well.
+        // While a piece plays the current entry stays that piece, so that Next goes on from it;
+        // otherwise one entry moved becomes the current one as well.
+        const bool going = Form1->OggStream.IsPlaying() || Form1->OggStream.IsPaused();
+        if (rows.size() == 1 && !going) {
             if (order[static_cast<size_t>(rows.front())] != rows.front())
                 Playlist->Move(rows.front(), rows.front() + step);
             return;
@@ -484,9 +447,7 @@ void TForm2::ShowNothingPlays()
 {
     Form1->OggStream.Stop();
     ResetPlayback();
-    DisplayText::SetLabelCaption(Form1->LTitle, std::string());
-    DisplayText::SetLabelCaption(Form1->LTime, "0:00.0");
-    DisplayText::SetLabelCaption(Form1->LTotalTime, "0:00.0");
+    Form1->ShowNothingPlays();
 }
 
 void TForm2::C1Click()

@@ -46,14 +46,23 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != VolumeBar || event->type() != QEvent::Wheel)
         return TSideWindow<QWidget>::eventFilter(watched, event);
+    TurnWheel(static_cast<QWheelEvent*>(event)->angleDelta());
+    return true;
+}
+
+void TForm4::TurnWheel(const QPoint& delta)
+{
     // The toolkit's wheel moves a scroll bar by several steps a notch; here one notch is one step
     // (a decibel) as for the arrow keys, and turning the wheel up raises the volume. A fine wheel
     // adds up its eighths of a degree until a whole notch is reached.
-    const QPoint delta = static_cast<QWheelEvent*>(event)->angleDelta();
     wheelDelta_ += delta.y() != 0 ? delta.y() : delta.x();
     const int notches = wheelDelta_ / 120;
     wheelDelta_ -= notches * 120;
-    if (notches != 0)
-        VolumeBar->setValue(VolumeBar->value() + notches * VolumeBar->singleStep());
-    return true;
+    StepVolume(notches);
+}
+
+void TForm4::StepVolume(int steps)
+{
+    if (steps != 0)
+        VolumeBar->setValue(VolumeBar->value() + steps * VolumeBar->singleStep());
 }

@@ -22,6 +22,11 @@ public:
     QLabel* Label1 = nullptr;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The wheel turned by angleDelta (eighths of a degree), over the bar or the main window's
+    // face: a notch is one step, up raises the volume.
+    void TurnWheel(const QPoint& angleDelta);
+    // The bar moved by steps of one decibel (up when positive), within its range.
+    void StepVolume(int steps);
 
 protected:
     void PlaceAndRestore() override;

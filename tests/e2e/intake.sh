@@ -17,10 +17,11 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../support/xsession.sh"
 xsession_e2e intake "$bin" "$2"
 
+# Each part starts as a new user would, without the list a part before it left.
 end_player() {
   xsession_signal_player TERM
   [ "$player_status" = running ] && fail "the program is still running 10 s after SIGTERM"
-  return 0
+  rm -f "$app/playlist.m3u8"
 }
 
 # The program's visible dialog windows (message boxes).
