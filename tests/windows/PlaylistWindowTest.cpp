@@ -5,15 +5,23 @@
 #include "OggFixture.h"
 #include "Paths.h"
 #include "TPlaylist.h"
+#include "TQtTranslation.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit5.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
@@ -468,6 +476,56 @@ TEST_F(WindowsTest, SavingAsksBeforeReplacingAnExistingFile)
     // The playlist dialogs offer ".m3u8" beside ".m3u".
     for (QFileDialog* dialog : {Form2->ListLoadDialog.get(), Form2->ListSaveDialog.get()})
         EXPECT_TRUE(dialog->nameFilters().join(' ').contains(QStringLiteral("*.m3u8"))) << dialog->objectName().toStdString();
+}
+
+TEST_F(WindowsTest, TheSaveDialogOffersEveryFormatAndANameWithoutOneGetsTheChosenOnes)
+{
+    QFileDialog* save = Form2->ListSaveDialog;
+    const QStringList filters = save->nameFilters();
+    ASSERT_EQ(filters.size(), 4);
+    // Nothing is written here; the dialog ends where every first dialog of a run starts (the
+    // music folder, else home), so that it leaves no folder of its own for the next one.
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    const QString folder = QDir(!music.isEmpty() && QDir(music).exists() ? music : QDir::homePath()).absolutePath() + '/';
+    struct Case {
+        int filter;
+        const char* typed;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {0, "list", "list.m3u8"},  {1, "old", "old.m3u"},        {2, "radio", "radio.pls"},
+        {3, "web", "web.xspf"},    {2, "notes.txt", "notes.txt.pls"}, {2, "mine.m3u8", "mine.m3u8"},
+    };
+    for (const Case& c : cases) {
+        QTimer::singleShot(0, save, [&] {
+            save->setDirectory(folder);
+            save->selectNameFilter(filters[c.filter]);
+            // Typed, as a user does; the dialog keeps the last name in its field.
+            if (auto* name = save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(QString::fromUtf8(c.typed));
+            static_cast<QDialog*>(save)->accept();
+        });
+        EXPECT_EQ(Form2->ChooseSaveFile().toStdString(), (folder + QString::fromUtf8(c.saved)).toStdString());
+    }
+}
+
+TEST_F(WindowsTest, QtsOwnDialogTextsAreJapanese)
+{
+    const TQtTranslation texts;
+    ASSERT_TRUE(texts.Installed()) << "no qtbase_ja.qm in " << TQtTranslation::Folder().toStdString();
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+        const auto* label = dialog.findChild<QLabel*>(QLatin1String(name));
+        ASSERT_NE(label, nullptr) << name;
+        // Japanese text: no Latin letter left but the accelerator's.
+        QString text = label->text();
+        text.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[A-Za-z]")))) << name << ": " << text.toStdString();
+    }
+    const auto* buttons = dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_TRUE(buttons && buttons->button(QDialogButtonBox::Cancel));
+    EXPECT_FALSE(buttons->button(QDialogButtonBox::Cancel)->text().contains(QStringLiteral("Cancel")));
 }
 
 TEST_F(WindowsTest, PlaylistLinesAreFoundBesideTheListAndShowTheirListedTitles)
