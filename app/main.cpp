@@ -16,6 +16,7 @@
 #include "TKeptPlaylist.h"
 #include "TMprisService.h"
 #include "TPlayerRemote.h"
+#include "TQtTranslation.h"
 #include "TResourceCheck.h"
 #include "TSignalBridge.h"
 #include "TSingleInstance.h"
@@ -80,6 +81,8 @@ int main(int argc, char** argv)
         if (TSingleInstance::HandOver(TFileIntake::CommandLineNames()))
             return 0;
         QApplication::setApplicationName(QStringLiteral("OstraDivUvirar"));
+        // Qt's dialogs and menus in Japanese, as the rest of the interface.
+        const TQtTranslation qtTexts;
         // The desktop entry's id: docks and task bars tie the windows to the entry's name and
         // icon by it (on Wayland as the app id, on X11 beside WM_CLASS), and the
         // bus name the player answers to is the same id.

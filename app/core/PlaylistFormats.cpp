@@ -89,6 +89,13 @@ std::vector<PlaylistRules::TListedEntry> PlsEntries(const TStringList& lines)
     return entries;
 }
 
+std::vector<PlaylistRules::TListedEntry> TextEntries(TKind kind, const std::string& bytes)
+{
+    TStringList lines;
+    lines.SetText(PlaylistRules::NativeText(bytes));
+    return kind == TKind::Pls ? PlsEntries(lines) : PlaylistRules::EntriesOf(lines);
+}
+
 std::string Text(TKind kind, const std::vector<std::string>& paths)
 {
     std::string text;

@@ -26,6 +26,11 @@ std::string SaveName(const std::string& name);
 // twice keeps its first value.
 std::vector<PlaylistRules::TListedEntry> PlsEntries(const TStringList& lines);
 
+// The entries of an .m3u or .pls file (kind M3u or Pls; None reads as M3u) from its bytes, in
+// whatever encoding it came (PlaylistRules::NativeText): names and titles come out as native
+// text. XSPF is XML, which says its own encoding; XspfReader reads it.
+std::vector<PlaylistRules::TListedEntry> TextEntries(TKind kind, const std::string& bytes);
+
 // The file's text in the format of kind (M3u for None): the paths as they are for .m3u, as
 // "FileN=" for .pls, as file:// locations for XSPF.
 std::string Text(TKind kind, const std::vector<std::string>& paths);

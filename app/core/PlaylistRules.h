@@ -38,17 +38,36 @@ std::string Trimmed(const std::string& text);
 // no name, so it is taken off the first line.
 void DropByteOrderMark(TStringList& lines);
 
+// The encodings a playlist's text is found in, decided for each file as a whole.
+enum class TTextEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Cp932 };
+// A .m3u or .pls carries no word about its encoding: a UTF-16 text starts with its byte-order
+// mark, UTF-8 may, and a text that is valid UTF-8 throughout is taken as UTF-8 (Japanese
+// Shift-JIS text almost never is). Anything else is what Windows in Japanese writes: CP932.
+TTextEncoding DetectEncoding(const std::string& bytes);
+// Whether text is well-formed UTF-8 throughout (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool IsUtf8(const std::string& text);
+// The playlist's text as native (UTF-8) text, without a byte-order mark: CP932 and UTF-16
+// converted (also CP932 after a UTF-8 mark), a character that cannot be read becoming U+FFFD.
+// The result is always valid UTF-8; line ends stay where they were.
+std::string NativeText(const std::string& bytes);
+
 // Where an entry line of the playlist in playlistDir (an absolute folder, with or without
 // trailing "/") points, as an absolute name, so that the list saved again works anywhere. The
 // first of these that names an existing file, for the line as written and then, when that
 // finds nothing, for the line without the white space around it:
 //   1. an absolute line as it is, a relative one relative to the playlist's own folder;
 //   2. the line as a local file:// URI, decoded;
-//   3. the line with "\" read as "/", relative to the folder when it is relative.
+//   3. the line with its percent escapes decoded, as 1;
+//   4. the line with "\" read as "/", as 1, and then also with its escapes decoded.
 // The folder the player was started in never counts: a list means the files beside it.
 // When none exists the entry is still listed, by the name the line would have had beside the
 // playlist, and fails when played, as any missing file does.
 std::string ResolveEntry(const std::string& line, const std::string& playlistDir);
+// The name with its percent escapes ("%20", "%E6%9B%B2") decoded to bytes, as players that
+// write names as URI references do ("../My%20Music/01%20Beach.ogg"); a "%" that starts no
+// escape is kept. Empty text when an escape would give a NUL byte, which no name holds.
+std::string PercentDecoded(const std::string& name);
 // The local path a file:// URI names ("file:///a%20b.ogg" -> "/a b.ogg"; the host may be empty
 // or "localhost"); empty text for anything else. Percent escapes are decoded to bytes.
 std::string DecodeFileUri(const std::string& line);

@@ -10,7 +10,7 @@
 #include "TDialogWatch.h"
 #include "TFileIntake.h"
 #include "TSkippedNames.h"
-#include "TStringList.h"
+#include "TMemoryStream.h"
 #include "Unit1.h"
 #include "Unit5.h"
 #include "XspfReader.h"
@@ -56,7 +56,8 @@ QFileDialog* MakeDialog(QWidget* parent, const QString& name, const QString& tit
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(name);
     dialog->setWindowTitle(title);
-    dialog->setNameFilter(filter);
+    if (!filter.isEmpty())
+        dialog->setNameFilter(filter);
     dialog->setAcceptMode(accept);
     dialog->setFileMode(files);
     // The filter's caption is shown as written, without the toolkit adding its patterns again.
@@ -73,6 +74,28 @@ QStringList RunOpenDialog(QFileDialog* dialog)
         return QStringList();
     LastFolder() = dialog->directory().absolutePath();
     return dialog->selectedFiles();
+}
+
+// The formats a playlist is saved in, the first the default: the filter offered, and the
+// extension a name typed without one gets while that filter is chosen. A ".m3u" is written in
+// UTF-8 as the ".m3u8" is (names are UTF-8 here); its name is for players that know no other.
+struct TSaveFormat {
+    const char* filter;
+    const char* suffix;
+};
+constexpr TSaveFormat SaveFormats[] = {
+    {"M3U8 プレイリスト (*.m3u8)", "m3u8"},
+    {"M3U プレイリスト・古いプレーヤー用 (*.m3u)", "m3u"},
+    {"PLS プレイリスト (*.pls)", "pls"},
+    {"XSPF プレイリスト (*.xspf)", "xspf"},
+};
+
+QString SuffixOf(const QString& filter)
+{
+    for (const TSaveFormat& format : SaveFormats)
+        if (filter == QString::fromUtf8(format.filter))
+            return QString::fromUtf8(format.suffix);
+    return QString::fromUtf8(SaveFormats[0].suffix);
 }
 
 bool FastLoad()
@@ -102,22 +125,28 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     ListBox1->viewport()->installEventFilter(this);
     ListBox1->installEventFilter(this);
 
-    const QString m3uFilter = QStringLiteral("プレイリストファイル(*.m3u) (*.m3u *.m3u8 *.pls *.xspf)");
     OggLoadDialog.MadeBy([this] {
         return MakeDialog(this, QStringLiteral("OggLoadDialog"), QString(),
                           QStringLiteral("OggVorbisファイル(ogg/qv) (*.ogg *.qv)"), QFileDialog::AcceptOpen,
                           QFileDialog::ExistingFiles);
     });
-    ListLoadDialog.MadeBy([this, m3uFilter] {
+    // The playlist dialogs show their patterns: which formats are meant is not in the captions.
+    ListLoadDialog.MadeBy([this] {
         QFileDialog* dialog = MakeDialog(this, QStringLiteral("ListLoadDialog"), QStringLiteral("プレイリストの読みこみ"),
-                                         m3uFilter, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
-        dialog->setDefaultSuffix(QStringLiteral("m3u"));
+                                         QString(), QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
+        dialog->setNameFilters({QStringLiteral("プレイリストファイル (*.m3u8 *.m3u *.pls *.xspf)"),
+                                QStringLiteral("すべてのファイル (*)")});
+        dialog->setOption(QFileDialog::HideNameFilterDetails, false);
         return dialog;
     });
-    ListSaveDialog.MadeBy([this, m3uFilter] {
+    ListSaveDialog.MadeBy([this] {
         QFileDialog* dialog = MakeDialog(this, QStringLiteral("ListSaveDialog"), QStringLiteral("プレイリストの保存"),
-                                         m3uFilter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
-        dialog->setDefaultSuffix(QStringLiteral("m3u"));
+                                         QString(), QFileDialog::AcceptSave, QFileDialog::AnyFile);
+        QStringList filters;
+        for (const TSaveFormat& format : SaveFormats)
+            filters << QString::fromUtf8(format.filter);
+        dialog->setNameFilters(filters);
+        dialog->setOption(QFileDialog::HideNameFilterDetails, false);
         dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
         return dialog;
     });
@@ -126,7 +155,16 @@ TForm2::TForm2(QWidget* parent) : TSideWindow(parent, &TPlayerSettings::Playlist
     ChoosePlaylists = [this] { return RunOpenDialog(ListLoadDialog); };
     ChooseSaveFile = [this] {
         const QStringList chosen = RunOpenDialog(ListSaveDialog);
-        return chosen.isEmpty() ? QString() : chosen.first();
+        if (chosen.isEmpty())
+            return QString();
+        // A name that names no format gets the chosen filter's extension ("list" and
+        // "list.txt" as ".m3u8" unless another was chosen), so the file is written in the
+        // format the user picked. The dialog's own default suffix would be added only to a name
+        // without any, and would not follow the filter.
+        QString file = chosen.first();
+        if (!PlaylistFormats::IsPlaylistName(TFileIntake::NativeName(file)))
+            file += QLatin1Char('.') + SuffixOf(ListSaveDialog->selectedNameFilter());
+        return file;
     };
     ShowError = [](const std::string& message) { TMessages::ShowException(message); };
     ConfirmReplace = [this](const QString& file) {
@@ -210,15 +248,14 @@ void TForm2::AddListedEntry(const std::string& path, const std::string& title)
 
 void TForm2::LoadPlaylistFile(const std::string& path, TSkippedNames& skipped)
 {
-    TStringList lines;
-    lines.LoadFromFile(path);
-    PlaylistRules::DropByteOrderMark(lines);
+    TMemoryStream file;
+    file.LoadFromFile(path);
+    const std::string bytes(reinterpret_cast<const char*>(file.Memory()), static_cast<size_t>(file.Size()));
     const std::string folder = Paths::ExtractFilePath(PlaylistRules::AbsoluteName(path, Paths::GetCurrentDir()));
     using PlaylistFormats::TKind;
     const TKind kind = PlaylistFormats::KindOf(path);
-    const std::vector<PlaylistRules::TListedEntry> listed = kind == TKind::Pls    ? PlaylistFormats::PlsEntries(lines)
-                                                            : kind == TKind::Xspf ? XspfReader::Entries(lines.Text())
-                                                                                  : PlaylistRules::EntriesOf(lines);
+    const std::vector<PlaylistRules::TListedEntry> listed =
+        kind == TKind::Xspf ? XspfReader::Entries(bytes) : PlaylistFormats::TextEntries(kind, bytes);
     if (Form5)
         TForm5::SetMaximum(Form5->LoadingBar2, static_cast<int>(listed.size()));
     for (size_t b = 0; b < listed.size(); ++b) {

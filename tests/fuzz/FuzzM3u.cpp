@@ -1,13 +1,16 @@
 // .m3u reading with the accepted-extension and file-name-part rules. Every entry taken must be a
 // whole line, not a "#" line, with an accepted audio extension once the white space around it
 // is left aside; writing the entries and reading them back must give the same names; each
-// entry's display name (its file-name part in Shift-JIS) must come out.
+// entry's display name (its file-name part in Shift-JIS) must come out. Whatever the bytes'
+// encoding, the text read from them is UTF-8 with its line breaks where they were (UTF-16
+// aside, whose breaks are two bytes), and a name's escapes decode to no NUL and no longer name.
 #include "FuzzSupport.h"
 #include "Paths.h"
 #include "PlaylistRules.h"
 #include "SjisConv.h"
 #include "TStringList.h"
 
+#include <algorithm>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -40,6 +43,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(name.find('/') == std::string::npos);
         const std::string shown = Utf8ToSjis(name);
         FUZZ_CHECK(shown.find('\0') == std::string::npos);
+    }
+
+    using PlaylistRules::TTextEncoding;
+    const std::string text = PlaylistRules::NativeText(bytes);
+    FUZZ_CHECK(PlaylistRules::IsUtf8(text));
+    const TTextEncoding encoding = PlaylistRules::DetectEncoding(bytes);
+    if (encoding != TTextEncoding::Utf16Le && encoding != TTextEncoding::Utf16Be) {
+        for (const char end : {'\r', '\n'})
+            FUZZ_CHECK(std::count(text.begin(), text.end(), end) == std::count(bytes.begin(), bytes.end(), end));
+    }
+    if (encoding == TTextEncoding::Utf8)
+        FUZZ_CHECK(text == bytes);
+    for (const std::string& entry : entries) {
+        const std::string decoded = PlaylistRules::PercentDecoded(entry);
+        FUZZ_CHECK(decoded.find('\0') == std::string::npos && decoded.size() <= entry.size());
+        FUZZ_CHECK(!PlaylistRules::ResolveEntry(entry, "/nonexistent-fuzz-folder/").empty());
     }
 
     const std::string written = PlaylistRules::M3uText(entries);

@@ -77,7 +77,9 @@ TEST(PlaylistRules, ANameIsLookedForBesideThePlaylistNeverInTheWorkingFolder)
     const std::string root = fixture::FreshDir("lookup");
     const std::string lists = root + "lists/";
     for (const std::string& name : {lists + "a.ogg", lists + "sub/b.ogg", lists + "c d.ogg", lists + " lead.ogg",
-                                    lists + "x\\y.ogg", lists + "x/y.ogg", root + "cwd/a.ogg", root + "cwd/only.ogg"}) {
+                                    lists + "x\\y.ogg", lists + "x/y.ogg", root + "cwd/a.ogg", root + "cwd/only.ogg",
+                                    root + "My Music/01 Beach.ogg", lists + "\xE6\xB5\xB7.ogg", lists + "a%20b.ogg",
+                                    lists + "a b.ogg"}) {
         fs::create_directories(fs::path(name).parent_path());
         std::ofstream(name) << "x";
     }
@@ -98,11 +100,68 @@ TEST(PlaylistRules, ANameIsLookedForBesideThePlaylistNeverInTheWorkingFolder)
         {" lead.ogg", lists + " lead.ogg"},       // the name as written, blank and all
         {"  a.ogg\t", lists + "a.ogg"},           // else without the white space
         {" missing.ogg ", lists + "missing.ogg"},
+        // Names written as URI references, as VLC writes them: decoded when they name nothing
+        // as written.
+        {"../My%20Music/01%20Beach.ogg", root + "My Music/01 Beach.ogg"},
+        {"..\\My%20Music\\01%20Beach.ogg", root + "My Music/01 Beach.ogg"},
+        {root + "My%20Music/01%20Beach.ogg", root + "My Music/01 Beach.ogg"},
+        {"%E6%B5%B7.ogg", lists + "\xE6\xB5\xB7.ogg"},
+        {"a%20b.ogg", lists + "a%20b.ogg"},       // a name that really holds "%20" comes first
+        {"gone%20too.ogg", lists + "gone%20too.ogg"},  // nothing there: as written
+        {"a%00.ogg", lists + "a%00.ogg"},
         {"", ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ResolveEntry(c.line, lists), c.found) << c.line;
     Paths::SetCurrentDir(cwd);
+}
+
+TEST(PlaylistRules, APlaylistsEncodingIsFoundForTheWholeFile)
+{
+    const std::string umi = "\xE6\xB5\xB7", umiSjis = "\x8A\x43";  // 海 in UTF-8 and in CP932
+    const std::string fffd = "\xEF\xBF\xBD";
+    struct Case {
+        const char* why;
+        std::string bytes;
+        TTextEncoding encoding;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"plain ASCII", "a.ogg\r\n", TTextEncoding::Utf8, "a.ogg\r\n"},
+        {"UTF-8", umi + ".ogg\n", TTextEncoding::Utf8, umi + ".ogg\n"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + umi + ".ogg\n", TTextEncoding::Utf8Bom, umi + ".ogg\n"},
+        {"a mark before CP932", "\xEF\xBB\xBF" + umiSjis, TTextEncoding::Utf8Bom, umi},
+        // 表 is 0x95 0x5C in CP932: its second byte is no "\" once converted.
+        {"CP932 from Windows", "\x95\x5C\\" + umiSjis + ".ogg\r\n", TTextEncoding::Cp932,
+         "\xE8\xA1\xA8\\" + umi + ".ogg\r\n"},
+        {"CP932 half-width kana that look like a broken UTF-8 pair", "\xC0\xAF.ogg", TTextEncoding::Cp932,
+         "\xEF\xBE\x80\xEF\xBD\xAF.ogg"},
+        {"one byte that is no UTF-8 makes the whole file CP932", umiSjis + "\n" + "abc\xFD", TTextEncoding::Cp932,
+         umi + "\nabc" + fffd},
+        {"surrogates written as UTF-8 are no UTF-8", "\xED\xA0\x80", TTextEncoding::Cp932, ""},
+        {"UTF-16 from Notepad", std::string("\xFF\xFE" "a\0\r\0\n\0\x77\x6D", 10), TTextEncoding::Utf16Le,
+         "a\r\n" + umi},
+        {"UTF-16 big-endian, a pair, half a pair, an odd byte",
+         std::string("\xFE\xFF\xD8\x3D\xDE\x00\xDC\x00\x00", 9), TTextEncoding::Utf16Be,
+         "\xF0\x9F\x98\x80" + fffd + fffd},
+        {"nothing", "", TTextEncoding::Utf8, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DetectEncoding(c.bytes), c.encoding) << c.why;
+        const std::string text = NativeText(c.bytes);
+        if (!c.text.empty() || c.bytes.empty()) {
+            EXPECT_EQ(text, c.text) << c.why;
+        }
+        EXPECT_TRUE(IsUtf8(text)) << c.why;  // whatever came in
+    }
+
+    // The entries come out as native text, titles too, and "\" after 表 is still a separator.
+    using PlaylistFormats::TKind;
+    const std::string m3u = "#EXTINF:60," + umiSjis + "\r\n\x95\x5C\\" + umiSjis + ".ogg\r\n";
+    EXPECT_EQ(PlaylistFormats::TextEntries(TKind::M3u, m3u),
+              (std::vector<TListedEntry>{{"\xE8\xA1\xA8\\" + umi + ".ogg", umi}}));
+    const std::string pls = "[playlist]\r\nFile1=" + umiSjis + ".ogg\r\nTitle1=" + umiSjis + "\r\n";
+    EXPECT_EQ(PlaylistFormats::TextEntries(TKind::Pls, pls), (std::vector<TListedEntry>{{umi + ".ogg", umi}}));
 }
 
 TEST(PlaylistRules, WritesEachPathWithCrLfAndNothingElse)
