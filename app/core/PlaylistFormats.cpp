@@ -91,9 +91,26 @@ std::vector<PlaylistRules::TListedEntry> PlsEntries(const TStringList& lines)
 
 std::vector<PlaylistRules::TListedEntry> TextEntries(TKind kind, const std::string& bytes)
 {
+    using PlaylistRules::TTextEncoding;
+    const TTextEncoding encoding = PlaylistRules::DetectEncoding(bytes);
+    const std::string marked = encoding == TTextEncoding::Utf8Bom ? bytes.substr(3) : bytes;
+    // CP932 is read as it was written and each entry converted after, so that it keeps the
+    // bytes it named; every byte that matters to the reading (line ends, "#", "=", the
+    // extension) is ASCII, which CP932 leaves as it is.
+    const bool cp932 = encoding == TTextEncoding::Cp932 ||
+                       (encoding == TTextEncoding::Utf8Bom && !PlaylistRules::IsUtf8(marked));
     TStringList lines;
-    lines.SetText(PlaylistRules::NativeText(bytes));
-    return kind == TKind::Pls ? PlsEntries(lines) : PlaylistRules::EntriesOf(lines);
+    lines.SetText(cp932 ? marked : PlaylistRules::NativeText(bytes));
+    std::vector<PlaylistRules::TListedEntry> entries =
+        kind == TKind::Pls ? PlsEntries(lines) : PlaylistRules::EntriesOf(lines);
+    if (cp932) {
+        for (PlaylistRules::TListedEntry& entry : entries) {
+            entry.raw = std::move(entry.name);
+            entry.name = PlaylistRules::Cp932Text(entry.raw);
+            entry.title = PlaylistRules::Cp932Text(entry.title);
+        }
+    }
+    return entries;
 }
 
 std::string Text(TKind kind, const std::vector<std::string>& paths)

@@ -243,6 +243,11 @@ TTextEncoding DetectEncoding(const std::string& bytes)
     return IsUtf8(bytes) ? TTextEncoding::Utf8 : TTextEncoding::Cp932;
 }
 
+std::string Cp932Text(const std::string& bytes)
+{
+    return FromCp932(bytes);
+}
+
 std::string NativeText(const std::string& bytes)
 {
     switch (DetectEncoding(bytes)) {
@@ -314,6 +319,15 @@ std::string ResolveEntry(const std::string& line, const std::string& playlistDir
         return uri;
     const std::string beside = InFolder(playlistDir, trimmed);
     return beside.empty() ? trimmed : beside;
+}
+
+std::string ResolveListed(const TListedEntry& entry, const std::string& playlistDir)
+{
+    const std::string found = ResolveEntry(entry.name, playlistDir);
+    if (entry.raw.empty() || Paths::FileExists(found))
+        return found;
+    const std::string written = ResolveEntry(entry.raw, playlistDir);
+    return Paths::FileExists(written) ? written : found;
 }
 
 std::string AbsoluteName(const std::string& name, const std::string& dir)

@@ -23,6 +23,10 @@ bool IsM3uName(const std::string& name);
 struct TListedEntry {
     std::string name;
     std::string title;
+    // The name's bytes as the playlist wrote them when its text was converted (from CP932),
+    // else empty: files unpacked on Linux from a Japanese archive keep CP932 names, and a list
+    // beside them names them by those very bytes.
+    std::string raw = std::string();
     bool operator==(const TListedEntry&) const = default;
 };
 // The entries of an .m3u read as lines, in order: every line that is not a "#" line and whose
@@ -44,6 +48,8 @@ enum class TTextEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Cp932 };
 // mark, UTF-8 may, and a text that is valid UTF-8 throughout is taken as UTF-8 (Japanese
 // Shift-JIS text almost never is). Anything else is what Windows in Japanese writes: CP932.
 TTextEncoding DetectEncoding(const std::string& bytes);
+// CP932 text as UTF-8, a byte that starts no CP932 character becoming U+FFFD.
+std::string Cp932Text(const std::string& bytes);
 // Whether text is well-formed UTF-8 throughout (no overlong forms, surrogates or values past
 // U+10FFFF).
 bool IsUtf8(const std::string& text);
@@ -68,6 +74,9 @@ std::string ResolveEntry(const std::string& line, const std::string& playlistDir
 // write names as URI references do ("../My%20Music/01%20Beach.ogg"); a "%" that starts no
 // escape is kept. Empty text when an escape would give a NUL byte, which no name holds.
 std::string PercentDecoded(const std::string& name);
+// ResolveEntry for an entry as read: its name, or when that names nothing, the bytes the
+// playlist wrote if those name a file.
+std::string ResolveListed(const TListedEntry& entry, const std::string& playlistDir);
 // The local path a file:// URI names ("file:///a%20b.ogg" -> "/a b.ogg"; the host may be empty
 // or "localhost"); empty text for anything else. Percent escapes are decoded to bytes.
 std::string DecodeFileUri(const std::string& line);

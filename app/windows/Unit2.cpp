@@ -260,7 +260,7 @@ void TForm2::LoadPlaylistFile(const std::string& path, TSkippedNames& skipped)
         TForm5::SetMaximum(Form5->LoadingBar2, static_cast<int>(listed.size()));
     for (size_t b = 0; b < listed.size(); ++b) {
         TForm5::StepBar(&TForm5::LoadingBar2, static_cast<int>(b));
-        const std::string entry = PlaylistRules::ResolveEntry(listed[b].name, folder);
+        const std::string entry = PlaylistRules::ResolveListed(listed[b], folder);
         try {
             AddListedEntry(entry, listed[b].title);
         } catch (...) {

@@ -6,7 +6,8 @@
 #     way: the three pieces play in order;
 #   - as a player on Japanese Windows writes one: CP932 text with "\" separators, one of them
 #     after 表, whose second byte is a "\" itself, and a title for a file without one: both
-#     play, the second under its listed title.
+#     play, the second under its listed title; a third was unpacked from a Japanese archive
+#     and kept its CP932 name, which the list names by those same bytes.
 #   foreign-lists.sh BIN_DIR MAKE_E2E_FILES
 set -euo pipefail
 bin="$1"
@@ -45,7 +46,9 @@ end_player
 mkdir -p "$work/win/表"
 cp "$work/second.ogg" "$work/win/表/海.ogg"
 vorbiscomment -w "$work/first.ogg" "$work/win/表/波の音.ogg" </dev/null
-printf '#EXTM3U\r\n#EXTINF:2,海\r\n表\\海.ogg\r\n#EXTINF:3,波の音\r\n表\\波の音.ogg\r\n' |
+mkdir -p "$work/win/zip"
+cp "$work/rate48k.ogg" "$work/win/zip/$(printf '曲' | iconv -f UTF-8 -t CP932).ogg"
+printf '#EXTM3U\r\n#EXTINF:2,海\r\n表\\海.ogg\r\n#EXTINF:3,波の音\r\n表\\波の音.ogg\r\nzip\\曲.ogg\r\n' |
   iconv -f UTF-8 -t CP932 >"$work/win/list.m3u"
 # The list really is CP932: not valid UTF-8, and 表 ends in the byte of "\".
 if iconv -f UTF-8 -t UTF-8 "$work/win/list.m3u" >/dev/null 2>&1; then fail "the CP932 list is valid UTF-8"; fi
@@ -55,5 +58,7 @@ xsession_window '^\[1\] Second$' 30 >/dev/null || fail "the CP932 list's first e
 echo "CP932 list: playing [1] Second (表\\海.ogg)"
 xsession_window '^\[2\] 波の音$' 20 >/dev/null || fail "the CP932 list's second entry did not follow under its listed title"
 echo "CP932 list: [2] 波の音 followed, its title read from the list"
+xsession_window '^\[3\] Rate48k$' 20 >/dev/null || fail "the file with a CP932 name did not follow"
+echo "CP932 list: [3] Rate48k followed (a file named in CP932 bytes)"
 end_player
 echo "foreign-lists: all passed"

@@ -155,13 +155,26 @@ TEST(PlaylistRules, APlaylistsEncodingIsFoundForTheWholeFile)
         EXPECT_TRUE(IsUtf8(text)) << c.why;  // whatever came in
     }
 
-    // The entries come out as native text, titles too, and "\" after 表 is still a separator.
+    // The entries come out as native text, titles too, and "\" after 表 is still a separator;
+    // each keeps the bytes it was written with.
     using PlaylistFormats::TKind;
     const std::string m3u = "#EXTINF:60," + umiSjis + "\r\n\x95\x5C\\" + umiSjis + ".ogg\r\n";
-    EXPECT_EQ(PlaylistFormats::TextEntries(TKind::M3u, m3u),
-              (std::vector<TListedEntry>{{"\xE8\xA1\xA8\\" + umi + ".ogg", umi}}));
+    const std::vector<TListedEntry> listed = PlaylistFormats::TextEntries(TKind::M3u, m3u);
+    EXPECT_EQ(listed, (std::vector<TListedEntry>{{"\xE8\xA1\xA8\\" + umi + ".ogg", umi, "\x95\x5C\\" + umiSjis + ".ogg"}}));
     const std::string pls = "[playlist]\r\nFile1=" + umiSjis + ".ogg\r\nTitle1=" + umiSjis + "\r\n";
-    EXPECT_EQ(PlaylistFormats::TextEntries(TKind::Pls, pls), (std::vector<TListedEntry>{{umi + ".ogg", umi}}));
+    EXPECT_EQ(PlaylistFormats::TextEntries(TKind::Pls, pls),
+              (std::vector<TListedEntry>{{umi + ".ogg", umi, umiSjis + ".ogg"}}));
+    EXPECT_EQ(PlaylistFormats::TextEntries(TKind::M3u, umi + ".ogg"), (std::vector<TListedEntry>{{umi + ".ogg", ""}}));
+
+    // Files unpacked with CP932 names are found by the bytes the list wrote; a UTF-8 name first.
+    const std::string dir = fixture::FreshDir("cp932-names");
+    std::filesystem::create_directories(dir + "unpacked");
+    std::ofstream(dir + "unpacked/" + umiSjis + ".ogg") << "x";
+    const TListedEntry unpacked = PlaylistFormats::TextEntries(TKind::M3u, "unpacked\\" + umiSjis + ".ogg").front();
+    EXPECT_EQ(ResolveListed(unpacked, dir), dir + "unpacked/" + umiSjis + ".ogg");
+    std::ofstream(dir + "unpacked/" + umi + ".ogg") << "x";
+    EXPECT_EQ(ResolveListed(unpacked, dir), dir + "unpacked/" + umi + ".ogg");
+    EXPECT_EQ(ResolveListed(listed.front(), dir), dir + listed.front().name);  // missing: by its UTF-8 name
 }
 
 TEST(PlaylistRules, WritesEachPathWithCrLfAndNothingElse)
