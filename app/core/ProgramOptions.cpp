@@ -14,16 +14,21 @@ const char Usage[] =
     "Plays Ogg Vorbis files (.ogg), looped-Ogg containers (.qv), folders (every .ogg and .qv\n"
     "in them and their subfolders, in natural order, hidden ones left out) and .m3u, .m3u8,\n"
     ".pls and .xspf playlists, in the order given; extensions in any case. The names are\n"
-    "handed to the player already running, when there is one, and the first of them plays.\n"
-    "Without a name it starts with an empty playlist.\n"
+    "added to the playlist kept from the last run (or, when a player runs already, to its\n"
+    "playlist) and the first of them plays; the playlist is never replaced by a start.\n"
+    "Without a name the kept playlist comes back and goes on where it stopped: playing,\n"
+    "or paused at its place.\n"
     "\n"
     "  --new-instance  start a player of its own even when one is running already\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "  --              end the options: every word after it is a name\n"
     "\n"
-    "Settings are kept in zkv108.info beside the program, or, in an installed copy, in\n"
-    "$XDG_CONFIG_HOME/ostradivuvirar/ (~/.config/ostradivuvirar/).\n";
+    "Keys in the main window: Space pause, Left/Right five seconds, N/PgDn next, B/PgUp\n"
+    "previous, Up/Down or +/- volume (the wheel too), Ctrl+Q quit.\n"
+    "\n"
+    "Settings are kept in zkv108.info, the playlist in playlist.m3u8, beside the program, or,\n"
+    "in an installed copy, in $XDG_CONFIG_HOME/ostradivuvirar/ (~/.config/ostradivuvirar/).\n";
 
 const char NewInstanceOption[] = "--new-instance";
 

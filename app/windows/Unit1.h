@@ -238,6 +238,7 @@ private:
     void ShowEmptyTitle();
     bool pieceShown_ = false;  // a piece was started and the face shows it
     float heldAt_ = -1.0f;     // the place a start left the kept piece paused at
+    float heldPause_ = 0.0f;   // the stream's pause time then: while it stands, so does heldAt_
     bool followQueued_ = false;
     std::string emptyTitleShown_;  // the empty title last set
     bool emptyTitleStale_ = true;  // the label shows something else: set it afresh

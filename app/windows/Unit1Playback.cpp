@@ -74,6 +74,7 @@ void TForm1::StartEntry(int index)
     }
     pieceShown_ = true;
     emptyTitleStale_ = true;
+    heldAt_ = -1.0f;
     if (Form2 != nullptr && Form2->Playlist)
         Form2->Playlist->MarkPlaying(index);
     titleIndex_ = index + 1;
@@ -85,6 +86,8 @@ void TForm1::StartEntry(int index)
     NoteRefusedLoopTags(PlaylistCursor.PathAt(index));
     ShowTitle();
     DisplayText::SetLabelCaption(LTotalTime, CaptionText::TimeText(OggStream.GetTotalTime()));
+    // The entry that follows is loaded now, so that even a short piece runs on into it.
+    Sequence.QueueFollowing(LoopCountValue());
 }
 
 void TForm1::ShowTitle()
@@ -270,7 +273,7 @@ TKeptPlaylist::TEnd TForm1::KeptEnd()
         end.state.paused = paused;
         // Still held where a start left it paused: the place kept then (the buffer's own time
         // stands where its first block began).
-        const bool held = paused && heldAt_ >= 0.0f && std::fabs(OggStream.GetPauseTime() - heldAt_) < 0.01f;
+        const bool held = paused && heldAt_ >= 0.0f && std::fabs(OggStream.GetPauseTime() - heldPause_) < 0.001f;
         end.state.position = held ? heldAt_ : OggStream.GetOutputTime();
     }
     if (Form2 != nullptr) {
@@ -297,10 +300,12 @@ void TForm1::ResumeEntry(const TKeptPlaylist::TResume& resume)
         return;
     A1Click();
     OggStream.SetMute(false);
-    // The pause took the decoder's place, ahead of what was heard: back to the place kept.
+    // The pause took the decoder's place, ahead of what was heard: back to the place kept, which
+    // the held buffer then starts with (the pause time stays the decoder's, a block on).
     Sequence.SeekTo(at);
-    heldAt_ = OggStream.GetPauseTime();
-    TFaceDisplay::SetCaption(LTime, CaptionText::TimeText(heldAt_));
+    heldAt_ = at;
+    heldPause_ = OggStream.GetPauseTime();
+    TFaceDisplay::SetCaption(LTime, CaptionText::TimeText(at));
 }
 
 void TForm1::ShowNothingPlays()

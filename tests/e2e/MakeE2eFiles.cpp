@@ -1,6 +1,7 @@
 // Writes the short pieces the end-to-end tests play: DIR/first.ogg (3 s, titled "First") and
 // DIR/second.ogg (2 s, titled "Second"), tones that are easy to tell apart, DIR/rate48k.ogg
-// (2 s at 48000 Hz, "Rate48k") and DIR/mono22k.ogg (1.5 s of one channel at 22050 Hz, "Mono22k");
+// (2 s at 48000 Hz, "Rate48k"), DIR/mono22k.ogg (1.5 s of one channel at 22050 Hz, "Mono22k") and
+// DIR/long.ogg (20 s, "Long");
 // and pieces of noise looped by their tags from 0.5 s to 2 s, as other tools tag them:
 // DIR/upper.ogg (LOOPSTART/LOOPLENGTH), DIR/lower.ogg (in lower case), DIR/mixed.ogg (LoopStart
 // with LOOP_END), DIR/tagged48k.ogg (at 48000 Hz), DIR/hyphens.ogg (LOOP-START/LOOP-LENGTH) and
@@ -32,7 +33,8 @@ int main(int argc, char** argv)
                     Write(dir + "/rate48k.ogg",
                           fixture::Encode(fixture::Sine(2.0, {330.0, 495.0}, 2, 48000), {"TITLE=Rate48k"}, 0.4f)) &&
                     Write(dir + "/mono22k.ogg",
-                          fixture::Encode(fixture::Sine(1.5, {587.0}, 1, 22050), {"TITLE=Mono22k"}, 0.4f));
+                          fixture::Encode(fixture::Sine(1.5, {587.0}, 1, 22050), {"TITLE=Mono22k"}, 0.4f)) &&
+                    Write(dir + "/long.ogg", fixture::Encode(fixture::Sine(20.0, {392.0, 588.0}), {"TITLE=Long"}, 0.4f));
     struct Tagged {
         const char* name;
         int rate;
