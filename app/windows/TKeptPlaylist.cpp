@@ -41,7 +41,9 @@ TKeptPlaylist::TResume TKeptPlaylist::Restore(const std::string& settingsDir, TP
 {
     const std::string path = settingsDir + FileName;
     struct stat st {};
-    if (settingsDir.empty() || (::stat(path.c_str(), &st) != 0 && errno == ENOENT))
+    // Nothing kept: no such file, or no folder for it (the settings folder's place taken by a
+    // file); the settings file reports that folder when it cannot be written.
+    if (settingsDir.empty() || (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)))
         return {};
     TStringList lines;
     try {

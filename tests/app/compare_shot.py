@@ -2,7 +2,7 @@
 
 Arguments: face.ppm before.ppm after.ppm (binary PPM; before and after cropped to the window).
 Key-coloured face pixels (the colour of the top-left pixel) must show the screen as it was
-before the window appeared; at least 90 % of the other pixels must show the face itself (the
+before the window appeared; at least 80 % of the other pixels must show the face itself (the
 rest is covered by the buttons and the text). With a fourth argument "edge", for a face enlarged by
 a fractional factor, where the screenshot's and the window's rounding may differ by a pixel, a key
 pixel next to a face pixel may show either, and the
@@ -94,7 +94,8 @@ if edge:
             fringe += 1
     if fringe:
         sys.exit(f"{fringe} pixels along the cut show the key colour")
-assert same >= 0.9 * shown, f"only {same} of {shown} face pixels show the face"
+# An empty player's hint fills the title panel: the text covers up to a sixth of the face.
+assert same >= 0.8 * shown, f"only {same} of {shown} face pixels show the face"
 print(f"cut {cut} key pixels; {same} of {shown} face pixels as drawn; {fringe} of key colour along the cut",
       file=sys.stderr)
 # A point for the right-click: the first face pixel in the middle row, a little way in.
