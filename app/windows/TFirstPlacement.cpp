@@ -1,14 +1,11 @@
 #include "TFirstPlacement.h"
 
-#include "PlayerSettings.h"
-#include "TScreenPlace.h"
-
 #include <QEvent>
-#include <QMoveEvent>
 #include <QWidget>
+#include <utility>
 
-TFirstPlacement::TFirstPlacement(QWidget* main, TPlayerSettings& settings, QWidget* (*playlist)())
-    : QObject(main), main_(main), settings_(settings), playlist_(playlist)
+TFirstPlacement::TFirstPlacement(QWidget* main, std::function<void()> placeBeside)
+    : QObject(main), main_(main), placeBeside_(std::move(placeBeside))
 {
     main_->installEventFilter(this);
 }
@@ -17,14 +14,7 @@ bool TFirstPlacement::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != main_ || event->type() != QEvent::Move || !event->spontaneous() || !main_->isVisible())
         return false;
-    // The record keeps places in the display's pixels (TScreenPlace), the window moves in Qt's.
-    const QPoint place = static_cast<QMoveEvent*>(event)->pos();
-    const QPoint recorded(settings_.PlaylistLeft, settings_.PlaylistTop);
-    const QPoint stored = TScreenPlace::Stored(main_);
-    settings_.PlaylistLeft = stored.x();
-    settings_.PlaylistTop = stored.y();
-    if (QWidget* playlist = playlist_(); playlist != nullptr && TScreenPlace::Stored(playlist) == recorded)
-        playlist->move(place);
+    placeBeside_();
     main_->removeEventFilter(this);
     deleteLater();
     return false;

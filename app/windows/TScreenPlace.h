@@ -1,24 +1,38 @@
 #pragma once
-// TScreenPlace: a window's place as the settings record keeps it. The record holds the place in
-// the display's own pixels, the units the screens have on the server, so that a record written
-// under one scale factor opens the window at the same spot under another. A stored place that
-// lies off every screen (a screen since removed, a record from a larger desktop) is brought
-// back onto the nearest screen, so the window never opens where nobody can reach it.
+// TScreenPlace: our windows' places on the desktop, as TWindowPlacer decides them, in the
+// display's own pixels. The settings record keeps places in those pixels, the units the screens
+// have on the server, so that a record written under one scale factor opens the window at the
+// same spot under another; the rule sees the windows there too, frames included, since a window
+// manager draws frames in the display's pixels whatever Qt's scale.
+#include "TWindowPlacer.h"
+
 #include <QPoint>
-#include <QRect>
 #include <vector>
 
 class QWidget;
 
 class TScreenPlace {
 public:
-    // The window's top-left corner in display pixels.
+    // The window's top-left corner (its frame's) in display pixels.
     static QPoint Stored(const QWidget* window);
-    // Moves the window to a stored place, brought onto a screen when it is off all of them.
-    static void Restore(QWidget* window, QPoint stored);
+    // Moves the window to a stored place, brought wholly onto a screen and off the windows of
+    // ours given (hidden ones and the window itself do not count).
+    static void Restore(QWidget* window, QPoint stored, const std::vector<const QWidget*>& others = {});
+    // One side of one of our windows to try.
+    struct TBeside {
+        const QWidget* Anchor;
+        TWindowPlacer::TSide Side;
+    };
+    // Moves the window to the first side tried where it is wholly on a screen and over none of
+    // the others (as for Restore); when none is, to the nearest free place.
+    static void PlaceBeside(QWidget* window, const std::vector<TBeside>& tried,
+                            const std::vector<const QWidget*>& others);
+    // Whether the window lies over one of the others, as they stand now.
+    static bool Covers(const QWidget* window, const std::vector<const QWidget*>& others);
 
-    // The rule, in display pixels: place (the window's rectangle) is kept when a good part of it
-    // lies on one of the screens; otherwise it is moved by the least distance that puts it
-    // wholly on the nearest screen (its top-left corner on it when it is larger than the screen).
-    static QPoint OnScreen(const QRect& place, const std::vector<QRect>& screens);
+    // The window as the rule sees it: its frame in display pixels. Before a window manager has
+    // framed it, a frame like the one it gave another of our windows is assumed (or a usual
+    // title bar and border when none has been framed yet); a window without a frame has none.
+    static TBox Frame(const QWidget* window);
+    static std::vector<TBox> Screens();
 };

@@ -31,6 +31,12 @@ public:
     // Open as far as the listener knows: on screen, or put away with the main window in the
     // notification area and coming back with it.
     bool IsOpen() const;
+    // Beside the main window: below it, or to its right, left or above where there is room;
+    // wholly on a screen and over none of our shown windows.
+    void PlaceBesideMain();
+    // Where it is, unless it lies over another of our shown windows or off the screens: then at
+    // the nearest place that does neither.
+    void Settle();
 
 protected:
     // The global the other windows reach this one by (the first step of a constructor): it
@@ -56,16 +62,20 @@ protected:
         return ui;
     }
     // Where the window opens and the value it shows, taken afresh each time the program shows
-    // it; nothing by default.
-    virtual void PlaceAndRestore() {}
+    // it; by default it stays where it was, settled off our other windows.
+    virtual void PlaceAndRestore() { Settle(); }
     // Made a tool window with a title bar and only a close button; with a size, its text in
     // the program's Gothic face of that many pixels.
     void MakeToolWindow(int facePixels = 0);
     // FormCreate's last step: shown or hidden as the record says.
     void ShowAsRecorded();
-    // Just right of the main window's frame, level with its top.
+    // A small window: right of the main window level with its top, or under another small
+    // window shown there, or on another side of the main window; over none of ours.
     void MoveBesideMain();
 
+    // Placed before it is shown: a window moved once it is being shown opened a frame's breadth
+    // off its place under a window manager.
+    void setVisible(bool visible) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

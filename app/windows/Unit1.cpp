@@ -445,10 +445,9 @@ void TForm1::N1Click()
 
 void TForm1::MLoopSetClick()
 {
-    if (Form3 != nullptr) {
-        Form3->move(x() + frameGeometry().width(), y());
+    // Shown, it is placed beside the main window (TSideWindow); open already, it stays.
+    if (Form3 != nullptr)
         Form3->show();
-    }
     Settings.LoopWindowShown = 1;
 }
 
@@ -528,7 +527,10 @@ void TForm1::LoadSettingsAndSkin()
         S3->setChecked(Settings.FastLoad != 0);
     } else {
         Settings = TPlayerSettings::FirstRun(pos().x(), pos().y());
-        new TFirstPlacement(this, Settings, []() -> QWidget* { return Form2; });
+        new TFirstPlacement(this, [] {
+            if (Form2 != nullptr)
+                Form2->PlaceBesideMain();
+        });
     }
     Skin->Load(stored);
     // Placed once the skin has given the window its size, which decides whether it fits.

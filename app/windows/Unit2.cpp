@@ -281,7 +281,9 @@ void TForm2::LoadPlaylistFile(const std::string& path)
 void TForm2::FormCreate()
 {
     setAcceptDrops(true);
-    TScreenPlace::Restore(this, QPoint(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop));
+    // On the first run the record puts it where the main window is: it goes to the nearest free
+    // place, beside the main window.
+    TScreenPlace::Restore(this, QPoint(Form1->Settings.PlaylistLeft, Form1->Settings.PlaylistTop), {Form1});
     ShowAsRecorded();
 }
 

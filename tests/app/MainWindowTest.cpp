@@ -6,7 +6,6 @@
 #include "OggFixture.h"
 #include "PlayerSettings.h"
 #include "TApplication.h"
-#include "TScreenPlace.h"
 #include "TSpeedButton.h"
 #include "TestSkin.h"
 #include "Unit1.h"
@@ -198,27 +197,6 @@ TEST_F(MainWindow, QuitStoresThePositionAndFastLoadAndTheNextStartRestoresThem)
     EXPECT_TRUE(again.S3->isChecked());
     again.S3->trigger();
     EXPECT_EQ(again.Settings.FastLoad, 0);
-}
-
-// A stored place stays where a good part of the window is on a screen; else the window goes,
-// the least way, wholly onto the nearest screen.
-TEST(ScreenPlace, AStoredPlaceOffEveryScreenComesOntoTheNearest)
-{
-    const std::vector<QRect> two{QRect(0, 0, 800, 600), QRect(800, 0, 1920, 1080)};
-    const struct {
-        QRect place;
-        QPoint expected;
-    } cases[] = {
-        {QRect(100, 50, 520, 220), QPoint(100, 50)},      // on the first screen
-        {QRect(700, 500, 520, 220), QPoint(700, 500)},    // across both
-        {QRect(770, 580, 520, 220), QPoint(770, 580)},    // 32 pixels square still on
-        {QRect(-500, 100, 520, 220), QPoint(0, 100)},     // off the left edge
-        {QRect(5000, -3000, 520, 220), QPoint(2200, 0)},  // far up right: the second screen
-        {QRect(100, 700, 520, 220), QPoint(100, 380)},    // below the first, shorter screen
-        {QRect(900, 2000, 2000, 2000), QPoint(800, 0)},   // larger than the screen: its corner
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(TScreenPlace::OnScreen(c.place, two), c.expected) << c.place.x() << ',' << c.place.y();
 }
 
 TEST_F(MainWindow, StoredSkinDirectoryIsUsedUnchanged)

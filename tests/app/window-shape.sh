@@ -4,9 +4,9 @@
 #     black (TIME_COLOR=0,0,0) show the root window through them;
 #  2. a face of 2500 x 2500 pixels alternating with the key colour is shown, not refused by the
 #     X server ("Maximum allowed requested length exceeded" ended the program before);
-#  3. under openbox: on the first run the playlist window's place is where the window manager put
-#     the main window, not (0, 0); after a minimise and a restore from the window manager,
-#     changing the skin leaves the main window shown.
+#  3. under openbox: on the first run the playlist window's place is beside where the window
+#     manager put the main window, not (0, 0) nor over it; after a minimise and a restore from the
+#     window manager, changing the skin leaves the main window shown.
 #   window-shape.sh BIN_DIR [SCREENSHOT.png]   (the screenshot: the window of step 1)
 set -euo pipefail
 bin="$1"
@@ -122,7 +122,7 @@ xsession_sandbox "$bin"
 xsession_start_player
 main_window
 [ "$win_x" -gt 100 ] && [ "$win_y" -gt 100 ] || xsession_fail "openbox did not place the window under the mouse ($win_x,$win_y)"
-first_x=$win_x; first_y=$win_y
+first_x=$win_x; first_y=$win_y; first_w=$win_w; first_h=$win_h
 read -r fx fy < <(xsession_face_point)
 viewable() { xwininfo -id "$wid" | grep -q 'Map State: IsViewable'; }
 # Minimised from the window's menu, restored by the window manager.
@@ -159,10 +159,13 @@ print(next(x for x in range(w // 4, w) if px[(y * w + x) * 3:(y * w + x) * 3 + 3
 PY
 )
 xsession_quit_from_menu "$win_x" "$win_y" "$fx" "$fy"
-python3 - "$app/zkv108.info" "$first_x" "$first_y" <<'PY' || xsession_fail "the first run's playlist place is wrong"
+python3 - "$app/zkv108.info" "$first_x" "$first_y" "$first_w" "$first_h" <<'PY' || xsession_fail "the first run's playlist place is wrong"
 import struct, sys
 ml, mt, pl, pt = struct.unpack_from("<4i", open(sys.argv[1], "rb").read())
-assert (pl, pt) == (int(sys.argv[2]), int(sys.argv[3])), (ml, mt, pl, pt)
-print("first-run playlist place", pl, pt, "is the main window's")
+x, y, w, h = map(int, sys.argv[2:])
+# The playlist window (286 x 206 and a frame) beside the main window the window manager placed.
+assert (pl, pt) != (0, 0), (pl, pt)
+assert pl >= x + w or pl + 286 <= x or pt >= y + h or pt + 206 <= y, ((pl, pt), (x, y, w, h))
+print("first-run playlist place", pl, pt, "is beside the main window's")
 PY
 echo "window-shape: ok"

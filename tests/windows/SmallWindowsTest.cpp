@@ -1,6 +1,7 @@
 // The loop-count, volume and loading windows: their values, where they open, and what reaches
 // the settings record and the stream player.
 #include "AppTest.h"
+#include "TScreenPlace.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -144,7 +145,10 @@ TEST_F(WindowsTest, SideWindowsOpenBesideAndBelowTheMainWindow)
     Form1->MLoopSetClick();
     Form1->V1Click();
     EXPECT_EQ(Form3->pos(), QPoint(main.left() + main.width(), main.top()));
-    EXPECT_EQ(Form4->pos(), QPoint(main.left() + main.width(), main.top()));
+    // The volume window under the loop-count window, not over it.
+    EXPECT_EQ(Form4->x(), Form3->x());
+    EXPECT_GE(Form4->y(), Form3->y() + Form3->height());
+    EXPECT_FALSE(TScreenPlace::Covers(Form4, {Form1, Form3}));
     EXPECT_EQ(Form1->Settings.VolumeWindowShown, 1);
 
     Form5->ShowLoading();
@@ -152,14 +156,21 @@ TEST_F(WindowsTest, SideWindowsOpenBesideAndBelowTheMainWindow)
     Form5->HideLoading();
 
     // Both windows and the playlist window come back at start-up as they were left.
-    Form2->move(321, 123);
+    Form2->move(20, 300);
     Form2->show();
     EXPECT_EQ(Form1->Settings.PlaylistShown, 1);
     Restart();
     EXPECT_TRUE(Form2->isVisible());
     EXPECT_TRUE(Form3->isVisible());
     EXPECT_TRUE(Form4->isVisible());
-    EXPECT_EQ(Form2->pos(), QPoint(321, 123));
+    EXPECT_EQ(Form2->pos(), QPoint(20, 300));
+    for (const QWidget* w : std::initializer_list<const QWidget*>{Form1, Form2, Form3, Form4})
+        EXPECT_FALSE(TScreenPlace::Covers(w, {Form1, Form2, Form3, Form4})) << w->objectName().toStdString();
+
+    // A place kept over the main window opens beside it instead.
+    Form2->move(Form1->pos() + QPoint(10, 10));
+    Restart();
+    EXPECT_FALSE(TScreenPlace::Covers(Form2, {Form1}));
 
     Form4->close();
     EXPECT_EQ(Form1->Settings.VolumeWindowShown, 0);
