@@ -52,8 +52,10 @@ void TFaceDisplay::FitToText(QLabel* label)
     int advance = 0;
     for (const QChar c : label->text())
         advance += metrics.horizontalAdvance(c);
-    if (DisplayText::FittedHeight(label) == label->height() && advance <= label->width() &&
-        advance + Slack >= label->width())
+    // A text wider than the label may grow (a title cut at its panel's edge) fills it already.
+    const bool full = label->width() == label->maximumWidth() && advance >= label->width();
+    if (DisplayText::FittedHeight(label) == label->height() &&
+        (full || (advance <= label->width() && advance + Slack >= label->width())))
         return;
     label->adjustSize();
     if (label->width() < advance)

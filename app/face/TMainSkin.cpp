@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QWidget>
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 const char* const GlyphNames[7] = {"bPlay.bmp", "bStop.bmp",   "bPause.bmp", "bBack.bmp",
@@ -99,6 +100,7 @@ void TMainSkin::ApplyFiles()
     parts_.Window->resize(FaceImage.size());
     for (TSpeedButton* b : parts_.Buttons)
         ApplyButtonSkin(b);
+    FitTitleToPanel();
     // Last: the outline takes the black of the glyphs and texts as they are now placed.
     BuildWindowRegion();
 }
@@ -117,6 +119,41 @@ void TMainSkin::ShowFace()
     QPixmap face = QPixmap::fromImage(FaceImage.scaled(device, Qt::IgnoreAspectRatio, Qt::FastTransformation));
     face.setDevicePixelRatio(ratio);
     parts_.Face->setPixmap(face);
+}
+
+int TMainSkin::PanelRight(const QImage& face, const QRect& text)
+{
+    // Neighbours closer than this in every channel belong to one surface: a panel's gradient
+    // changes by a step or two a pixel, its border by far more.
+    constexpr int Step = 24;
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) <= Step && std::abs(qGreen(a) - qGreen(b)) <= Step &&
+               std::abs(qBlue(a) - qBlue(b)) <= Step;
+    };
+    const int left = std::clamp(text.left(), 0, std::max(0, face.width() - 1));
+    std::array<int, 3> rights{};
+    for (size_t i = 0; i < rights.size(); ++i) {
+        const int y = std::clamp(text.top() + text.height() * static_cast<int>(i + 1) / 4, 0, face.height() - 1);
+        int x = left;
+        while (x + 1 < face.width() && near(face.pixel(x, y), face.pixel(x + 1, y)))
+            ++x;
+        rights[i] = x + 1;
+    }
+    std::sort(rights.begin(), rights.end());
+    return rights[1];
+}
+
+void TMainSkin::FitTitleToPanel()
+{
+    QLabel* title = parts_.Title;
+    if (FaceImage.isNull()) {
+        title->setMaximumWidth(QWIDGETSIZE_MAX);
+        return;
+    }
+    const QRect text(title->pos(), QSize(1, title->fontMetrics().height()));
+    // As far from the panel's edge as the title starts from the display's origin.
+    constexpr int Inset = 2;
+    title->setMaximumWidth(std::max(1, PanelRight(FaceImage, text) - Inset - title->x()));
 }
 
 void TMainSkin::ReadSkinIni()
@@ -163,6 +200,7 @@ void TMainSkin::RestorePlainLayout()
     parts_.Face->clear();
     shape_->Clear();
     parts_.Window->resize(258, 110);
+    FitTitleToPanel();
     for (const PlainPlace& place : plainLayout_) {
         place.Widget->setGeometry(place.Geometry);
         place.Widget->setPalette(place.Palette);

@@ -65,6 +65,14 @@ public:
     void ApplyButtonSkin(TSpeedButton* button);
     // The face shown at the window's scale, enlarged as the outline is.
     void ShowFace();
+    // The title kept inside its panel on the face: a longer title is cut at the panel's edge
+    // (and scrolls through it), never drawn over the bezel beyond.
+    void FitTitleToPanel();
+    // Where the panel under a text ends on the face: from the text's left edge to the right, as
+    // far as the face changes only a little from pixel to pixel on the rows the text covers (the
+    // middle of three, so that a line across the panel or a speck in it does not decide); at the
+    // face's edge at most. Just past the panel's last column.
+    static int PanelRight(const QImage& face, const QRect& text);
     // The window as its definition lays it out, without any skin.
     void RestorePlainLayout();
 

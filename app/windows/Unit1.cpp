@@ -85,6 +85,9 @@ TForm1::TForm1(const std::string& appDir, QWidget* parent)
     connect(model, &QAbstractItemModel::rowsMoved, this, [this] { QueueFollowPlaylist(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { QueueFollowPlaylist(); });
     connect(model, &QAbstractItemModel::layoutChanged, this, [this] { QueueFollowPlaylist(); });
+    // The buttons' hints and the whole title show under the mouse also while another window has
+    // the focus, as a player beside other work mostly is.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     for (QWidget* w : std::initializer_list<QWidget*>{Image1, LTitle, LTime, LTotalTime})
         w->installEventFilter(this);
     for (TSpeedButton* b : Buttons())
@@ -513,8 +516,13 @@ void TForm1::TrayCallback(QSystemTrayIcon::ActivationReason reason)
 void TForm1::SetTrayTip(const std::string& sjis)
 {
     std::strncpy(TrayData.szTip, sjis.c_str(), sizeof TrayData.szTip - 1);  // the last byte stays 0
+    // The record keeps 63 bytes, as the shell's did; the desktop's tip and the title's show the
+    // whole title (the title on the face is cut at its panel's edge). With nothing playing the
+    // face's title is no title.
+    const QString whole = SjisToQString(sjis);
     if (TrayIcon != nullptr)
-        TrayIcon->setToolTip(SjisToQString(CaptionText::CutToWidth(sjis, sizeof TrayData.szTip - 1)));
+        TrayIcon->setToolTip(whole);
+    LTitle->setToolTip(sjis == "Ostra Ogg Player" ? QString() : whole);
 }
 
 // ---- Skins and the settings file ----

@@ -1,11 +1,14 @@
 // The main window on Qt's offscreen platform: start-up, the settings file, skins, dragging, the
 // menus and the application's error display. Each test has its own program directory.
 #include "AppTest.h"
+#include "CaptionText.h"
 #include "DisplayText.h"
 #include "ERangeError.h"
 #include "OggFixture.h"
 #include "PlayerSettings.h"
 #include "TApplication.h"
+#include "TFaceDisplay.h"
+#include "TMainSkin.h"
 #include "TSpeedButton.h"
 #include "TestSkin.h"
 #include "Unit1.h"
@@ -546,15 +549,43 @@ TEST_F(MainWindow, AnEscapedExceptionIsShownAndTheProgramGoesOn)
     EXPECT_EQ(messages[1], "");
 }
 
-TEST_F(MainWindow, TrayTipIsCutTo63Bytes)
+TEST_F(MainWindow, TrayTipIsCutTo63BytesInTheRecordAndShownWhole)
 {
     TForm1& f = Start();
     f.SetTrayTip(std::string(70, 'a'));
     EXPECT_EQ(std::string(f.TrayData.szTip), std::string(63, 'a'));
-    // A double-byte character cut in half is not shown as garbage.
-    f.SetTrayTip(std::string(62, 'b') + "\x82\xa0");
+    EXPECT_EQ(f.TrayIcon->toolTip(), QString(70, QChar('a')));
+    f.SetTrayTip(std::string(62, 'b') + "\x82\xa0");  // "あ" across the 63rd byte
     EXPECT_EQ(std::strlen(f.TrayData.szTip), 63u);
-    EXPECT_EQ(f.TrayIcon->toolTip(), QString(62, QChar('b')));
+    EXPECT_EQ(f.TrayIcon->toolTip(), QString(62, QChar('b')) + QStringLiteral("あ"));
+    EXPECT_EQ(f.LTitle->toolTip(), f.TrayIcon->toolTip());
+}
+
+// In both skins a long title is cut at its panel's edge, scrolled or not, and its tip shows it whole.
+TEST_F(MainWindow, ALongTitleStaysInsideItsPanel)
+{
+    TForm1& f = Start();
+    const std::string whole = "[1] " + std::string(90, 'W');
+    // The panels' borders stand at 250 and 249; the title ends 2 pixels inside.
+    for (const auto& [skin, right] : {std::pair{"default", 248}, std::pair{"light", 247}}) {
+        f.ChangeSkin(fixture::BinDir() + "/skin/" + skin + "/skin.ini");
+        f.SetTrayTip(whole);
+        DisplayText::SetLabelCaption(f.LTitle, CaptionText::PadCaption(whole));
+        for (int scrolled = 0; scrolled < 3; ++scrolled) {
+            EXPECT_EQ(f.LTitle->geometry().right() + 1, right) << skin << ' ' << scrolled;
+            TFaceDisplay::ScrollCaption(f.LTitle);
+        }
+        EXPECT_EQ(f.LTitle->toolTip(), QString::fromStdString(whole)) << skin;
+    }
+    // A line across one of the rows, or a speck, does not end the panel; its border does.
+    QImage face(60, 20, QImage::Format_RGB32);
+    face.fill(qRgb(20, 40, 50));
+    face.setPixel(40, 10, qRgb(200, 200, 200));
+    for (int x = 0; x < 60; ++x)
+        face.setPixel(x, 15, x < 50 ? qRgb(40, 80, 100) : qRgb(20, 40, 50));
+    for (int y = 0; y < 20; ++y)
+        face.setPixel(50, y, qRgb(120, 130, 150));
+    EXPECT_EQ(TMainSkin::PanelRight(face, QRect(2, 0, 1, 20)), 50);
 }
 
 TEST_F(MainWindow, LabelCaptionsKeepTheirShiftJisBytes)
