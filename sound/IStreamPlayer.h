@@ -42,4 +42,30 @@ public:
     // reached the device (TOggData::LoopPasses), however short the loop. A step back across a
     // jump takes its pass back.
     virtual int64_t HeardPasses() = 0;
+
+    // The piece that follows this one when it ends by itself, so that no silence comes between:
+    // loaded now, it begins in the same sound right after the last sample of this one. "" drops
+    // it. False when it cannot be loaded or the piece queued before has already begun (data
+    // that is not Ogg Vorbis throws, as for Play). Players that cannot do this keep nothing.
+    virtual bool QueueNext(const std::string& /*fileName*/) { return false; }
+    // Play with next queued before the piece's first block is rendered, so that a piece shorter
+    // than the buffer runs on into it too. A next that cannot be loaded is not queued.
+    virtual bool PlayThen(const std::string& fileName, bool loop, const std::string& next)
+    {
+        if (!Play(fileName, loop))
+            return false;
+        try {
+            QueueNext(next);
+        } catch (...) {
+            // It fails again when it is started, and is passed over then.
+        }
+        return true;
+    }
+    // The piece queued has begun: it can no longer be changed or dropped.
+    virtual bool NextBegun() { return false; }
+    // The piece queued has begun and its first sound has been heard.
+    virtual bool NextHeard() { return false; }
+    // Makes the piece that has begun the one played: times, loops and the transport are its own
+    // from now on. False when none has begun.
+    virtual bool TakeNext() { return false; }
 };

@@ -99,6 +99,10 @@ void TDSOggStream::Release()
         OggData.reset();
         Trace.Trace("    OggDataクラスの解放\n");
     }
+    Next.reset();
+    NextName.clear();
+    NextBegun_ = false;
+    NextCall = -1;
     if (Notify != nullptr) {
         // The buffer outlives this interface for a moment; make sure it can no longer signal the
         // events that are closed next.
@@ -122,6 +126,11 @@ void TDSOggStream::Release()
 }
 
 bool TDSOggStream::Play(const std::string& fileName, bool loop)
+{
+    return PlayThen(fileName, loop, std::string());
+}
+
+bool TDSOggStream::PlayThen(const std::string& fileName, bool loop, const std::string& next)
 {
     // A new piece is neither paused nor finished, also when it cannot be played.
     PauseTime = 0.0f;
@@ -152,6 +161,13 @@ bool TDSOggStream::Play(const std::string& fileName, bool loop)
     EndBlockCall = -1;
     HalfMarks[0].clear();
     HalfMarks[1].clear();
+    if (!next.empty()) {
+        try {
+            QueueNext(next);
+        } catch (const std::exception&) {
+            // It fails again when it is started, and is passed over then.
+        }
+    }
     try {
         Thread = std::thread(&TDSOggStream::StreamThread, this);
     } catch (const std::system_error& e) {
@@ -288,7 +304,9 @@ double TDSOggStream::TimeAt(DWORD offset) const
     const DWORD half = BufferSize / 2;
     const auto at = static_cast<int32_t>(offset % half);
     const double t = mark->Time + static_cast<double>(at - mark->Offset) / OutputFormat::BytesPerSecond;
-    return std::clamp(t, 0.0, static_cast<double>(OggData->TotalTime));
+    // Until the piece that follows is taken over, the ring holds the times of both.
+    const float total = std::max(OggData->TotalTime, NextBegun_.load() && Next ? Next->TotalTime : 0.0f);
+    return std::clamp(t, 0.0, static_cast<double>(total));
 }
 
 void TDSOggStream::PutMarks(DWORD from, DWORD bytes, const std::vector<TOggData::TTimeMark>& marks)
@@ -344,6 +362,8 @@ int64_t TDSOggStream::HeardPasses()
 {
     if (!OggData)
         return 0;
+    if (NextBegun_.load())
+        return OggData->LoopPasses();  // the ring's newer marks are the next piece's
     // The passes in force where the sound being played came from, as GetOutputTime's time.
     if (PlayBuffer != nullptr) {
         DWORD play = 0;
@@ -365,9 +385,99 @@ bool TDSOggStream::IsPlaying()
     std::lock_guard lock(BufferLock);
     if (BufferHeld || PlayBuffer == nullptr)
         return false;
+    if (NextBegun_.load())
+        return true;  // the piece queued plays on where this one ended
     // While a block is being copied the data may just have stopped at its end, before the end
     // is noted: that is no end heard yet.
     return Copying.load() || EndUnheard();
+}
+
+bool TDSOggStream::QueueNext(const std::string& fileName)
+{
+    if (!OggData || NextBegun_.load())
+        return false;
+    std::unique_ptr<TOggData> next;
+    if (!fileName.empty()) {
+        // Loaded here, on the caller's thread, as Play loads: the stream thread only renders.
+        next = std::make_unique<TOggData>(static_cast<int32_t>(BufferSize));
+        if (!next->LoadOgg(fileName))
+            next.reset();
+        else
+            next->Play(Loop);
+    }
+    std::unique_ptr<TOggData> old;
+    {
+        std::lock_guard refill(RefillLock);
+        if (NextBegun_.load())
+            return false;
+        old = std::move(Next);
+        Next = std::move(next);
+        NextName = Next ? fileName : std::string();
+    }
+    return Next != nullptr;
+}
+
+bool TDSOggStream::NextHeard()
+{
+    if (!NextBegun_.load())
+        return false;
+    std::lock_guard lock(BufferLock);
+    return !BufferHeld && PlayBuffer != nullptr && !Unheard(NextCall, NextBlockStart, NextOffset);
+}
+
+bool TDSOggStream::TakeNext()
+{
+    if (!NextBegun_.load())
+        return false;
+    std::unique_ptr<TOggData> ended;
+    {
+        std::lock_guard refill(RefillLock);
+        ended = std::move(OggData);
+        OggData = std::move(Next);
+        FileName = NextName;
+        NextName.clear();
+        NextBegun_ = false;
+        std::lock_guard lock(BufferLock);
+        NextCall = -1;
+    }
+    Trace.Trace("TakeNext:[%s]へ続けました\n", FileName.c_str());
+    return true;
+}
+
+void TDSOggStream::BeginNext(int block, int64_t call, uint8_t* at, int32_t rendered,
+                             std::vector<TOggData::TTimeMark>& marks)
+{
+    const auto half = static_cast<int32_t>(BufferSize / 2);
+    rendered = std::clamp(rendered, 0, half) / OutputFormat::BytesPerFrame * OutputFormat::BytesPerFrame;
+    {
+        // A stop or pause taken while the block rendered ended the piece; nothing follows it.
+        std::lock_guard lock(BufferLock);
+        if (BufferHeld)
+            return;
+    }
+    const int32_t tail = half - rendered;
+    int32_t sound = 0;
+    if (tail > 0) {
+        // The queued piece's first bytes, by the render step every block takes, right after the
+        // last sound of the one that ended; its next block follows on from them.
+        sound = Next->RenderAgain(tail, {at + rendered, static_cast<size_t>(tail)}, {}, false);
+        for (const TOggData::TTimeMark& m : Next->BlockMarks())
+            marks.push_back({m.Offset + rendered, m.Time, m.Jumps, m.Passes});
+    }
+    const DWORD blockStart = static_cast<DWORD>(block) * static_cast<DWORD>(half);
+    std::lock_guard lock(BufferLock);
+    NextCall = call;
+    NextBlockStart = blockStart;
+    NextOffset = blockStart + static_cast<DWORD>(rendered);
+    // Set last, under the lock: whoever sees it finds where the next piece begins.
+    NextBegun_ = true;
+    // The end noted was the ended piece's; one of the next inside the same bytes is its own.
+    EndBlockCall = -1;
+    if (tail > 0 && Next->GetPlayState() == psSTOP) {
+        EndBlockCall = call;
+        EndBlockStart = blockStart;
+        EndOffset = NextOffset + static_cast<DWORD>(std::clamp(sound, 0, tail));
+    }
 }
 
 bool TDSOggStream::EndUnheard()
@@ -376,30 +486,32 @@ bool TDSOggStream::EndUnheard()
     // heard. The piece plays on until the play cursor has passed the end of its sound: the
     // block copy after the end block's own copy starts as the cursor enters the end block, and
     // the one after that as it leaves it.
-    if (EndBlockCall < 0)
-        return false;
+    return EndBlockCall >= 0 && Unheard(EndBlockCall, EndBlockStart, EndOffset);
+}
+
+bool TDSOggStream::Unheard(int64_t call, DWORD blockStart, DWORD offset)
+{
     const int64_t cursorIn = BlockCalls.load() - 2;  // the copy that wrote the block being played
-    if (cursorIn < EndBlockCall)
+    if (cursorIn < call)
         return true;
-    if (cursorIn > EndBlockCall)
+    if (cursorIn > call)
         return false;
     // The notification that starts a copy comes with the chunk of sound that reaches the block,
     // so the cursor may still stand just before the end block: only a cursor inside it counts.
     DWORD play = 0;
     PlayBuffer->GetCurrentPosition(&play, nullptr);
-    return play < EndBlockStart || play >= EndBlockStart + BufferSize / 2 || play < EndOffset;
+    return play < blockStart || play >= blockStart + BufferSize / 2 || play < offset;
 }
 
-void TDSOggStream::KeepMarks(int block)
+void TDSOggStream::KeepMarks(int block, std::vector<TOggData::TTimeMark> marks)
 {
-    auto marks = OggData->BlockMarks();
     std::lock_guard lock(BufferLock);
     HalfMarks[block] = std::move(marks);
 }
 
-void TDSOggStream::NoteEnd(int block, int64_t call, bool wasPlaying, int32_t rendered)
+void TDSOggStream::NoteEnd(TOggData& data, int block, int64_t call, bool wasPlaying, int32_t rendered)
 {
-    if (!wasPlaying || OggData->GetPlayState() != psSTOP)
+    if (!wasPlaying || data.GetPlayState() != psSTOP)
         return;
     // A pause or stop taken meanwhile is no end of the piece.
     std::lock_guard lock(BufferLock);
@@ -515,25 +627,33 @@ bool TDSOggStream::Block_Copy(int block)
     const bool silent = PauseTime.load() != 0.0f || Mute.load();
     const int64_t call = BlockCalls.fetch_add(1);
     Copying = true;
-    const bool wasPlaying = OggData->GetPlayState() != psSTOP;
+    TOggData* const data = NextBegun_.load() ? Next.get() : OggData.get();
+    const bool wasPlaying = data->GetPlayState() != psSTOP;
     void* p1 = nullptr;
     void* p2 = nullptr;
     DWORD n1 = 0;
     DWORD n2 = 0;
     if (FAILED(PlayBuffer->Lock(static_cast<DWORD>(block) * half, half, &p1, &n1, &p2, &n2, 0))) {
         // The block is rendered all the same, as every block is, heard or not.
-        NoteEnd(block, call, wasPlaying, OggData->RenderBlock({}, {}, true));
+        NoteEnd(*data, block, call, wasPlaying, data->RenderBlock({}, {}, true));
         Copying = false;
         Trace.Trace("Block_Copy:バッファーのロックに失敗\n");
         return false;
     }
     // The same step as qvtool render's, under the data's render lock: TOggData::Stop clears the
     // render memory from the GUI thread, and the analysis of the output reads it.
-    const int32_t rendered = OggData->RenderBlock({static_cast<uint8_t*>(p1), n1},
-                                                  {static_cast<uint8_t*>(p2), p2 != nullptr ? n2 : 0}, silent);
+    const int32_t rendered = data->RenderBlock({static_cast<uint8_t*>(p1), n1},
+                                               {static_cast<uint8_t*>(p2), p2 != nullptr ? n2 : 0}, silent);
+    auto marks = data->BlockMarks();
+    NoteEnd(*data, block, call, wasPlaying, rendered);
+    // The piece ended by itself inside this block: the one queued to follow starts in the very
+    // next byte, so that the device never plays the silence between them.
+    const bool ended = wasPlaying && data->GetPlayState() == psSTOP && !silent;
+    if (ended && Next && !NextBegun_.load() && p2 == nullptr && n1 == half) {
+        BeginNext(block, call, static_cast<uint8_t*>(p1), rendered, marks);
+    }
     PlayBuffer->Unlock(p1, n1, p2, n2);
-    KeepMarks(block);
-    NoteEnd(block, call, wasPlaying, rendered);
+    KeepMarks(block, std::move(marks));
     Copying = false;
     ++BlocksCopied;
     return true;

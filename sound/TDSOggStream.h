@@ -50,6 +50,15 @@ public:
     bool HasLoops() override;
     bool HasEndlessLoop() override;
     int64_t HeardPasses() override;
+    // The stream thread begins the queued piece in the block where this one's data ends by
+    // itself (not at a stop, a pause or while muted), in the bytes after its last sound; until
+    // TakeNext the transport and the times stay with the piece that was started (a seek is
+    // refused then) and IsPlaying stays true.
+    bool QueueNext(const std::string& fileName) override;
+    bool PlayThen(const std::string& fileName, bool loop, const std::string& next) override;
+    bool NextBegun() override { return NextBegun_.load(); }
+    bool NextHeard() override;
+    bool TakeNext() override;
     bool IsPlaying() override;
     // A step from the place being heard, along the piece as it is heard (TOggData::StepListening:
     // forward across a loop end with jumps left it lands inside the loop, back across a jump
@@ -108,10 +117,16 @@ private:
     bool Block_Copy(int block);
     // The piece's sound ended in a block that the play cursor has not yet passed. Under BufferLock.
     bool EndUnheard();
+    // The sound written at offset of the ring by block copy call has not yet been reached by the
+    // play cursor. Under BufferLock.
+    bool Unheard(int64_t call, DWORD blockStart, DWORD offset);
+    // After a block copy whose data ended by itself at rendered bytes: the queued piece fills
+    // the rest of the block and is rendered from then on. Under RefillLock.
+    void BeginNext(int block, int64_t call, uint8_t* at, int32_t rendered, std::vector<TOggData::TTimeMark>& marks);
     // After a block copy: when the data stopped by itself in it, where its sound ends.
-    void NoteEnd(int block, int64_t call, bool wasPlaying, int32_t rendered);
+    void NoteEnd(TOggData& data, int block, int64_t call, bool wasPlaying, int32_t rendered);
     // After a block copy: where the sound of that half of the ring comes from in the piece.
-    void KeepMarks(int block);
+    void KeepMarks(int block, std::vector<TOggData::TTimeMark> marks);
     static uint32_t StreamThread(TDSOggStream* stream);
     // Rewind and Forward: moves the place heard by seconds (with absolute, SeekTo: to seconds).
     // True when that went past the start or the end and stopped the piece.
@@ -178,4 +193,15 @@ private:
     std::vector<TOggData::TTimeMark> HalfMarks[2];  // under BufferLock
     DWORD EndBlockStart = 0;
     DWORD EndOffset = 0;
+
+    // The piece queued to follow. The GUI thread alone sets and moves the pointer, under
+    // RefillLock, and the stream thread reads it under that lock only. NextBegun is set by the
+    // stream thread (under RefillLock) once its blocks come from Next; where Next's first sound
+    // lies in the ring is under BufferLock.
+    std::unique_ptr<TOggData> Next;
+    std::string NextName;
+    std::atomic<bool> NextBegun_{false};
+    int64_t NextCall = -1;
+    DWORD NextBlockStart = 0;
+    DWORD NextOffset = 0;
 };

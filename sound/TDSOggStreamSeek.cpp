@@ -33,6 +33,12 @@ bool TDSOggStream::SeekHeard(float seconds, bool absolute)
     }
     // No refill may come between the seek and the rendering of the sound after it.
     std::lock_guard refill(RefillLock);
+    if (NextBegun_.load()) {
+        // The ring holds the end of one piece and the start of the next; the seek waits until
+        // the next is taken over and the place heard is its own.
+        placeRefused_ = true;
+        return false;
+    }
     const bool playing = OggData->GetPlayState() != psSTOP;
     bool paused = false;
     bool ending = false;  // the data has ended by itself, its last sound not yet all heard

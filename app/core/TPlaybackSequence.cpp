@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <utility>
 
 namespace {
 constexpr float SkipSeconds = 5.0f;
@@ -30,8 +31,16 @@ TPlaybackSequence::TStart TPlaybackSequence::PlayEntry(int index)
     const std::string path = playlist_.PathAt(index);
     bool played = false;
     failureText_.clear();
+    const std::string taken = std::exchange(taken_, std::string());
+    queued_.clear();  // a start drops what was queued, a piece taken over was the queued one
     try {
-        played = stream_.Play(path, false);
+        // The piece the stream went on to is this entry's unless the list changed meanwhile.
+        // A piece started is given what follows it at once: a short one ends in its first block.
+        const int following = FollowingOf(index, loopCount_);
+        const std::string next = following >= 0 ? playlist_.PathAt(following) : std::string();
+        played = (!taken.empty() && taken == path) || stream_.PlayThen(path, false, next);
+        if (played && taken.empty())
+            queued_ = next;
     } catch (const EResourceError&) {
         throw;  // no fault of the entry: the next one would fail the same way
     } catch (const std::exception& e) {
@@ -214,8 +223,59 @@ bool TPlaybackSequence::TimeTick()
     return true;
 }
 
+int TPlaybackSequence::FollowingEntry(int loopCount) const
+{
+    if (CurrentExt != ".ogg" && CurrentExt != ".qv" && CurrentExt != "qv")
+        return -1;
+    return FollowingOf(playlist_.Current(), loopCount);
+}
+
+int TPlaybackSequence::FollowingOf(int index, int loopCount) const
+{
+    const int count = playlist_.Count();
+    if (count == 0 || index < 0 || index >= count)
+        return -1;
+    // As NextPlayTick decides at an end, and the closing fade always goes on to the next.
+    const bool repeat = CurrentExt != "qv" && LoopSwitch && (loopCount == Endless || loopCount >= LoopsDone + 1);
+    if (repeat)
+        return index;
+    return index == count - 1 ? 0 : index + 1;
+}
+
+void TPlaybackSequence::QueueFollowing(int loopCount)
+{
+    loopCount_ = loopCount;
+    const int index = FollowingEntry(loopCount);
+    const std::string path = index >= 0 ? playlist_.PathAt(index) : std::string();
+    // Once the stream has begun the queued piece it plays on; what it is decides at its end.
+    if (path == queued_ || stream_.NextBegun())
+        return;
+    const std::string before = std::exchange(queued_, path);
+    try {
+        if (!stream_.QueueNext(path) && stream_.NextBegun())
+            queued_ = before;  // begun just now: the one queued before is what plays
+    } catch (const std::exception&) {
+        // It fails again when it is started, and is passed over then as any entry that fails.
+    }
+}
+
 bool TPlaybackSequence::Timer3Tick(int loopCount)
 {
+    loopCount_ = loopCount;
+    // 0. The stream went on to the queued piece by itself and it is heard now: the list moves
+    // on as at the end of the piece, and the caller shows the entry (PlayEntry takes it over).
+    if (!queued_.empty() && stream_.NextHeard()) {
+        stream_.TakeNext();
+        taken_ = std::exchange(queued_, std::string());
+        if (CurrentExt == "qv") {
+            CurrentExt.clear();
+            LastSecond = 0.0f;
+            Advance();
+        } else {
+            NextPlayTick(loopCount);
+        }
+        return true;
+    }
     const bool moving = CurrentExt == ".ogg" || CurrentExt == ".qv";
     // 1. The piece has ended: silence the rest of the buffer and move on a second later.
     if (!stream_.IsPlaying() && !stream_.IsPaused() && moving && !nextPlayArmed_) {
@@ -245,6 +305,7 @@ bool TPlaybackSequence::Timer3Tick(int loopCount)
         Advance();
         return true;
     }
+    QueueFollowing(loopCount);
     return false;
 }
 

@@ -64,6 +64,13 @@ public:
     // NextPlayTimer, a second after a piece ended.
     bool NextPlayTick(int loopCount);
     bool NextPlayArmed() const { return nextPlayArmed_; }
+    // Keeps the stream's queued piece the entry that follows the one playing when it ends by
+    // itself (the same entry while a plain file repeats by the loop count), so that the stream
+    // can begin it without a gap; nothing while no piece moves on by itself. Called by Timer3
+    // and after each start. When the stream has begun that piece and it is heard, Timer3Tick
+    // moves the list on as the end of the piece would and returns true; PlayEntry of that entry
+    // then takes the piece over instead of starting it again.
+    void QueueFollowing(int loopCount);
 
     // What the title shows of the loop of the piece heard, in Shift-JIS: "" when it does not
     // loop; "p/∞" on pass p of a loop that never ends (the count -1 and a loop of the piece's
@@ -88,6 +95,10 @@ private:
     void Advance();
     void GoBack();
     void ClearPasses();
+    // The entry QueueFollowing wants queued; -1 for none.
+    int FollowingEntry(int loopCount) const;
+    // The entry that follows index when it ends by itself, whatever plays now.
+    int FollowingOf(int index, int loopCount) const;
 
     IStreamPlayer& stream_;
     IPlaylistCursor& playlist_;
@@ -99,4 +110,7 @@ private:
     std::string failureText_;
     int failedInRow_ = 0;
     int failedIndex_ = -1;
+    std::string queued_;  // the path last queued in the stream (tried, whether it loaded or not)
+    std::string taken_;   // the path the stream went on to by itself, for PlayEntry to take over
+    int loopCount_ = 0;   // the loop count last told, for what a start queues
 };

@@ -213,10 +213,35 @@ void TForm1::Timer2Timer()
     }
 }
 
+namespace {
+// The piece that follows has begun in the stream a second or two before it is heard. From then
+// on the check runs every 20 ms instead of once a second, so that the entry is shown, and the one
+// after it queued, as soon as it is heard: a short piece would otherwise end before its follower
+// was queued.
+void WatchNextPiece(TForm1& form)
+{
+    auto* poll = form.findChild<QTimer*>(QStringLiteral("NextPieceTimer"), Qt::FindDirectChildrenOnly);
+    if (poll == nullptr) {
+        poll = new QTimer(&form);
+        poll->setObjectName(QStringLiteral("NextPieceTimer"));
+        poll->setInterval(20);
+        QObject::connect(poll, &QTimer::timeout, &form, [&form, poll] {
+            if (!form.OggStream.NextBegun())
+                poll->stop();
+            else if (form.OggStream.NextHeard())
+                form.Timer3Timer();
+        });
+    }
+    if (form.OggStream.NextBegun() && !poll->isActive())
+        poll->start();
+}
+}
+
 void TForm1::Timer3Timer()
 {
     FollowSequence(Sequence.Timer3Tick(LoopCountValue()));
     FollowLoopMark();
+    WatchNextPiece(*this);
 }
 
 void TForm1::NextPlayTimerTimer()

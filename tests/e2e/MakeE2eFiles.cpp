@@ -1,7 +1,7 @@
 // Writes the short pieces the end-to-end tests play: DIR/first.ogg (3 s, titled "First") and
 // DIR/second.ogg (2 s, titled "Second"), tones that are easy to tell apart, DIR/rate48k.ogg
 // (2 s at 48000 Hz, "Rate48k"), DIR/mono22k.ogg (1.5 s of one channel at 22050 Hz, "Mono22k") and
-// DIR/long.ogg (20 s, "Long");
+// DIR/long.ogg (20 s, "Long"), DIR/half1.ogg and DIR/half2.ogg (the halves of one tone);
 // and pieces of noise looped by their tags from 0.5 s to 2 s, as other tools tag them:
 // DIR/upper.ogg (LOOPSTART/LOOPLENGTH), DIR/lower.ogg (in lower case), DIR/mixed.ogg (LoopStart
 // with LOOP_END), DIR/tagged48k.ogg (at 48000 Hz), DIR/hyphens.ogg (LOOP-START/LOOP-LENGTH) and
@@ -19,6 +19,20 @@ bool Write(const std::string& path, const std::vector<uint8_t>& bytes)
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(f);
 }
+
+// One 6 s tone cut in two at a frame inside a second: DIR/half1.ogg ("Half1") and DIR/half2.ogg
+// ("Half2"), which played in a row make the tone again.
+bool WriteHalves(const std::string& dir)
+{
+    const fixture::Pcm tone = fixture::Sine(6.0, {440.0, 555.0});
+    const size_t cut = static_cast<size_t>(2 * 44100 + 12345) * 2;
+    fixture::Pcm first = tone;
+    fixture::Pcm second = tone;
+    first.samples.resize(cut);
+    second.samples.erase(second.samples.begin(), second.samples.begin() + static_cast<std::ptrdiff_t>(cut));
+    return Write(dir + "/half1.ogg", fixture::Encode(first, {"TITLE=Half1"}, 0.4f)) &&
+           Write(dir + "/half2.ogg", fixture::Encode(second, {"TITLE=Half2"}, 0.4f));
+}
 }
 
 int main(int argc, char** argv)
@@ -34,7 +48,8 @@ int main(int argc, char** argv)
                           fixture::Encode(fixture::Sine(2.0, {330.0, 495.0}, 2, 48000), {"TITLE=Rate48k"}, 0.4f)) &&
                     Write(dir + "/mono22k.ogg",
                           fixture::Encode(fixture::Sine(1.5, {587.0}, 1, 22050), {"TITLE=Mono22k"}, 0.4f)) &&
-                    Write(dir + "/long.ogg", fixture::Encode(fixture::Sine(20.0, {392.0, 588.0}), {"TITLE=Long"}, 0.4f));
+                    Write(dir + "/long.ogg", fixture::Encode(fixture::Sine(20.0, {392.0, 588.0}), {"TITLE=Long"}, 0.4f)) &&
+                    WriteHalves(dir);
     struct Tagged {
         const char* name;
         int rate;

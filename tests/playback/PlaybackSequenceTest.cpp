@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -340,6 +342,150 @@ TEST_F(Sequence, TheLoopCountFadesAfterTheHeardPassesAndTheMarkShowsThePass)
     EXPECT_EQ(seq.LoopMark(2), "2/3");
     EXPECT_EQ(seq.LoopMark(-1), inf);
     EXPECT_EQ(seq.LoopMark(0), "");
+}
+
+// A stream that runs on into the piece queued: at the end of a piece it begins that one, heard
+// at once, and the sequence takes it over instead of starting it.
+class QueueingStream : public FakeStream {
+public:
+    bool Play(const std::string& fileName, bool loop) override
+    {
+        ++starts;
+        queued.clear();
+        begun = false;
+        return FakeStream::Play(fileName, loop);
+    }
+    void Stop() override
+    {
+        FakeStream::Stop();
+        if (!begun)
+            queued.clear();
+    }
+    bool QueueNext(const std::string& fileName) override
+    {
+        if (begun)
+            return false;
+        queued.clear();
+        if (fileName.find("notogg") != std::string::npos)
+            throw std::runtime_error("ファイルの読み込みに失敗");
+        if (fileName.find("missing") != std::string::npos)
+            return false;
+        queued = fileName;
+        return !queued.empty();
+    }
+    bool NextBegun() override { return begun; }
+    bool NextHeard() override { return begun; }
+    bool TakeNext() override
+    {
+        if (!begun)
+            return false;
+        begun = false;
+        played.push_back(std::exchange(queued, std::string()));
+        playing = true;
+        output = 0.0f;
+        passes = 0;
+        fade = 0.0f;
+        return true;
+    }
+    // The data ends by itself (a closing fade reached silence): what was queued plays on.
+    void RunOut()
+    {
+        if (queued.empty())
+            End();
+        else
+            begun = true;
+    }
+
+    std::string queued;
+    bool begun = false;
+    int starts = 0;
+};
+
+TEST(GaplessSequence, TheQueuedEntryIsTakenOverAsTheEndOfThePieceWouldMoveOn)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> paths;
+        bool loopSwitch;
+        int count;
+        int ends;                        // pieces that run out in turn
+        std::vector<std::string> heard;  // the pieces heard in order
+        int starts;                      // the stream's starts, tried or not (the rest ran on)
+    };
+    const Case cases[] = {
+        {"through the list and round", {"a.ogg", "b.ogg", "c.ogg"}, false, 0, 3, {"a.ogg", "b.ogg", "c.ogg", "a.ogg"}, 1},
+        {"a plain file repeated by the count", {"a.ogg", "b.ogg"}, true, 1, 3, {"a.ogg", "a.ogg", "b.ogg", "b.ogg"}, 1},
+        {"a looped piece's closing fade, then the next", {"a.qv", "b.ogg"}, false, 0, 1, {"a.qv", "b.ogg"}, 1},
+        // Nothing could be queued: the end is noticed and the entry fails when started, as ever.
+        {"an entry that fails is passed over", {"a.ogg", "notogg.ogg", "missing.ogg", "d.ogg"}, false, 0, 1,
+         {"a.ogg", "d.ogg"}, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QueueingStream stream;
+        FakeList list;
+        TPlaybackSequence seq{stream, list};
+        seq.LoopSwitch = c.loopSwitch;
+        list.paths = c.paths;
+        // As the main window: each start queues what follows, a failed one goes on to the next.
+        std::function<void(bool)> follow = [&](bool playCurrent) {
+            if (!playCurrent)
+                return;
+            const auto start = seq.PlayEntry(list.Current());
+            if (start == TPlaybackSequence::TStart::Started)
+                seq.QueueFollowing(c.count);
+            else if (start == TPlaybackSequence::TStart::Failed)
+                follow(seq.StartFailed());
+        };
+        follow(seq.PlayFirst());
+        for (int e = 0; e < c.ends; ++e) {
+            if (c.paths[0].ends_with(".qv")) {
+                stream.passes = 1;
+                follow(seq.Timer3Tick(c.count));  // the fade begins
+                ASSERT_EQ(seq.CurrentExt, "qv");
+            }
+            stream.RunOut();
+            for (int tick = 0; tick < 3; ++tick) {
+                follow(seq.Timer3Tick(c.count));
+                if (seq.NextPlayArmed())
+                    follow(seq.NextPlayTick(c.count));
+            }
+        }
+        EXPECT_EQ(stream.played, c.heard);
+        EXPECT_EQ(stream.starts, c.starts);
+        EXPECT_EQ(list.selected, list.Current()) << "the entry heard is the one shown";
+    }
+}
+
+TEST(GaplessSequence, AStopStaysStoppedAndAChangedListIsFollowed)
+{
+    QueueingStream stream;
+    FakeList list;
+    TPlaybackSequence seq{stream, list};
+    list.paths = {"a.ogg", "b.ogg", "c.ogg"};
+    seq.PlayFirst();
+    seq.PlayEntry(list.Current());
+    seq.QueueFollowing(0);
+    EXPECT_EQ(stream.queued, "b.ogg");
+    // The list changes before the end: the next tick queues the entry that now follows.
+    list.paths = {"a.ogg", "x.ogg"};
+    seq.Timer3Tick(0);
+    EXPECT_EQ(stream.queued, "x.ogg");
+    // Begun, it can no longer change; a list changed after that has its entry started afresh.
+    stream.RunOut();
+    list.paths = {"a.ogg", "y.ogg"};
+    ASSERT_TRUE(seq.Timer3Tick(0));
+    seq.PlayEntry(list.Current());
+    EXPECT_EQ(stream.played.back(), "y.ogg");
+    EXPECT_EQ(stream.starts, 2);
+    // A user's stop stays stopped: nothing is queued and nothing follows.
+    seq.QueueFollowing(0);
+    seq.StopPressed();
+    stream.RunOut();
+    for (int tick = 0; tick < 3; ++tick)
+        EXPECT_FALSE(seq.Timer3Tick(0));
+    EXPECT_EQ(stream.queued, "");
+    EXPECT_EQ(stream.played.back(), "y.ogg");
 }
 
 TEST(CaptionText, TimeTextPaddingAndScrollingByBytes)

@@ -75,7 +75,8 @@ size_t WholeInOrder(const Samples& capture, const std::vector<const Samples*>& p
 class WholePieces : public PlaybackTest {
 protected:
     // A Timer3 tick now and then, at random moments; NextPlayTimer's when it runs, a random
-    // while later. Stops once `moves` entries have followed an ended one, or cond holds.
+    // while later. Stops once `moves` entries have followed an ended one: by the timer, or
+    // running on from the piece's last sound when it was queued in time.
     int Drive(std::mt19937& random, int moves, std::chrono::seconds limit)
     {
         std::uniform_int_distribution<int> tick(5, 120);
@@ -83,12 +84,14 @@ protected:
         const auto end = std::chrono::steady_clock::now() + limit;
         while (moved < moves && std::chrono::steady_clock::now() < end) {
             std::this_thread::sleep_for(std::chrono::milliseconds(tick(random)));
+            const int entry = form1->CurrentEntry();
             form1->Timer3Timer();
             if (form1->NextPlayTimer->isActive()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(tick(random)));
                 form1->NextPlayTimerTimer();
-                ++moved;
             }
+            if (form1->CurrentEntry() != entry)
+                ++moved;
         }
         return moved;
     }
