@@ -1,6 +1,10 @@
 #include "Unit5.h"
 
+#include "TScreenPlace.h"
 #include "Unit1.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit4.h"
 #include "ui_Unit5.h"
 
 #include <QCoreApplication>
@@ -41,8 +45,11 @@ void TForm5::FormShow()
 {
     if (!Form1)
         return;
-    const QRect main = Form1->frameGeometry();
-    move(main.left(), main.top() + main.height());
+    // Under the main window's bottom-left corner, or on another side of it where that would
+    // cover another of our windows (the playlist window opens below the main window too).
+    using S = TWindowPlacer::TSide;
+    TScreenPlace::PlaceBeside(this, {{Form1, S::Below}, {Form1, S::Above}, {Form1, S::Right}, {Form1, S::Left}},
+                              {Form1, Form2, Form3, Form4});
 }
 
 void TForm5::showEvent(QShowEvent* event)

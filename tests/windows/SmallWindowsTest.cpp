@@ -154,6 +154,13 @@ TEST_F(WindowsTest, SideWindowsOpenBesideAndBelowTheMainWindow)
     Form5->ShowLoading();
     EXPECT_EQ(Form5->pos(), QPoint(main.left(), main.top() + main.height()));
     Form5->HideLoading();
+    // Not over the playlist window below the main window.
+    Form2->move(main.left(), main.bottom() + 1);
+    Form2->show();
+    Form5->ShowLoading();
+    EXPECT_FALSE(TScreenPlace::Covers(Form5, {Form1, Form2, Form3, Form4}));
+    Form5->HideLoading();
+    Form2->close();
 
     // Both windows and the playlist window come back at start-up as they were left.
     Form2->move(20, 300);
