@@ -98,16 +98,13 @@ xdotool windowactivate --sync "$playlist"
 xdotool key --window "$playlist" Down
 sleep 1
 
-# Each window on its own (the loop-count and volume windows open at the same place, so each
-# is brought to the front for its picture).
+# Each window on its own, brought to the front for its picture.
 for name in loop volume playlist; do
   id="${!name}"
   xdotool windowactivate --sync "$id"
   sleep 0.5
   import -frame -window "$id" "$out/$name-window.png"
 done
-# The whole desktop, with the volume window moved down by hand so both small windows show.
-xdotool windowmove "$volume" "$(xdotool getwindowgeometry --shell "$loop" | sed -n 's/^X=//p')" 140
-sleep 0.5
+# The whole desktop, each window where it opened.
 import -window root "$out/side-windows.png"
 echo "wrote $out/side-windows.png, playlist-window.png, loop-window.png, volume-window.png"
