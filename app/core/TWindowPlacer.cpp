@@ -28,6 +28,19 @@ TBox Clamp(TBox place, const TBox& screen)
     return place;
 }
 
+// A place from a settings record may hold any number. One this far off lies off every screen
+// whatever the desktop, and its sums cannot overflow.
+constexpr int Far = 1 << 24;
+
+TBox Bounded(TBox place)
+{
+    place.Left = std::clamp(place.Left, -Far, Far);
+    place.Top = std::clamp(place.Top, -Far, Far);
+    place.Width = std::clamp(place.Width, 0, Far);
+    place.Height = std::clamp(place.Height, 0, Far);
+    return place;
+}
+
 long long Covered(const TBox& place, const std::vector<TBox>& others)
 {
     long long sum = 0;
@@ -53,6 +66,7 @@ TWindowPlacer::TWindowPlacer(std::vector<TBox> screens) : screens_(std::move(scr
 
 TBox TWindowPlacer::OnScreen(TBox place) const
 {
+    place = Bounded(place);
     const TBox* best = nullptr;
     long long bestArea = 0;
     long long bestGap = LLONG_MAX;
@@ -72,6 +86,7 @@ TBox TWindowPlacer::OnScreen(TBox place) const
 
 TBox TWindowPlacer::Free(TBox place, const std::vector<TBox>& others) const
 {
+    place = Bounded(place);
     if (screens_.empty())
         return place;
     // The nearest free place touches an edge of another window or of a screen in each direction
@@ -110,8 +125,8 @@ TBox TWindowPlacer::Beside(int width, int height, const std::vector<TBeside>& tr
 {
     std::vector<TBox> places;
     for (const TBeside& b : tried) {
-        const TBox& a = b.Anchor;
-        TBox place{a.Left, a.Top, width, height};
+        const TBox a = Bounded(b.Anchor);
+        TBox place = Bounded({a.Left, a.Top, width, height});
         switch (b.Side) {
         case TSide::Below: place.Top = a.Bottom(); break;
         case TSide::Right: place.Left = a.Right(); break;

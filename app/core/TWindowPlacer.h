@@ -4,7 +4,8 @@
 // windows: a side window opens beside the window it belongs to, and a place kept from an earlier
 // run that now covers another of ours or leaves the screen (a smaller desktop, another scale) is
 // moved to the nearest place that does neither. Rectangles are whole windows, frames included,
-// in one unit of the caller's choosing.
+// in one unit of the caller's choosing; any numbers are taken, a place far beyond every screen
+// as lying off them.
 #include <vector>
 
 struct TBox {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 const std::vector<TBox> TwoScreens{{0, 0, 800, 600}, {800, 0, 1920, 1080}};
 const TBox Main{100, 50, 260, 110};
@@ -28,6 +30,7 @@ TEST(WindowPlacer, APlaceComesWhollyOntoTheScreenThatHoldsMostOfIt)
         {{5000, -3000, 520, 220}, {2200, 0, 520, 220}},      // far up right: the second screen
         {{100, 700, 520, 220}, {100, 380, 520, 220}},        // below the first, shorter screen
         {{900, 2000, 2000, 2000}, {800, 0, 2000, 2000}},     // larger than the screen: its corner
+        {{INT_MAX, INT_MIN, 520, 220}, {2200, 0, 520, 220}}, // any number a record may hold
     };
     const TWindowPlacer placer(TwoScreens);
     for (const auto& c : cases)
