@@ -44,13 +44,13 @@ music="$(find "$work/pkg" -type d -path '*/supertux2/music' | head -1)"
 rows="$work/rows"
 : >"$rows"
 n=0
-while read -r spec; do
+while read -r musicdef; do
     n=$((n + 1))
     if [ "$subset" = quick ] && [ $((n % 3)) != 1 ]; then continue; fi
-    dir="$(dirname "$spec")"
-    file="$dir/$(sed -n 's/.*(file *"\([^"]*\)").*/\1/p' "$spec")"
-    begin="$(sed -n 's/.*(loop-begin *\([-0-9.]*\)).*/\1/p' "$spec")"
-    at="$(sed -n 's/.*(loop-at *\([-0-9.]*\)).*/\1/p' "$spec")"
+    dir="$(dirname "$musicdef")"
+    file="$dir/$(sed -n 's/.*(file *"\([^"]*\)").*/\1/p' "$musicdef")"
+    begin="$(sed -n 's/.*(loop-begin *\([-0-9.]*\)).*/\1/p' "$musicdef")"
+    at="$(sed -n 's/.*(loop-at *\([-0-9.]*\)).*/\1/p' "$musicdef")"
     [ -s "$file" ] && [ -n "$begin" ] && [ -n "$at" ] || continue
     # The processor time it took (user and system), not the wall clock: the suite shares two
     # cores, and a busy machine must not fail a fast program.
