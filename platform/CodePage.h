@@ -24,6 +24,9 @@ inline constexpr unsigned char EscapeByte = 0xFD;
 // character CP932 has no form for. A lone surrogate, which is no character, still gives a space.
 std::string Utf16ToDisplay(std::u16string_view units);
 
+// Appends the UTF-8 form of the character c (at most U+10FFFF) to out.
+void AppendUtf8(std::string& out, char32_t c);
+
 // CP932 bytes (display text) to UTF-8, for showing them in the user interface. A byte that does
 // not start a valid CP932 character or escape gives U+FFFD and the conversion goes on with the
 // next byte.

@@ -95,24 +95,6 @@ size_t Utf8Length(const std::string& text, size_t i)
 
 const char Replacement[] = "\xEF\xBF\xBD";
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // UTF-16 after its byte-order mark; half a pair and an odd last byte become U+FFFD.
 std::string FromUtf16(const std::string& bytes, bool bigEndian)
@@ -129,7 +111,7 @@ std::string FromUtf16(const std::string& bytes, bool bigEndian)
         if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
             const char32_t v = unit(i + 2);
             if (v >= 0xDC00 && v <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                CodePage::AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
                 i += 2;
                 continue;
             }
@@ -137,7 +119,7 @@ std::string FromUtf16(const std::string& bytes, bool bigEndian)
         if (u >= 0xD800 && u <= 0xDFFF)
             out += Replacement;
         else
-            AppendUtf8(out, u);
+            CodePage::AppendUtf8(out, u);
     }
     if (i < bytes.size())
         out += Replacement;
